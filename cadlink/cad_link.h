@@ -1,0 +1,77 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The operations the select-text command needs of the CAD application, one per step.
+// Every operation throws morvane::Failure with the error number on failure.
+// Handles own their reference in the CAD application and release it when destroyed.
+
+namespace morvane {
+
+// One entity of the drawing. Shared: the dialog's PickedEntity outlives the command.
+class CadEntity {
+public:
+    virtual ~CadEntity() = default;
+
+    // Step g: the TextString property; 438 when the entity has none.
+    [[nodiscard]] virtual std::u16string ReadTextString() = 0;
+    // Step h: writes TextString, whole (a text may hold U+0000).
+    virtual void WriteTextString(std::u16string_view text) = 0;
+    // Step i: has the CAD application redraw the entity.
+    virtual void Update() = 0;
+
+    // For entities without TextString: a block reference answers HasAttributes (438 when the
+    // entity does not), and GetAttributes gives its attribute entities.
+    [[nodiscard]] virtual bool HasAttributes() = 0;
+    [[nodiscard]] virtual std::vector<std::shared_ptr<CadEntity>> GetAttributes() = 0;
+    // A dimension answers TextOverride (438 when the entity does not).
+    [[nodiscard]] virtual std::u16string ReadTextOverride() = 0;
+    virtual void WriteTextOverride(std::u16string_view text) = 0;
+};
+
+// The document's utility object.
+class CadUtility {
+public:
+    virtual ~CadUtility() = default;
+
+    // Step f: lets the user pick one entity, showing the prompt; the picked point is discarded.
+    // A missed or cancelled pick throws -2147352567 (0x80020009).
+    [[nodiscard]] virtual std::shared_ptr<CadEntity> GetEntity(std::u16string_view prompt) = 0;
+};
+
+class CadDocument {
+public:
+    virtual ~CadDocument() = default;
+
+    // Step e.
+    [[nodiscard]] virtual std::unique_ptr<CadUtility> Utility() = 0;
+};
+
+class CadApplication {
+public:
+    virtual ~CadApplication() = default;
+
+    // Step b.
+    [[nodiscard]] virtual std::unique_ptr<CadDocument> ActiveDocument() = 0;
+    // Step c.
+    virtual void SetVisible(bool visible) = 0;
+    // Step d: the text naming the application's main window.
+    [[nodiscard]] virtual std::u16string ActivationTitle() = 0;
+};
+
+// The way in: the running CAD application, and its window.
+class CadLink {
+public:
+    virtual ~CadLink() = default;
+
+    // Step a: attaches to the running application; 429 when none can be attached.
+    [[nodiscard]] virtual std::unique_ptr<CadApplication> Attach() = 0;
+    // Brings the top-level window with this title to the front (an exact title preferred, else
+    // one that begins with it), even when this program is not in the foreground; 5 when none.
+    virtual void BringWindowToFront(std::u16string_view title) = 0;
+};
+
+}  // namespace morvane

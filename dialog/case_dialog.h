@@ -1,0 +1,28 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "cadlink/cad_link.h"
+#include "caseconv/caseconv.h"
+
+namespace morvane {
+
+// What the select-text command needs of the window it steps aside from.
+class CaseDialog {
+public:
+    virtual ~CaseDialog() = default;
+
+    // The first selected option, Option1 to Option4, as a CaseMode; none when no option is selected.
+    [[nodiscard]] virtual std::optional<CaseMode> SelectedCase() const = 0;
+    virtual void Hide() = 0;
+    // Modeless; the window keeps its selection and position.
+    virtual void Show() = 0;
+    // A modal box with the text, the caption, an OK button only and no icon; returns once closed.
+    virtual void ShowMessage(std::u16string_view text, std::u16string_view caption) = 0;
+    // The dialog's reference to the last picked entity; the command empties and fills it.
+    [[nodiscard]] virtual std::shared_ptr<CadEntity>& PickedEntity() = 0;
+};
+
+}  // namespace morvane

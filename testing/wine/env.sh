@@ -1,0 +1,10 @@
+# Sourced with the build folder in $build: the environment every Wine run of that build shares.
+morvane_build=$(cd "$build" && pwd)
+export WINEPREFIX="$morvane_build/wineprefix"
+export WINEARCH=win64
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+if [ -f "$morvane_build/xvfb.display" ]; then
+    DISPLAY=":$(cat "$morvane_build/xvfb.display")"
+    export DISPLAY
+fi

@@ -1,0 +1,43 @@
+#!/bin/sh
+# Test fixture: makes the build's Wine prefix (once), then starts an Xvfb display and a wineserver
+# that stay up for the whole test run. teardown.sh stops them.
+set -eu
+build=$1
+here=$(dirname "$0")
+. "$here/env.sh"
+
+if [ ! -f "$WINEPREFIX/.morvane-ready" ]; then
+    rm -rf "$WINEPREFIX"
+    # Plain wineboot: 'wineboot -i' on a missing prefix initialises twice and breaks COM.
+    wineboot
+    wineserver -w
+    # Without a window manager, Wine must draw frames itself or every hide waits two seconds.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
+    cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+    wineserver -w
+    touch "$WINEPREFIX/.morvane-ready"
+fi
+
+"$here/teardown.sh" "$build"
+. "$here/env.sh"
+
+rm -f "$morvane_build/xvfb.display.new"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$morvane_build/xvfb.display.new" </dev/null >/dev/null 2>&1 &
+echo $! >"$morvane_build/xvfb.pid"
+tries=0
+until [ -s "$morvane_build/xvfb.display.new" ]; do
+    tries=$((tries + 1))
+    [ $tries -gt 100 ] && { echo "Xvfb did not start" >&2; exit 1; }
+    sleep 0.1
+done
+tr -d '\n' <"$morvane_build/xvfb.display.new" >"$morvane_build/xvfb.display"
+rm -f "$morvane_build/xvfb.display.new"
+. "$here/env.sh"
+
+# A persistent wineserver keeps the prefix warm between test programs.
+wineserver -p </dev/null >/dev/null 2>&1
+# Start the prefix's system processes (services, devices, the desktop) now, detached from the
+# caller's output: started by a test program they would hold the test's pipes open.
+wine wineboot </dev/null >/dev/null 2>&1
+wine rundll32.exe user32.dll,GetDesktopWindow </dev/null >/dev/null 2>&1
+echo "Wine prefix $WINEPREFIX, display $DISPLAY"

@@ -1,0 +1,14 @@
+#!/bin/sh
+# Test fixture: stops the build's wineserver (and every Wine process in its prefix) and its Xvfb.
+set -u
+build=$1
+. "$(dirname "$0")/env.sh"
+if [ -d "$WINEPREFIX" ]; then
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+fi
+if [ -f "$morvane_build/xvfb.pid" ]; then
+    kill "$(cat "$morvane_build/xvfb.pid")" 2>/dev/null
+    rm -f "$morvane_build/xvfb.pid" "$morvane_build/xvfb.display"
+fi
+exit 0
