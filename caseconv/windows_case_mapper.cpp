@@ -12,7 +12,6 @@ namespace {
 // LCMapStringEx counts in int; longer runs go in pieces that never split a surrogate pair.
 constexpr std::size_t kMaxPiece = INT_MAX / 2;
 
-const wchar_t* AsWide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 wchar_t* AsWide(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
 
 // Whether mapped keeps every character of original at its place and length; lone surrogates are
