@@ -6,6 +6,7 @@
 
 #include "caseconv/code_point_mapping.h"
 #include "caseconv/utf16.h"
+#include "caseconv/tests/case_table.h"
 
 namespace {
 
@@ -54,8 +55,7 @@ TEST_P(CodePointMapping, MapsOnlyWhatKeepsTheLength) {
     EXPECT_EQ(run, GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, CodePointMapping, ::testing::ValuesIn(kMappingCases),
-                         [](const ::testing::TestParamInfo<MappingCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, CodePointMapping, ::testing::ValuesIn(kMappingCases), morvane::testing::RowName());
 
 // A lone surrogate is never handed to the mapping; a pair is handed over as one code point.
 TEST(CodePointMappingCalls, SeesCodePointsNeverLoneSurrogates) {
