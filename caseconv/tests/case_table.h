@@ -19,6 +19,15 @@ struct ConversionCase {
 
 inline void PrintTo(const ConversionCase& row, std::ostream* os) { *os << row.name; }
 
+// One row of a mapping table: a run of text and what the mapping must make of it.
+struct RunCase {
+    const char* name;
+    std::u16string run;
+    std::u16string expected;
+};
+
+inline void PrintTo(const RunCase& row, std::ostream* os) { *os << row.name; }
+
 // Names each instantiated test after its row.
 struct RowName {
     template <typename Row>

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 
 #include "caseconv/whole_run_mapping.h"
@@ -31,13 +30,7 @@ int Hostile(std::span<const char16_t> source, std::span<char16_t> destination) {
     return static_cast<int>(out.size());
 }
 
-struct RunCase {
-    const char* name;
-    std::u16string run;
-    std::u16string expected;
-};
-
-void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
+using morvane::testing::RunCase;
 
 const RunCase kRunCases[] = {
     {"Empty", u""s, u""s},
