@@ -304,17 +304,23 @@ public:
         return Call("GetAttributes", 0, "", [&](std::string& results) {
             if (attributes == nullptr) return E_POINTER;
             VariantInit(attributes);
-            SAFEARRAY* array = SafeArrayCreateVector(VT_DISPATCH, 0, static_cast<ULONG>(attributes_.size()));
+            // An array of variants, each holding one attribute's IDispatch: Wine's marshaller leaks the
+            // elements of an array of VT_DISPATCH (they stay connected after the client has let go).
+            SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(attributes_.size()));
             if (array == nullptr) return E_OUTOFMEMORY;
             for (LONG i = 0; i < static_cast<LONG>(attributes_.size()); ++i) {
-                // SafeArrayPutElement takes its own reference.
-                const HRESULT put = SafeArrayPutElement(array, &i, attributes_[i]->State().dispatch);
+                VARIANT element;
+                VariantInit(&element);
+                V_VT(&element) = VT_DISPATCH;
+                V_DISPATCH(&element) = attributes_[i]->State().dispatch;
+                // SafeArrayPutElement copies the variant, taking its own reference.
+                const HRESULT put = SafeArrayPutElement(array, &i, &element);
                 if (FAILED(put)) {
                     SafeArrayDestroy(array);
                     return put;
                 }
             }
-            V_VT(attributes) = VT_ARRAY | VT_DISPATCH;
+            V_VT(attributes) = VT_ARRAY | VT_VARIANT;
             V_ARRAY(attributes) = array;
             results += " result=" + std::to_string(attributes_.size());
             return S_OK;
