@@ -897,6 +897,12 @@ std::wstring ProgIdClass() {
 // --take-over used and put back exactly at exit.
 TEST(Registration, AnotherClassIsRefusedOrPutBack) {
     const std::wstring foreign = L"{11111111-2222-3333-4444-555555555555}";
+    struct RemoveForeign {
+        ~RemoveForeign() {
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\AutoCad.Application.15");
+            RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\AutoCad.Application.15");
+        }
+    } removeForeign;
     ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\AutoCad.Application.15\\CLSID", nullptr, REG_SZ,
                               foreign.c_str(), static_cast<DWORD>((foreign.size() + 1) * sizeof(wchar_t))),
               ERROR_SUCCESS);
@@ -915,8 +921,6 @@ TEST(Registration, AnotherClassIsRefusedOrPutBack) {
         EXPECT_TRUE(HasLine(takeOver.Log(), "unregistry progid=restored"));
     }
     EXPECT_EQ(ProgIdClass(), foreign);
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\AutoCad.Application.15");
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\AutoCad.Application.15");
 }
 
 // Rule: a second stand-in does not start over a running one, and a bad scenario is refused.
