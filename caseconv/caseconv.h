@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -28,6 +29,25 @@ public:
 // The default locale's mapping: LCMapStringEx on Windows, the C library's under the process
 // locale elsewhere (the program sets that locale once at start).
 [[nodiscard]] const CaseMapper& DefaultCaseMapper();
+
+#ifdef _WIN32
+// LCMapStringEx with linguistic casing over the whole run in one call, under the user's default
+// locale or a named one (such as L"tr-TR"). A character whose mapping would take a different number
+// of units stays as it is. Throws only std::bad_alloc.
+class WindowsCaseMapper final : public CaseMapper {
+public:
+    WindowsCaseMapper() = default;
+    explicit WindowsCaseMapper(std::wstring localeName) : localeName_(std::move(localeName)) {}
+
+    void ToUpper(std::span<char16_t> run) const override;
+    void ToLower(std::span<char16_t> run) const override;
+
+private:
+    void Map(std::span<char16_t> run, unsigned long flags) const;
+
+    std::optional<std::wstring> localeName_;  // empty: the user's default locale
+};
+#endif
 
 // Whether the text begins with the underline code "%%U" (any case) and the text behind it.
 // Throws Failure(6) when the code is there and the rest would exceed 32,767 units.
