@@ -54,9 +54,13 @@ public:
         if (result == S_OK) AddRef();
         Server& server = Server::Get();
         const bool internal = IsComInternal(iid);
-        if (!internal) ++server.totals.qi;
-        server.log.Line("qi " + Name() + " iid=" + GuidText(iid) + " name=" + InterfaceName(iid) +
-                        " hr=" + HexResult(result) + (internal ? " internal=yes" : ""));
+        const bool marshalling = !internal && server.IsBeingHandedOut(static_cast<Interface*>(this), iid);
+        if (!internal && !marshalling) ++server.totals.qi;
+        try {
+            server.log.Line("qi " + Name() + " iid=" + GuidText(iid) + " name=" + InterfaceName(iid) + " hr=" +
+                            HexResult(result) + (internal ? " internal=yes" : "") + (marshalling ? " marshal=yes" : ""));
+        } catch (...) {
+        }
         return result;
     }
     STDMETHODIMP_(ULONG) AddRef() noexcept override { return static_cast<ULONG>(++references_); }
@@ -84,6 +88,7 @@ public:
     }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept override {
         Server& server = Server::Get();
+        server.handingOut.clear();
         ++server.totals.getIdsOfNames;
         const HRESULT result = typeInfo_ ? typeInfo_->GetIDsOfNames(names, count, ids) : E_UNEXPECTED;
         std::string line = "dispatch " + Name() + " GetIDsOfNames";
@@ -96,6 +101,7 @@ public:
     STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result,
                         EXCEPINFO* exception, UINT* argumentError) noexcept override {
         Server& server = Server::Get();
+        server.handingOut.clear();
         ++server.totals.invoke;
         HRESULT outcome = DISP_E_UNKNOWNINTERFACE;
         if (!IsEqualIID(iid, IID_NULL)) {
@@ -135,6 +141,7 @@ protected:
         Server& server = Server::Get();
         const bool viaInvoke = server.invokeDepth > 0;
         if (!viaInvoke) ++server.totals.vtable;
+        server.handingOut.clear();
         std::string results;
         HRESULT outcome = E_UNEXPECTED;
         const std::optional<HRESULT> injected = server.TakeFailure(Name(), isEntity_, operation);
@@ -304,17 +311,24 @@ public:
         return Call("GetAttributes", 0, "", [&](std::string& results) {
             if (attributes == nullptr) return E_POINTER;
             VariantInit(attributes);
-            SAFEARRAY* array = SafeArrayCreateVector(VT_DISPATCH, 0, static_cast<ULONG>(attributes_.size()));
+            // An array of variants, each holding one attribute's IDispatch: Wine's marshaller leaks the
+            // elements of an array of VT_DISPATCH (they stay connected after the client has let go).
+            SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(attributes_.size()));
             if (array == nullptr) return E_OUTOFMEMORY;
             for (LONG i = 0; i < static_cast<LONG>(attributes_.size()); ++i) {
-                // SafeArrayPutElement takes its own reference.
-                const HRESULT put = SafeArrayPutElement(array, &i, attributes_[i]->State().dispatch);
+                VARIANT element;
+                VariantInit(&element);
+                V_VT(&element) = VT_DISPATCH;
+                V_DISPATCH(&element) = attributes_[i]->State().dispatch;
+                Server::Get().handingOut.emplace_back(V_DISPATCH(&element), IID_IDispatch);
+                // SafeArrayPutElement copies the variant, taking its own reference.
+                const HRESULT put = SafeArrayPutElement(array, &i, &element);
                 if (FAILED(put)) {
                     SafeArrayDestroy(array);
                     return put;
                 }
             }
-            V_VT(attributes) = VT_ARRAY | VT_DISPATCH;
+            V_VT(attributes) = VT_ARRAY | VT_VARIANT;
             V_ARRAY(attributes) = array;
             results += " result=" + std::to_string(attributes_.size());
             return S_OK;
@@ -471,6 +485,7 @@ private:
                 if (SUCCEEDED(result)) {
                     *object = outcome.entity->dispatch;
                     (*object)->AddRef();
+                    server.handingOut.emplace_back(*object, IID_IDispatch);
                 }
             }
         }
@@ -512,7 +527,10 @@ public:
     STDMETHODIMP get_Utility(IStandinUtility** utility) noexcept override {
         return Call("Utility.get", 60, "", [&](std::string&) {
             if (utility == nullptr) return E_POINTER;
-            return utility_.CopyTo(utility);
+            *utility = utility_.Get();
+            (*utility)->AddRef();
+            Server::Get().handingOut.emplace_back(*utility, IID_IStandinUtility);
+            return S_OK;
         });
     }
 
@@ -552,7 +570,10 @@ public:
     STDMETHODIMP get_ActiveDocument(IStandinDocument** document) noexcept override {
         return Call("ActiveDocument.get", 12, "", [&](std::string&) {
             if (document == nullptr) return E_POINTER;
-            return document_.CopyTo(document);
+            *document = document_.Get();
+            (*document)->AddRef();
+            Server::Get().handingOut.emplace_back(*document, IID_IStandinDocument);
+            return S_OK;
         });
     }
     STDMETHODIMP Quit() noexcept override {

@@ -46,6 +46,11 @@ Server& Server::Get() {
     return server;
 }
 
+bool Server::IsBeingHandedOut(const void* object, REFIID iid) const {
+    return std::any_of(handingOut.begin(), handingOut.end(),
+                       [&](const auto& entry) { return entry.first == object && IsEqualIID(entry.second, iid); });
+}
+
 void Server::Remove(ReportedObject* object) {
     objects_.erase(std::remove(objects_.begin(), objects_.end(), object), objects_.end());
 }

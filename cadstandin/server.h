@@ -81,6 +81,12 @@ public:
     bool published = false;  // the application is in the running object table
     HWND window = nullptr;
     Microsoft::WRL::ComPtr<ITypeLib> typeLibrary;
+    // The objects the last call handed out, with the interface they went as. COM's stub asks them for
+    // that interface while it marshals the result; a client cannot, as its proxy already holds it.
+    // Emptied when the next call arrives.
+    std::vector<std::pair<const void*, IID>> handingOut;
+
+    [[nodiscard]] bool IsBeingHandedOut(const void* object, REFIID iid) const;
 
     // The injected failure for this call, if one is due (and uses it up).
     [[nodiscard]] std::optional<HRESULT> TakeFailure(const std::string& object, bool isEntity,
