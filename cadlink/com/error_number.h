@@ -13,6 +13,7 @@ enum class ComSite {
     Call,          // QueryInterface, a call by vtable slot, GetIDsOfNames, anything else
     Invoke,        // IDispatch::Invoke, whose DISP_E_EXCEPTION carries an EXCEPINFO
     WindowLookup,  // finding the CAD application's window by title
+    NoObject,      // a call that succeeded but handed back no object where one is needed
 };
 
 // The program's error number for a failed HRESULT, the one place where HRESULTs become numbers.
