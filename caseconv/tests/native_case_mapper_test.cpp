@@ -1,24 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <ostream>
 #include <string>
 
 #include "caseconv/caseconv.h"
+#include "caseconv/tests/case_table.h"
 
 namespace {
 
 using namespace std::string_literals;
 using morvane::CaseMode;
 
-struct NativeCase {
-    const char* name;
-    std::u16string text;
-    CaseMode mode;
-    std::u16string expected;
-};
-
-void PrintTo(const NativeCase& c, std::ostream* os) { *os << c.name; }
+using morvane::testing::ConversionCase;
 
 std::u16string Repeat(std::u16string_view piece, std::size_t times) {
     std::u16string text;
@@ -28,7 +21,7 @@ std::u16string Repeat(std::u16string_view piece, std::size_t times) {
     return text;
 }
 
-const NativeCase kNativeCases[] = {
+const ConversionCase kNativeCases[] = {
     {"Latin", u"Élan vital"s, CaseMode::Upper, u"ÉLAN VITAL"s},
     {"SharpSStaysOneCharacter", u"straße"s, CaseMode::Upper, u"STRAßE"s},
     {"Greek", u"ΣΟΦΊΑ"s, CaseMode::Lower, u"σοφία"s},
@@ -45,7 +38,7 @@ const NativeCase kNativeCases[] = {
 };
 
 // The process locale is the program's to set; here the C library's UTF-8 locale, restored afterwards.
-class NativeCaseMapping : public ::testing::TestWithParam<NativeCase> {
+class NativeCaseMapping : public ::testing::TestWithParam<ConversionCase> {
 protected:
     static void SetUpTestSuite() {
         previous_ = std::setlocale(LC_CTYPE, nullptr);
@@ -59,11 +52,10 @@ private:
 
 // The default mapper follows the C library's tables one character to one, surrogate pairs included.
 TEST_P(NativeCaseMapping, ConvertsUnderTheProcessLocale) {
-    const NativeCase& c = GetParam();
+    const ConversionCase& c = GetParam();
     EXPECT_EQ(morvane::ConvertCase(c.text, c.mode), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, NativeCaseMapping, ::testing::ValuesIn(kNativeCases),
-                         [](const ::testing::TestParamInfo<NativeCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, NativeCaseMapping, ::testing::ValuesIn(kNativeCases), morvane::testing::RowName());
 
 }  // namespace
