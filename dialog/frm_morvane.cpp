@@ -135,6 +135,16 @@ void FrmMorvane::ApplyDpi(UINT dpi, const RECT* suggested) noexcept {
     const POINT origin = suggested != nullptr ? POINT{suggested->left, suggested->top} : POINT{current.left, current.top};
     SetWindowPos(hwnd_, nullptr, origin.x, origin.y, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
+    // The frame the system actually draws may differ from the computed one (a window that is not
+    // aware of this DPI keeps its old caption); correct the size until the client area is exact.
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    const int missingWidth = TwipsToPixels(kFrmClientWidthTwips, dpi) - client.right;
+    const int missingHeight = TwipsToPixels(kFrmClientHeightTwips, dpi) - client.bottom;
+    if (missingWidth != 0 || missingHeight != 0) {
+        SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left + missingWidth,
+                     frame.bottom - frame.top + missingHeight, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    }
 
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
