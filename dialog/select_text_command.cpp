@@ -1,0 +1,218 @@
+#include "dialog/select_text_command.h"
+
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include "caseconv/caseconv.h"
+#include "caseconv/failure.h"
+
+namespace morvane {
+
+namespace {
+
+// The error numbers the command tells apart.
+constexpr std::int32_t kMissedPick = static_cast<std::int32_t>(0x80020009);  // -2147352567
+constexpr std::int32_t kNotRunning = 429;
+constexpr std::int32_t kNoSuchMember = 438;
+// The numbers the command raises itself, in the same small positive range as 6 (overflow).
+constexpr std::int32_t kOutOfMemory = 7;
+constexpr std::int32_t kInternalError = 51;
+constexpr std::int32_t kObjectNotSet = 91;
+
+constexpr std::u16string_view kProgramTitle = u"Morvane";
+constexpr std::u16string_view kPickPrompt = u"Select Text from the drawing:";
+constexpr std::u16string_view kUnderlineCode = u"%%u";
+
+// What one run of the command holds. The application and document references live until the
+// command ends, after the failure dispatch has reacted.
+struct Run {
+    CaseDialog& dialog;
+    CadLink& cad;
+    std::unique_ptr<CadApplication> application{};
+    std::unique_ptr<CadDocument> document{};
+    bool hidden = false;
+};
+
+// The binding hands out no empty handles; should one ever come, using it is a failure rather
+// than a crash.
+template <class Handle>
+auto& Require(const Handle& handle) {
+    if (!handle) throw Failure(kObjectNotSet);
+    return *handle;
+}
+
+// Asks the entity for something it may not have: 438 (no such property or method) gives no
+// value, every other failure goes on to the dispatch.
+template <class Query>
+std::optional<std::invoke_result_t<Query>> IfAnswered(Query query) {
+    try {
+        return query();
+    } catch (const Failure& failure) {
+        if (failure.number() != kNoSuchMember) throw;
+    }
+    return std::nullopt;
+}
+
+// The rest behind the underline code in the chosen case, with "%%u" in front when the code was
+// there.
+std::u16string Rewrite(const UnderlineSplit& split, CaseMode mode) {
+    std::u16string converted = ConvertCase(split.rest, mode);
+    if (!split.underlined) return converted;
+    std::u16string result;
+    result.reserve(kUnderlineCode.size() + converted.size());
+    return result.append(kUnderlineCode).append(converted);
+}
+
+// Attaches to the running application, takes its document and brings its window to the front.
+void StepForward(Run& run) {
+    run.application = run.cad.Attach();
+    run.document = Require(run.application).ActiveDocument();
+    run.application->SetVisible(true);
+    run.cad.BringWindowToFront(run.application->ActivationTitle());
+}
+
+// Empties PickedEntity, lets the user pick and keeps the picked entity there. A pick that brings
+// no entity back counts as missed.
+std::shared_ptr<CadEntity> Pick(Run& run) {
+    const std::unique_ptr<CadUtility> utility = Require(run.document).Utility();
+    std::shared_ptr<CadEntity>& picked = run.dialog.PickedEntity();
+    picked.reset();
+    picked = Require(utility).GetEntity(kPickPrompt);
+    if (!picked) throw Failure(kMissedPick);
+    return picked;
+}
+
+// Rewrites the entity's TextString, showing the text behind an underline code first. False when
+// the entity has no TextString.
+bool ChangeTextString(CaseDialog& dialog, CadEntity& entity) {
+    const std::optional<std::u16string> text = IfAnswered([&] { return entity.ReadTextString(); });
+    if (!text) return false;
+    const UnderlineSplit split = SplitUnderlinePrefix(*text);
+    if (split.underlined) dialog.ShowMessage(split.rest, kProgramTitle);
+    if (const std::optional<CaseMode> mode = dialog.SelectedCase()) {
+        entity.WriteTextString(Rewrite(split, *mode));
+        entity.Update();
+    }
+    return true;
+}
+
+// Every attribute's text is converted before any is written, so that one too long for the
+// underline code (6) leaves the whole block as it was.
+void ChangeAttributes(CadEntity& block, CaseMode mode) {
+    const std::vector<std::shared_ptr<CadEntity>> attributes = block.GetAttributes();
+    std::vector<std::u16string> results;
+    results.reserve(attributes.size());
+    for (const std::shared_ptr<CadEntity>& attribute : attributes) {
+        results.push_back(Rewrite(SplitUnderlinePrefix(Require(attribute).ReadTextString()), mode));
+    }
+    for (std::size_t i = 0; i < attributes.size(); ++i) {
+        attributes[i]->WriteTextString(results[i]);
+        attributes[i]->Update();
+    }
+}
+
+// An empty override means the CAD application shows the measurement: it stays empty, and with
+// nothing written nothing needs redrawing.
+void ChangeTextOverride(CadEntity& dimension, std::u16string_view text, CaseMode mode) {
+    if (text.empty()) return;
+    dimension.WriteTextOverride(Rewrite(SplitUnderlinePrefix(text), mode));
+    dimension.Update();
+}
+
+// For an entity without TextString: the text of a block's attributes, else a dimension's
+// override, in the chosen case and with no message. Anything else stays as it is.
+void ChangeOtherText(CaseDialog& dialog, CadEntity& entity) {
+    const std::optional<CaseMode> mode = dialog.SelectedCase();
+    if (!mode) return;
+    if (IfAnswered([&] { return entity.HasAttributes(); }).value_or(false)) {
+        ChangeAttributes(entity, *mode);
+    } else if (const auto text = IfAnswered([&] { return entity.ReadTextOverride(); })) {
+        ChangeTextOverride(entity, *text, *mode);
+    }
+}
+
+// The command's normal path; any failure leaves it at once.
+void SelectAndConvert(Run& run) {
+    StepForward(run);
+    // The underline flag lives in each text's split, so every run starts without it.
+    run.hidden = true;
+    run.dialog.Hide();
+    const std::shared_ptr<CadEntity> entity = Pick(run);
+    if (!ChangeTextString(run.dialog, *entity)) ChangeOtherText(run.dialog, *entity);
+    run.dialog.Show();
+}
+
+// The number of the failure being handled. Failures that are not the program's own get numbers
+// of its own: 7 when memory ran out, 51 for anything else.
+std::int32_t FailureNumber() noexcept {
+    try {
+        throw;
+    } catch (const Failure& failure) {
+        return failure.number();
+    } catch (const std::bad_alloc&) {
+        return kOutOfMemory;
+    } catch (...) {
+        return kInternalError;
+    }
+}
+
+std::u16string ErrorMessage(std::int32_t number) {
+    const std::string digits = std::to_string(number);
+    std::u16string message = u"error: ";
+    message.append(digits.begin(), digits.end());
+    return message;
+}
+
+// The fixed reaction to each number. A 429 can only come from attaching, before the dialog is
+// hidden, but should it come later the dialog is brought back all the same.
+void React(const Run& run, std::int32_t number) {
+    switch (number) {
+    case kMissedPick:
+        run.dialog.ShowMessage(u"Missed the object, please try again", u"Selection Error");
+        run.dialog.Show();
+        break;
+    case kNotRunning:
+        run.dialog.ShowMessage(u"Please start AutoCAD", u"AutoCAD not Open");
+        if (run.hidden) run.dialog.Show();
+        break;
+    case kNoSuchMember:
+        run.dialog.Show();
+        break;
+    default:
+        run.dialog.ShowMessage(ErrorMessage(number), kProgramTitle);
+        run.dialog.Show();
+        break;
+    }
+}
+
+}  // namespace
+
+void cmdSelect_Click(CaseDialog& dialog, CadLink& cad) noexcept {
+    Run run{.dialog = dialog, .cad = cad};
+    std::int32_t number = 0;
+    try {
+        SelectAndConvert(run);
+        return;
+    } catch (...) {
+        number = FailureNumber();
+    }
+    try {
+        React(run, number);
+    } catch (...) {
+        // The dialog could not even show the message; at least do not leave it hidden.
+        if (run.hidden) {
+            try {
+                dialog.Show();
+            } catch (...) {
+            }
+        }
+    }
+}
+
+}  // namespace morvane

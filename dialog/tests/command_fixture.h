@@ -1,0 +1,37 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "dialog/select_text_command.h"
+#include "testing/fakes/call_log.h"
+#include "testing/fakes/fake_cad_link.h"
+#include "testing/fakes/fake_case_dialog.h"
+
+namespace morvane {
+
+// The command against the double of the CAD application and the fake dialog, both logging into
+// one call log so that a test sees the order of calls across them.
+class CommandTest : public ::testing::Test {
+protected:
+    void Run() { cmdSelect_Click(dialog, cad); }
+
+    [[nodiscard]] const std::vector<std::string>& Calls() const { return log.Calls(); }
+
+    // Whether the call was made at all.
+    [[nodiscard]] bool Called(const std::string& call) const {
+        return std::find(Calls().begin(), Calls().end(), call) != Calls().end();
+    }
+
+    // The handles the command still holds once it has ended: only PickedEntity may remain.
+    [[nodiscard]] int LeftoverHandles() { return cad.LiveHandles() - (dialog.PickedEntity() ? 1 : 0); }
+
+    fakes::CallLog log;
+    fakes::FakeCaseDialog dialog{log};
+    fakes::FakeCadLink cad{log};
+};
+
+}  // namespace morvane

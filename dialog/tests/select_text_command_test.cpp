@@ -1,0 +1,303 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <new>
+#include <ostream>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dialog/tests/command_fixture.h"
+
+namespace morvane {
+namespace {
+
+using namespace std::string_literals;
+using namespace std::string_view_literals;
+
+constexpr std::int32_t kMissedPick = -2147352567;  // 0x80020009
+constexpr std::int32_t kFailed = -2147467259;      // E_FAIL
+constexpr std::string_view kPickCall = "GetEntity(Select Text from the drawing:)";
+
+// The road of one pick: every step in order, the stripped text shown, one write and one redraw.
+TEST_F(CommandTest, RoadOfOnePick) {
+    fakes::FakeEntity& text = cad.PickText(u"%%Unote");
+    Run();
+    const std::vector<std::string> expected{
+        "Attach", "ActiveDocument", "SetVisible(true)", "ActivationTitle",
+        "BringWindowToFront(AutoCAD 2000 - [Drawing1.dwg])", "Hide", "Utility", std::string(kPickCall),
+        "ReadTextString", "ShowMessage(note|Morvane)", "SelectedCase", "WriteTextString(%%uNOTE)", "Update", "Show"};
+    EXPECT_EQ(Calls(), expected);
+    EXPECT_EQ(text.textString, u"%%uNOTE");
+    EXPECT_EQ(text.updates, 1);
+    EXPECT_TRUE(cad.ApplicationVisible());
+    EXPECT_EQ(cad.FrontWindow(), fakes::FakeCadLink::kActivationTitle);
+    EXPECT_TRUE(dialog.Visible());
+    ASSERT_TRUE(dialog.PickedEntity());
+    EXPECT_EQ(LeftoverHandles(), 0);
+}
+
+// What is written for a picked text: converted and written whole, the underline code put back,
+// the text behind it shown first; never cut, never stopped at U+0000.
+struct TextCase {
+    const char* name;
+    std::u16string text;
+    CaseMode mode;
+    std::optional<std::u16string> shown;
+    std::u16string written;
+};
+
+const std::u16string kLongest(32767, u'x');
+
+const TextCase kTextCases[] = {
+    {"UnderlinedUpper", u"%%Uabc", CaseMode::Upper, u"abc", u"%%uABC"},
+    {"PlainLower", u"Abc", CaseMode::Lower, std::nullopt, u"abc"},
+    {"UnderlineCodeAlone", u"%%u", CaseMode::Upper, u"", u"%%u"},
+    {"UnderlinedTitle", u"%%Ufirst line", CaseMode::Title, u"first line", u"%%uFirst Line"},
+    {"InnerCodeIsPlainText", u"ab%%Ucd", CaseMode::Lower, std::nullopt, u"ab%%ucd"},
+    {"Empty", u"", CaseMode::Upper, std::nullopt, u""},
+    {"EmbeddedNul", u"a\0b%%Uc"s, CaseMode::Upper, std::nullopt, u"A\0B%%UC"s},
+    {"UnderlinedEmbeddedNul", u"%%Ua\0b"s, CaseMode::Upper, u"a\0b"s, u"%%uA\0B"s},
+    {"LongPlainText", std::u16string(40000, u'x'), CaseMode::Upper, std::nullopt, std::u16string(40000, u'X')},
+    {"LongestUnderlinedText", u"%%U" + kLongest, CaseMode::Upper, kLongest, u"%%u" + std::u16string(32767, u'X')},
+};
+
+void PrintTo(const TextCase& row, std::ostream* out) { *out << row.name; }
+
+class PickedText : public CommandTest, public ::testing::WithParamInterface<TextCase> {};
+
+TEST_P(PickedText, IsRewrittenWhole) {
+    const TextCase& row = GetParam();
+    fakes::FakeEntity& text = cad.PickText(row.text);
+    dialog.Select(row.mode);
+    Run();
+    if (row.shown) {
+        ASSERT_EQ(dialog.Messages().size(), 1u);
+        EXPECT_EQ(dialog.Messages()[0].text, *row.shown);
+        EXPECT_EQ(dialog.Messages()[0].caption, u"Morvane");
+    } else {
+        EXPECT_TRUE(dialog.Messages().empty());
+    }
+    EXPECT_EQ(text.textString, row.written);
+    EXPECT_EQ(text.updates, 1);
+    EXPECT_TRUE(dialog.Visible());
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, PickedText, ::testing::ValuesIn(kTextCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The failure dispatch: a failure at any step skips every later step, and the number alone picks
+// the reaction; the dialog is never hidden on 429 at attach and is shown again on every way out
+// after it was hidden; every reference the command took is let go.
+struct DispatchCase {
+    const char* name;
+    const char* step;
+    std::int32_t number;
+    std::u16string_view message;  // empty: no message box
+    std::u16string_view caption;
+    bool hides;
+    bool shows;
+    std::u16string_view textAfter;
+};
+
+const DispatchCase kDispatchCases[] = {
+    {"NotRunning", "Attach", 429, u"Please start AutoCAD", u"AutoCAD not Open", false, false, u"Abc"},
+    {"AttachRefused", "Attach", kFailed, u"error: -2147467259", u"Morvane", false, true, u"Abc"},
+    {"NoDocument", "ActiveDocument", 430, u"error: 430", u"Morvane", false, true, u"Abc"},
+    {"MissedNumberFromVisible", "SetVisible", kMissedPick, u"Missed the object, please try again",
+     u"Selection Error", false, true, u"Abc"},
+    {"NoTitle", "ActivationTitle", 438, u"", u"", false, true, u"Abc"},
+    {"NoWindowWithTitle", "BringWindowToFront", 5, u"error: 5", u"Morvane", false, true, u"Abc"},
+    {"NoUtility", "Utility", -2147417848, u"error: -2147417848", u"Morvane", true, true, u"Abc"},
+    {"MissedPick", "GetEntity", kMissedPick, u"Missed the object, please try again", u"Selection Error", true,
+     true, u"Abc"},
+    {"ServerGoneDuringPick", "GetEntity", -2147023174, u"error: -2147023174", u"Morvane", true, true, u"Abc"},
+    {"NotRunningAfterHiding", "GetEntity", 429, u"Please start AutoCAD", u"AutoCAD not Open", true, true, u"Abc"},
+    {"ReadRefused", "ReadTextString", -2147418113, u"error: -2147418113", u"Morvane", true, true, u"Abc"},
+    {"WriteRefused", "WriteTextString", kFailed, u"error: -2147467259", u"Morvane", true, true, u"Abc"},
+    {"WriteUnknown", "WriteTextString", 438, u"", u"", true, true, u"Abc"},
+    {"UpdateRefused", "Update", kFailed, u"error: -2147467259", u"Morvane", true, true, u"ABC"},
+    {"UpdateUnknown", "Update", 438, u"", u"", true, true, u"ABC"},
+    {"LowestNumber", "Update", INT32_MIN, u"error: -2147483648", u"Morvane", true, true, u"ABC"},
+    {"HighestNumber", "Update", INT32_MAX, u"error: 2147483647", u"Morvane", true, true, u"ABC"},
+};
+
+void PrintTo(const DispatchCase& row, std::ostream* out) { *out << row.name; }
+
+class Dispatch : public CommandTest, public ::testing::WithParamInterface<DispatchCase> {};
+
+TEST_P(Dispatch, ReactsByNumber) {
+    const DispatchCase& row = GetParam();
+    fakes::FakeEntity& text = cad.PickText(u"Abc");
+    cad.FailAt(row.step, row.number);
+    Run();
+
+    if (row.message.empty()) {
+        EXPECT_TRUE(dialog.Messages().empty());
+    } else {
+        ASSERT_EQ(dialog.Messages().size(), 1u);
+        EXPECT_EQ(dialog.Messages()[0].text, row.message);
+        EXPECT_EQ(dialog.Messages()[0].caption, row.caption);
+    }
+    EXPECT_EQ(Called("Hide"), row.hides);
+    EXPECT_EQ(Called("Show"), row.shows);
+    EXPECT_TRUE(dialog.Visible());
+    if (row.shows) {
+        EXPECT_EQ(Calls().back(), "Show");
+    }
+    EXPECT_EQ(text.textString, row.textAfter);
+    EXPECT_EQ(LeftoverHandles(), 0);
+
+    // The failing step is the last call to the CAD application: the dispatch only talks to the dialog.
+    const auto failed = std::find_if(Calls().begin(), Calls().end(),
+                                     [&](const std::string& call) { return call.starts_with(row.step); });
+    ASSERT_NE(failed, Calls().end());
+    for (auto later = failed + 1; later != Calls().end(); ++later) {
+        EXPECT_TRUE(later->starts_with("ShowMessage(") || *later == "Show") << *later;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Numbers, Dispatch, ::testing::ValuesIn(kDispatchCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Failures that are not the program's own are reported with a number and do not escape.
+TEST_F(CommandTest, ForeignFailuresAreReportedByNumber) {
+    const struct {
+        const char* step;
+        std::exception_ptr failure;
+        std::u16string_view message;
+    } rows[] = {
+        {"ReadTextString", std::make_exception_ptr(std::bad_alloc()), u"error: 7"},
+        {"GetEntity", std::make_exception_ptr(std::runtime_error("broken")), u"error: 51"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.step);
+        fakes::CallLog ownLog;
+        fakes::FakeCaseDialog freshDialog(ownLog);
+        fakes::FakeCadLink freshCad(ownLog);
+        freshCad.PickText(u"Abc");
+        freshCad.FailAt(row.step, row.failure);
+        cmdSelect_Click(freshDialog, freshCad);
+        ASSERT_EQ(freshDialog.Messages().size(), 1u);
+        EXPECT_EQ(freshDialog.Messages()[0].text, row.message);
+        EXPECT_EQ(ownLog.Calls().back(), "Show");
+        EXPECT_EQ(freshCad.LiveHandles(), freshDialog.PickedEntity() ? 1 : 0);
+    }
+}
+
+// A prefixed text too long for the 16-bit count ends in "error: 6" with nothing shown or written.
+TEST_F(CommandTest, NothingWrittenAfterOverflow) {
+    const std::u16string tooLong = u"%%U" + std::u16string(32768, u'x');
+    fakes::FakeEntity& text = cad.PickText(tooLong);
+    Run();
+    ASSERT_EQ(dialog.Messages().size(), 1u);
+    EXPECT_EQ(dialog.Messages()[0].text, u"error: 6");
+    EXPECT_EQ(text.textString, tooLong);
+    EXPECT_EQ(text.updates, 0);
+    EXPECT_FALSE(Called("SelectedCase"));
+    EXPECT_TRUE(dialog.Visible());
+    EXPECT_EQ(LeftoverHandles(), 0);
+}
+
+// With no option selected the text behind the code is still shown, but nothing is written.
+TEST_F(CommandTest, NoOptionSelectedWritesNothing) {
+    fakes::FakeEntity& text = cad.PickText(u"%%Uabc");
+    dialog.Select(std::nullopt);
+    Run();
+    ASSERT_EQ(dialog.Messages().size(), 1u);
+    EXPECT_EQ(dialog.Messages()[0].text, u"abc");
+    EXPECT_EQ(text.textString, u"%%Uabc");
+    EXPECT_EQ(text.updates, 0);
+    EXPECT_EQ(Calls().back(), "Show");
+}
+
+// Each run starts with the underline flag false: a prefixed text does not mark the next one.
+TEST_F(CommandTest, UnderlineFlagStartsFalseEachRun) {
+    fakes::FakeEntity& first = cad.PickText(u"%%Ua");
+    Run();
+    fakes::FakeEntity& second = cad.PickText(u"b");
+    Run();
+    EXPECT_EQ(first.textString, u"%%uA");
+    EXPECT_EQ(second.textString, u"B");
+    EXPECT_EQ(dialog.Messages().size(), 1u);
+}
+
+// PickedEntity is emptied (and its reference let go) after the utility is taken and just before
+// the pick, and then holds the picked entity.
+TEST_F(CommandTest, PickedEntityEmptiedJustBeforeThePick) {
+    cad.PickText(u"first");
+    Run();
+    ASSERT_TRUE(dialog.PickedEntity());
+    fakes::FakeEntity& second = cad.PickText(u"second");
+
+    bool heldAtUtility = false;
+    bool emptyAtPick = false;
+    int handlesAtPick = -1;
+    log.Observe([&](std::string_view call) {
+        if (call == "Utility") heldAtUtility = dialog.PickedEntity() != nullptr;
+        if (call == kPickCall) {
+            emptyAtPick = dialog.PickedEntity() == nullptr;
+            handlesAtPick = cad.LiveHandles();
+        }
+    });
+    Run();
+    EXPECT_TRUE(heldAtUtility);
+    EXPECT_TRUE(emptyAtPick);
+    EXPECT_EQ(handlesAtPick, 3) << "application, document and utility only";
+    ASSERT_TRUE(dialog.PickedEntity());
+    EXPECT_EQ(dialog.PickedEntity()->ReadTextString(), u"SECOND");
+    EXPECT_EQ(second.textString, u"SECOND");
+}
+
+// PickedEntity keeps the entity after a failure that follows the pick, and is empty after a miss.
+TEST_F(CommandTest, PickedEntityAfterFailures) {
+    cad.PickText(u"Abc");
+    cad.FailAt("Update", kFailed);
+    Run();
+    ASSERT_TRUE(dialog.PickedEntity());
+    EXPECT_EQ(dialog.PickedEntity()->ReadTextString(), u"ABC");
+
+    cad.PickNothing();
+    Run();
+    EXPECT_FALSE(dialog.PickedEntity());
+    EXPECT_EQ(dialog.Messages().back().text, u"Missed the object, please try again");
+    EXPECT_EQ(cad.LiveHandles(), 0);
+}
+
+// A pick that reports success but brings back no entity counts as missed, and an empty
+// application handle is reported, not used.
+TEST_F(CommandTest, EmptyHandlesAreFailures) {
+    cad.PickEmptyHandle();
+    Run();
+    ASSERT_EQ(dialog.Messages().size(), 1u);
+    EXPECT_EQ(dialog.Messages()[0].text, u"Missed the object, please try again");
+    EXPECT_TRUE(dialog.Visible());
+    EXPECT_EQ(cad.LiveHandles(), 0);
+
+    struct NoApplication : CadLink {
+        std::unique_ptr<CadApplication> Attach() override { return nullptr; }
+        void BringWindowToFront(std::u16string_view) override {}
+    } noApplication;
+    fakes::FakeCaseDialog other;
+    cmdSelect_Click(other, noApplication);
+    ASSERT_EQ(other.Messages().size(), 1u);
+    EXPECT_EQ(other.Messages()[0].text, u"error: 91");
+    EXPECT_TRUE(other.Visible());
+}
+
+// A dialog that cannot even show a message box is still shown again, and nothing escapes.
+TEST_F(CommandTest, FailingMessageBoxStillShowsTheDialog) {
+    fakes::FakeEntity& text = cad.PickText(u"%%Uabc");
+    dialog.FailMessages(std::make_exception_ptr(std::bad_alloc()));
+    Run();
+    EXPECT_EQ(text.textString, u"%%Uabc");
+    EXPECT_TRUE(dialog.Visible());
+    EXPECT_EQ(Calls().back(), "Show");
+    EXPECT_EQ(LeftoverHandles(), 0);
+}
+
+}  // namespace
+}  // namespace morvane

@@ -1,0 +1,232 @@
+#include "testing/fakes/fake_cad_link.h"
+
+#include <deque>
+#include <map>
+#include <utility>
+
+#include "caseconv/failure.h"
+
+namespace morvane::fakes {
+
+namespace {
+
+constexpr std::int32_t kMissedPick = static_cast<std::int32_t>(0x80020009);
+constexpr std::int32_t kNoSuchMember = 438;
+
+}  // namespace
+
+// Shared by the fake and every handle it hands out, so that a handle may outlive the fake (the
+// dialog's PickedEntity often does).
+struct FakeCadLink::State {
+    explicit State(CallLog& callLog) : log(callLog) {}
+
+    // Logs the call, then fails it if it was told to.
+    void Call(const std::string& step, const std::optional<std::string>& arguments = std::nullopt) {
+        log.Add(arguments ? step + "(" + *arguments + ")" : step);
+        if (const auto failure = failures.find(step); failure != failures.end()) {
+            std::rethrow_exception(failure->second);
+        }
+    }
+
+    FakeEntity& Add(FakeEntity entity) {
+        emptyHandle = false;
+        picked = &entities.emplace_back(std::move(entity));
+        return *picked;
+    }
+
+    CallLog& log;
+    std::map<std::string, std::exception_ptr> failures;
+    std::deque<FakeEntity> entities;
+    FakeEntity* picked = nullptr;
+    bool emptyHandle = false;
+    int liveHandles = 0;
+    bool applicationVisible = false;
+    std::u16string frontWindow;
+};
+
+namespace {
+
+using State = FakeCadLink::State;
+
+// Counts itself among the live handles for as long as it exists.
+class Counted {
+public:
+    explicit Counted(std::shared_ptr<State> state) : state_(std::move(state)) { ++state_->liveHandles; }
+protected:
+    ~Counted() { --state_->liveHandles; }
+    Counted(const Counted&) = delete;
+    Counted& operator=(const Counted&) = delete;
+
+    std::shared_ptr<State> state_;
+};
+
+class EntityHandle final : public CadEntity, Counted {
+public:
+    EntityHandle(std::shared_ptr<State> state, FakeEntity& entity) : Counted(std::move(state)), entity_(entity) {}
+
+    std::u16string ReadTextString() override { return Read(entity_.textString, "ReadTextString"); }
+    void WriteTextString(std::u16string_view text) override { Write(entity_.textString, "WriteTextString", text); }
+
+    void Update() override {
+        Call("Update");
+        ++entity_.updates;
+    }
+
+    bool HasAttributes() override {
+        Call("HasAttributes");
+        return Answer(entity_.hasAttributes);
+    }
+
+    std::vector<std::shared_ptr<CadEntity>> GetAttributes() override {
+        Call("GetAttributes");
+        Answer(entity_.hasAttributes);
+        std::vector<std::shared_ptr<CadEntity>> attributes;
+        for (FakeEntity* attribute : entity_.attributes) {
+            attributes.push_back(std::make_shared<EntityHandle>(state_, *attribute));
+        }
+        return attributes;
+    }
+
+    std::u16string ReadTextOverride() override { return Read(entity_.textOverride, "ReadTextOverride"); }
+    void WriteTextOverride(std::u16string_view text) override { Write(entity_.textOverride, "WriteTextOverride", text); }
+
+private:
+    void Call(const std::string& operation, const std::optional<std::string>& arguments = std::nullopt) {
+        state_->Call(entity_.name.empty() ? operation : entity_.name + "." + operation, arguments);
+    }
+
+    template <class Value>
+    static const Value& Answer(const std::optional<Value>& property) {
+        if (!property) throw Failure(kNoSuchMember);
+        return *property;
+    }
+
+    std::u16string Read(const std::optional<std::u16string>& property, const std::string& operation) {
+        Call(operation);
+        return Answer(property);
+    }
+
+    void Write(std::optional<std::u16string>& property, const std::string& operation, std::u16string_view text) {
+        Call(operation, Readable(text));
+        Answer(property);
+        property = std::u16string(text);
+    }
+
+    FakeEntity& entity_;
+};
+
+class UtilityHandle final : public CadUtility, Counted {
+public:
+    using Counted::Counted;
+
+    std::shared_ptr<CadEntity> GetEntity(std::u16string_view prompt) override {
+        state_->Call("GetEntity", Readable(prompt));
+        if (state_->emptyHandle) return nullptr;
+        if (!state_->picked) throw Failure(kMissedPick);
+        return std::make_shared<EntityHandle>(state_, *state_->picked);
+    }
+};
+
+class DocumentHandle final : public CadDocument, Counted {
+public:
+    using Counted::Counted;
+
+    std::unique_ptr<CadUtility> Utility() override {
+        state_->Call("Utility");
+        return std::make_unique<UtilityHandle>(state_);
+    }
+};
+
+class ApplicationHandle final : public CadApplication, Counted {
+public:
+    using Counted::Counted;
+
+    std::unique_ptr<CadDocument> ActiveDocument() override {
+        state_->Call("ActiveDocument");
+        return std::make_unique<DocumentHandle>(state_);
+    }
+
+    void SetVisible(bool visible) override {
+        state_->Call("SetVisible", visible ? "true" : "false");
+        state_->applicationVisible = visible;
+    }
+
+    std::u16string ActivationTitle() override {
+        state_->Call("ActivationTitle");
+        return std::u16string(FakeCadLink::kActivationTitle);
+    }
+};
+
+}  // namespace
+
+FakeCadLink::FakeCadLink() : FakeCadLink(ownLog_) {}
+
+FakeCadLink::FakeCadLink(CallLog& log) : state_(std::make_shared<State>(log)) {}
+
+FakeCadLink::~FakeCadLink() = default;
+
+FakeEntity& FakeCadLink::PickText(std::u16string text) {
+    return state_->Add({.textString = std::move(text)});
+}
+
+FakeEntity& FakeCadLink::PickLine() {
+    return state_->Add({});
+}
+
+FakeEntity& FakeCadLink::PickBlock(const std::vector<std::u16string>& attributeTexts) {
+    std::vector<FakeEntity*> attributes;
+    for (const std::u16string& text : attributeTexts) {
+        const std::string name = "ATTRIB" + std::to_string(attributes.size() + 1);
+        attributes.push_back(&state_->entities.emplace_back(FakeEntity{.name = name, .textString = text}));
+    }
+    return state_->Add({.hasAttributes = !attributes.empty(), .attributes = std::move(attributes)});
+}
+
+FakeEntity& FakeCadLink::PickDimension(std::u16string textOverride) {
+    return state_->Add({.textOverride = std::move(textOverride)});
+}
+
+void FakeCadLink::PickNothing() noexcept {
+    state_->picked = nullptr;
+    state_->emptyHandle = false;
+}
+
+void FakeCadLink::PickEmptyHandle() noexcept {
+    state_->emptyHandle = true;
+}
+
+void FakeCadLink::FailAt(std::string step, std::int32_t number) {
+    FailAt(std::move(step), std::make_exception_ptr(Failure(number)));
+}
+
+void FakeCadLink::FailAt(std::string step, std::exception_ptr failure) {
+    state_->failures.insert_or_assign(std::move(step), std::move(failure));
+}
+
+int FakeCadLink::LiveHandles() const noexcept {
+    return state_->liveHandles;
+}
+
+bool FakeCadLink::ApplicationVisible() const noexcept {
+    return state_->applicationVisible;
+}
+
+const std::u16string& FakeCadLink::FrontWindow() const noexcept {
+    return state_->frontWindow;
+}
+
+const CallLog& FakeCadLink::Log() const noexcept {
+    return state_->log;
+}
+
+std::unique_ptr<CadApplication> FakeCadLink::Attach() {
+    state_->Call("Attach");
+    return std::make_unique<ApplicationHandle>(state_);
+}
+
+void FakeCadLink::BringWindowToFront(std::u16string_view title) {
+    state_->Call("BringWindowToFront", Readable(title));
+    state_->frontWindow = title;
+}
+
+}  // namespace morvane::fakes

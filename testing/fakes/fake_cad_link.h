@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cadlink/cad_link.h"
+#include "testing/fakes/call_log.h"
+
+namespace morvane::fakes {
+
+// One entity of the fake drawing. It answers what is set and fails with 438 (no such property or
+// method) for what is not, as the CAD application does.
+struct FakeEntity {
+    // Prefixes the entity's calls in the log ("ATTRIB1.Update"); empty for a picked entity.
+    std::string name{};
+    std::optional<std::u16string> textString{};
+    std::optional<bool> hasAttributes{};
+    std::vector<FakeEntity*> attributes{};
+    std::optional<std::u16string> textOverride{};
+    int updates = 0;
+};
+
+// The test double of the CAD binding: a running CAD application with one drawing. Logs every
+// call ("Attach", "SetVisible(true)", "GetEntity(Select Text from the drawing:)",
+// "ATTRIB2.WriteTextString(X)"), fails any step it is told to with any number, and counts the
+// handles it hands out that are still alive.
+class FakeCadLink : public CadLink {
+public:
+    // Logs into its own call log.
+    FakeCadLink();
+    // Logs into a log shared with other fakes; the log must outlive the fake and its handles.
+    explicit FakeCadLink(CallLog& log);
+    FakeCadLink(const FakeCadLink&) = delete;
+    FakeCadLink& operator=(const FakeCadLink&) = delete;
+    ~FakeCadLink() override;
+
+    // The entity that every pick returns from now on. Until one is set, and after PickNothing,
+    // every pick misses (0x80020009). The entities live as long as the fake.
+    FakeEntity& PickText(std::u16string text);
+    // An entity that answers none of the text properties.
+    FakeEntity& PickLine();
+    // A block reference: HasAttributes answers whether there are any; attributes ATTRIB1, ATTRIB2...
+    FakeEntity& PickBlock(const std::vector<std::u16string>& attributeTexts);
+    // A dimension: answers TextOverride, not HasAttributes.
+    FakeEntity& PickDimension(std::u16string textOverride);
+    void PickNothing() noexcept;
+    // From now on every pick reports success but hands back an empty handle.
+    void PickEmptyHandle() noexcept;
+
+    // From now on the step fails with the number (or the exception), after it is logged and
+    // before it has any effect. A step is named as in the log, without arguments: "Update",
+    // "ATTRIB2.Update".
+    void FailAt(std::string step, std::int32_t number);
+    void FailAt(std::string step, std::exception_ptr failure);
+
+    // Handles (application, document, utility, entity) handed out and not yet destroyed.
+    [[nodiscard]] int LiveHandles() const noexcept;
+    // Whether the application was made visible, and the title last brought to the front.
+    [[nodiscard]] bool ApplicationVisible() const noexcept;
+    [[nodiscard]] const std::u16string& FrontWindow() const noexcept;
+    [[nodiscard]] const CallLog& Log() const noexcept;
+
+    // The activation title the application reports.
+    static constexpr std::u16string_view kActivationTitle = u"AutoCAD 2000 - [Drawing1.dwg]";
+
+    [[nodiscard]] std::unique_ptr<CadApplication> Attach() override;
+    void BringWindowToFront(std::u16string_view title) override;
+
+    struct State;
+
+private:
+    CallLog ownLog_;
+    std::shared_ptr<State> state_;
+};
+
+}  // namespace morvane::fakes
