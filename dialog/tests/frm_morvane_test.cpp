@@ -5,19 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <atomic>
-#include <chrono>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "dialog/frm_morvane.h"
 #include "testing/fakes/fake_cad_link.h"
+#include "testing/ui_driver/ui_driver.h"
 
 namespace morvane {
 namespace {
-
-using namespace std::chrono_literals;
 
 // Delivers this thread's waiting messages the way the program's message loop does.
 void Pump(HWND window) {
@@ -218,75 +216,28 @@ TEST_F(FrmMorvaneTest, EscapeDoesNothingAndTheCloseBoxEndsTheProgram) {
     EXPECT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
-// What another thread sees of a message box.
-struct SeenBox {
-    bool found = false;
-    bool visible = false;
-    HWND owner = nullptr;
-    std::wstring caption;
-    std::wstring text;
-    std::vector<std::wstring> buttons;
-    bool iconShown = false;
-};
-
-BOOL CALLBACK CollectChild(HWND child, LPARAM param) {
-    auto& seen = *reinterpret_cast<SeenBox*>(param);
-    if (!IsWindowVisible(child)) {
-        return TRUE;
-    }
-    wchar_t className[32]{};
-    GetClassNameW(child, className, 32);
-    const LONG style = GetWindowLongW(child, GWL_STYLE);
-    if (lstrcmpiW(className, L"Button") == 0) {
-        wchar_t caption[64]{};
-        GetWindowTextW(child, caption, 64);
-        seen.buttons.emplace_back(caption);
-    } else if (lstrcmpiW(className, L"Static") == 0 && (style & SS_TYPEMASK) == SS_ICON) {
-        seen.iconShown = SendMessageW(child, STM_GETICON, 0, 0) != 0;
-    }
-    return TRUE;
-}
-
 // A message box shows, modal to the window, even while the window is hidden (as it is during a
 // pick): OK only, no icon, the given text and caption.
 TEST_F(FrmMorvaneTest, MessageBoxShowsWhileTheWindowIsHidden) {
     window_.Hide();
     const DWORD thread = GetCurrentThreadId();
-    SeenBox seen;
-    std::atomic<bool> done{false};
+    std::optional<ui::MessageBoxSeen> seen;
     std::thread watcher([&] {
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (std::chrono::steady_clock::now() < deadline) {
-            HWND box = FindWindowW(L"#32770", L"Selection Error");
-            if (box != nullptr && IsWindowVisible(box)) {
-                seen.found = true;
-                seen.visible = true;
-                seen.owner = GetWindow(box, GW_OWNER);
-                wchar_t buffer[256]{};
-                GetWindowTextW(box, buffer, 256);
-                seen.caption = buffer;
-                GetDlgItemTextW(box, 0xFFFF, buffer, 256);
-                seen.text = buffer;
-                EnumChildWindows(box, &CollectChild, reinterpret_cast<LPARAM>(&seen));
-                SendMessageW(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-                done = true;
-                return;
-            }
-            std::this_thread::sleep_for(50ms);
+        seen = ui::WaitForMessageBox(GetCurrentProcessId(), 10000);
+        if (!seen || !ui::CloseMessageBox(*seen)) {
+            // Never leave the test hanging in the box's modal loop.
+            PostThreadMessageW(thread, WM_QUIT, 0, 0);
         }
-        // Never leave the test hanging in the box's modal loop.
-        PostThreadMessageW(thread, WM_QUIT, 0, 0);
     });
     window_.ShowMessage(u"Missed the object, please try again", u"Selection Error");
     watcher.join();
 
-    ASSERT_TRUE(seen.found);
-    EXPECT_TRUE(seen.visible);
-    EXPECT_EQ(seen.owner, window_.Handle());
-    EXPECT_EQ(seen.caption, L"Selection Error");
-    EXPECT_EQ(seen.text, L"Missed the object, please try again");
-    EXPECT_EQ(seen.buttons, std::vector<std::wstring>{L"OK"});
-    EXPECT_FALSE(seen.iconShown);
+    ASSERT_TRUE(seen.has_value());
+    EXPECT_EQ(seen->owner, window_.Handle());
+    EXPECT_EQ(seen->caption, L"Selection Error");
+    EXPECT_EQ(seen->text, L"Missed the object, please try again");
+    EXPECT_EQ(seen->buttons, std::vector<std::wstring>{L"OK"});
+    EXPECT_FALSE(seen->iconShown);
     EXPECT_FALSE(IsWindowVisible(window_.Handle()));
     window_.Show();
     EXPECT_TRUE(IsWindowVisible(window_.Handle()));
