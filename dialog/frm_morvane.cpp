@@ -11,7 +11,7 @@ namespace {
 
 constexpr wchar_t kClassName[] = L"frmMorvane";
 constexpr wchar_t kCaption[] = L"Morvane";
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kExStyle = 0;
 
 // The options in the order they sit on screen, which is also the CaseMode order.
