@@ -13,11 +13,35 @@ HICON LoadProgramIcon(HINSTANCE instance, int metricX, int metricY) noexcept {
                                          GetSystemMetrics(metricX), GetSystemMetrics(metricY), LR_DEFAULTCOLOR));
 }
 
+// This thread's membership of a single-threaded COM apartment, for as long as the object lives.
+class ComApartment {
+public:
+    ComApartment() noexcept : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ~ComApartment() {
+        if (SUCCEEDED(result_)) {
+            CoUninitialize();
+        }
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+    [[nodiscard]] bool Joined() const noexcept { return SUCCEEDED(result_); }
+
+private:
+    HRESULT result_;
+};
+
 int RunProgram(HINSTANCE instance, int showCommand) {
     const auto cad = morvane::MakeComCadLink();
     morvane::FrmMorvane window(instance, *cad, LoadProgramIcon(instance, SM_CXICON, SM_CYICON),
                                LoadProgramIcon(instance, SM_CXSMICON, SM_CYSMICON));
     if (!window.Open(showCommand)) {
+        return 1;
+    }
+    // Nothing touches COM before the first "Select Text": joining the apartment once the window is
+    // up lets the window appear sooner.
+    const ComApartment apartment;
+    if (!apartment.Joined()) {
         return 1;
     }
     MSG message{};
@@ -28,22 +52,18 @@ int RunProgram(HINSTANCE instance, int showCommand) {
             DispatchMessageW(&message);
         }
     }
+    // The picked entity is a COM reference: let it go while the apartment is still there.
+    window.PickedEntity().reset();
     return got < 0 ? 1 : static_cast<int>(message.wParam);
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {
+    try {
+        return RunProgram(instance, showCommand);
+    } catch (...) {
+        // Only running out of memory can get here.
         return 1;
     }
-    int exitCode = 1;
-    try {
-        exitCode = RunProgram(instance, showCommand);
-    } catch (...) {
-        // Only running out of memory can get here; the window is gone by now.
-        exitCode = 1;
-    }
-    CoUninitialize();
-    return exitCode;
 }
