@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <utility>
 #include <span>
 #include <string>
 #include <string_view>
@@ -45,7 +46,7 @@ public:
 private:
     void Map(std::span<char16_t> run, unsigned long flags) const;
 
-    std::optional<std::wstring> localeName_;  // empty: the user's default locale
+    std::optional<std::wstring> localeName_;  // none: the user's default locale
 };
 #endif
 

@@ -5,6 +5,7 @@
 
 #include "caseconv/caseconv.h"
 #include "caseconv/utf16.h"
+#include "caseconv/whole_run_mapping.h"
 
 namespace morvane {
 namespace {
@@ -12,53 +13,13 @@ namespace {
 // LCMapStringEx counts in int; longer runs go in pieces that never split a surrogate pair.
 constexpr std::size_t kMaxPiece = INT_MAX / 2;
 
-const wchar_t* AsWide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
-wchar_t* AsWide(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
-
-// Whether mapped keeps every character of original at its place and length; lone surrogates are
-// put back as they were.
-bool KeepsCharacters(std::span<const char16_t> original, std::span<char16_t> mapped) {
-    for (std::size_t i = 0; i < original.size();) {
-        const std::size_t length = utf16::CharacterLength(original, i);
-        if (length == 2) {
-            if (utf16::CharacterLength(mapped, i) != 2) {
-                return false;
-            }
-        } else if (utf16::IsSurrogate(original[i])) {
-            mapped[i] = original[i];
-        } else if (utf16::IsSurrogate(mapped[i])) {
-            return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
-// One call per character, for a run whose mapping as a whole did not keep every character in place.
-void MapEachCharacter(const wchar_t* locale, DWORD flags, std::span<char16_t> run) {
-    for (std::size_t i = 0; i < run.size();) {
-        const std::size_t length = utf16::CharacterLength(run, i);
-        char16_t mapped[2] = {};
-        if (!(length == 1 && utf16::IsSurrogate(run[i])) &&
-            LCMapStringEx(locale, flags, AsWide(&run[i]), static_cast<int>(length), AsWide(mapped),
-                          static_cast<int>(length), nullptr, nullptr, 0) == static_cast<int>(length) &&
-            KeepsCharacters(run.subspan(i, length), std::span(mapped, length))) {
-            std::copy_n(mapped, length, run.begin() + static_cast<std::ptrdiff_t>(i));
-        }
-        i += length;
-    }
-}
-
+// The locale's mapping of a whole string, in one call.
 void MapPiece(const wchar_t* locale, DWORD flags, std::span<char16_t> run) {
-    std::u16string mapped(run.size(), u'\0');
-    const int length = static_cast<int>(run.size());
-    if (LCMapStringEx(locale, flags, AsWide(run.data()), length, AsWide(mapped.data()), length, nullptr, nullptr,
-                      0) == length &&
-        KeepsCharacters(run, mapped)) {
-        std::copy(mapped.begin(), mapped.end(), run.begin());
-    } else {
-        MapEachCharacter(locale, flags, run);
-    }
+    MapRunKeepingCharacters(run, [&](std::span<const char16_t> source, std::span<char16_t> destination) {
+        return LCMapStringEx(locale, flags, reinterpret_cast<const wchar_t*>(source.data()),
+                             static_cast<int>(source.size()), reinterpret_cast<wchar_t*>(destination.data()),
+                             static_cast<int>(destination.size()), nullptr, nullptr, 0);
+    });
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "dialog/select_text_command.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <new>

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 
 #include "caseconv/caseconv.h"
+#include "caseconv/tests/case_table.h"
 #include "caseconv/tests/fixed_case_mapper.h"
 
 namespace {
@@ -11,16 +11,9 @@ namespace {
 using namespace std::string_literals;
 using morvane::CaseMode;
 
-struct RuleCase {
-    const char* name;
-    std::u16string text;
-    CaseMode mode;
-    std::u16string expected;
-};
+using morvane::testing::ConversionCase;
 
-void PrintTo(const RuleCase& c, std::ostream* os) { *os << c.name; }
-
-const RuleCase kRuleCases[] = {
+const ConversionCase kRuleCases[] = {
     // Empty text, every mode.
     {"EmptyUpper", u""s, CaseMode::Upper, u""s},
     {"EmptyLower", u""s, CaseMode::Lower, u""s},
@@ -82,18 +75,17 @@ const RuleCase kRuleCases[] = {
     {"LoneIsNoSentenceLetter", u"\xD801 x"s, CaseMode::Sentence, u"\xD801 X"s},
 };
 
-class CaseRules : public ::testing::TestWithParam<RuleCase> {};
+class CaseRules : public ::testing::TestWithParam<ConversionCase> {};
 
 // Each mode converts per its rule, with the underline code taken off and put back.
 TEST_P(CaseRules, ConvertsTheEntityText) {
-    const RuleCase& c = GetParam();
+    const ConversionCase& c = GetParam();
     const morvane::testing::FixedCaseMapper mapper;
     const std::u16string result = morvane::testing::ConvertEntityText(c.text, c.mode, mapper);
     EXPECT_EQ(result, c.expected);
     EXPECT_EQ(result.size(), c.text.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, CaseRules, ::testing::ValuesIn(kRuleCases),
-                         [](const ::testing::TestParamInfo<RuleCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, CaseRules, ::testing::ValuesIn(kRuleCases), morvane::testing::RowName());
 
 }  // namespace

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
 #include "caseconv/code_point_mapping.h"
 #include "caseconv/utf16.h"
+#include "caseconv/tests/case_table.h"
 
 namespace {
 
@@ -24,15 +24,9 @@ char32_t Hostile(char32_t c) {
     }
 }
 
-struct MappingCase {
-    const char* name;
-    std::u16string run;
-    std::u16string expected;
-};
+using morvane::testing::RunCase;
 
-void PrintTo(const MappingCase& c, std::ostream* os) { *os << c.name; }
-
-const MappingCase kMappingCases[] = {
+const RunCase kRunCases[] = {
     {"Bmp", u"a"s, u"A"s},
     {"BmpToPairKept", u"b"s, u"b"s},
     {"BmpToSurrogateKept", u"c"s, u"c"s},
@@ -45,7 +39,7 @@ const MappingCase kMappingCases[] = {
     {"Mixed", u"abc\U00010428\U00010429\0a"s, u"Abc\U00010400\U00010429\0A"s},
 };
 
-class CodePointMapping : public ::testing::TestWithParam<MappingCase> {};
+class CodePointMapping : public ::testing::TestWithParam<RunCase> {};
 
 // Every character is mapped one to one; whatever would change the length is left as it is.
 TEST_P(CodePointMapping, MapsOnlyWhatKeepsTheLength) {
@@ -54,8 +48,7 @@ TEST_P(CodePointMapping, MapsOnlyWhatKeepsTheLength) {
     EXPECT_EQ(run, GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, CodePointMapping, ::testing::ValuesIn(kMappingCases),
-                         [](const ::testing::TestParamInfo<MappingCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, CodePointMapping, ::testing::ValuesIn(kRunCases), morvane::testing::RowName());
 
 // A lone surrogate is never handed to the mapping; a pair is handed over as one code point.
 TEST(CodePointMappingCalls, SeesCodePointsNeverLoneSurrogates) {

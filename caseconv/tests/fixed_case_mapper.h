@@ -12,29 +12,29 @@ namespace morvane::testing {
 // Deseret 𐐨/𐐀 (a surrogate pair each way); everything else has no case.
 class FixedCaseMapper : public CaseMapper {
 public:
-    void ToUpper(std::span<char16_t> run) const override { MapCodePoints(run, Upper); }
-    void ToLower(std::span<char16_t> run) const override { MapCodePoints(run, Lower); }
+    void ToUpper(std::span<char16_t> run) const override {
+        MapCodePoints(run, [](char32_t c) { return Counterpart(c, &CasePair::lower, &CasePair::upper); });
+    }
+    void ToLower(std::span<char16_t> run) const override {
+        MapCodePoints(run, [](char32_t c) { return Counterpart(c, &CasePair::upper, &CasePair::lower); });
+    }
 
 private:
-    static char32_t Upper(char32_t c) {
-        if (c >= U'a' && c <= U'z') return c - 0x20;
-        switch (c) {
-        case U'é': return U'É';
-        case U'σ': return U'Σ';
-        case U'д': return U'Д';
-        case U'\U00010428': return U'\U00010400';
-        default: return c;
+    struct CasePair {
+        char32_t lower;
+        char32_t upper;
+    };
+    static constexpr CasePair kPairs[] = {
+        {U'é', U'É'}, {U'σ', U'Σ'}, {U'д', U'Д'}, {U'\U00010428', U'\U00010400'}};
+
+    static char32_t Counterpart(char32_t c, char32_t CasePair::*from, char32_t CasePair::*to) {
+        if (c >= CasePair{U'a', U'A'}.*from && c <= CasePair{U'z', U'Z'}.*from) {
+            return c - CasePair{U'a', U'A'}.*from + CasePair{U'a', U'A'}.*to;
         }
-    }
-    static char32_t Lower(char32_t c) {
-        if (c >= U'A' && c <= U'Z') return c + 0x20;
-        switch (c) {
-        case U'É': return U'é';
-        case U'Σ': return U'σ';
-        case U'Д': return U'д';
-        case U'\U00010400': return U'\U00010428';
-        default: return c;
+        for (const CasePair& pair : kPairs) {
+            if (pair.*from == c) return pair.*to;
         }
+        return c;
     }
 };
 

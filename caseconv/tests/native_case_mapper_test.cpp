@@ -1,26 +1,27 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
-#include <ostream>
 #include <string>
 
 #include "caseconv/caseconv.h"
+#include "caseconv/tests/case_table.h"
 
 namespace {
 
 using namespace std::string_literals;
 using morvane::CaseMode;
 
-struct NativeCase {
-    const char* name;
+using morvane::testing::ConversionCase;
+
+std::u16string Repeat(std::u16string_view piece, std::size_t times) {
     std::u16string text;
-    CaseMode mode;
-    std::u16string expected;
-};
+    for (std::size_t i = 0; i < times; ++i) {
+        text += piece;
+    }
+    return text;
+}
 
-void PrintTo(const NativeCase& c, std::ostream* os) { *os << c.name; }
-
-const NativeCase kNativeCases[] = {
+const ConversionCase kNativeCases[] = {
     {"Latin", u"Élan vital"s, CaseMode::Upper, u"ÉLAN VITAL"s},
     {"SharpSStaysOneCharacter", u"straße"s, CaseMode::Upper, u"STRAßE"s},
     {"Greek", u"ΣΟΦΊΑ"s, CaseMode::Lower, u"σοφία"s},
@@ -29,12 +30,15 @@ const NativeCase kNativeCases[] = {
     {"DeseretLower", u"\U00010400\U00010401"s, CaseMode::Lower, u"\U00010428\U00010429"s},
     {"LoneSurrogates", u"a\xD801" u"b\xDC28" u"c"s, CaseMode::Upper, u"A\xD801" u"B\xDC28" u"C"s},
     {"EmbeddedNul", u"a\0b"s, CaseMode::Upper, u"A\0B"s},
+    // Long runs take a quicker road that must give the same characters.
+    {"LongRunUpper", Repeat(u"iaé\U00010428\xD801", 300), CaseMode::Upper, Repeat(u"IAÉ\U00010400\xD801", 300)},
+    {"LongRunLower", Repeat(u"IAÉ\U00010400\xDC00", 300), CaseMode::Lower, Repeat(u"iaé\U00010428\xDC00", 300)},
     {"Title", u"élan VITAL"s, CaseMode::Title, u"Élan Vital"s},
     {"Sentence", u"¿QUÉ? SÍ."s, CaseMode::Sentence, u"¿Qué? Sí."s},
 };
 
 // The process locale is the program's to set; here the C library's UTF-8 locale, restored afterwards.
-class NativeCaseMapping : public ::testing::TestWithParam<NativeCase> {
+class NativeCaseMapping : public ::testing::TestWithParam<ConversionCase> {
 protected:
     static void SetUpTestSuite() {
         previous_ = std::setlocale(LC_CTYPE, nullptr);
@@ -48,11 +52,10 @@ private:
 
 // The default mapper follows the C library's tables one character to one, surrogate pairs included.
 TEST_P(NativeCaseMapping, ConvertsUnderTheProcessLocale) {
-    const NativeCase& c = GetParam();
+    const ConversionCase& c = GetParam();
     EXPECT_EQ(morvane::ConvertCase(c.text, c.mode), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, NativeCaseMapping, ::testing::ValuesIn(kNativeCases),
-                         [](const ::testing::TestParamInfo<NativeCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, NativeCaseMapping, ::testing::ValuesIn(kNativeCases), morvane::testing::RowName());
 
 }  // namespace

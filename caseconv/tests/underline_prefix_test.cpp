@@ -4,6 +4,7 @@
 #include <string>
 
 #include "caseconv/caseconv.h"
+#include "caseconv/tests/case_table.h"
 #include "caseconv/tests/fixed_case_mapper.h"
 
 namespace {
@@ -54,8 +55,7 @@ TEST_P(UnderlinePrefix, FindsTheLeadingCode) {
     EXPECT_EQ(split.rest, c.rest);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, UnderlinePrefix, ::testing::ValuesIn(kPrefixCases),
-                         [](const ::testing::TestParamInfo<PrefixCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, UnderlinePrefix, ::testing::ValuesIn(kPrefixCases), morvane::testing::RowName());
 
 // The failure's number, or 0 when the call does not fail.
 template <typename Call>

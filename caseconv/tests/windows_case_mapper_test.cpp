@@ -5,6 +5,7 @@
 #include <string>
 
 #include "caseconv/caseconv.h"
+#include "caseconv/tests/case_table.h"
 
 namespace {
 
@@ -50,8 +51,7 @@ TEST_P(WindowsCaseMapping, ConvertsThroughLCMapStringEx) {
     EXPECT_EQ(result, c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, WindowsCaseMapping, ::testing::ValuesIn(kWindowsCases),
-                         [](const ::testing::TestParamInfo<WindowsCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, WindowsCaseMapping, ::testing::ValuesIn(kWindowsCases), morvane::testing::RowName());
 
 // A run far longer than the CAD application's limit goes through in one piece.
 TEST(WindowsCaseMapperRun, MapsLongRuns) {

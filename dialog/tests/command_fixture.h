@@ -13,6 +13,11 @@
 
 namespace morvane {
 
+using Messages = std::vector<fakes::FakeCaseDialog::Message>;
+
+inline const fakes::FakeCaseDialog::Message kMissedBox{u"Missed the object, please try again", u"Selection Error"};
+inline const fakes::FakeCaseDialog::Message kNotOpenBox{u"Please start AutoCAD", u"AutoCAD not Open"};
+
 // The command against the double of the CAD application and the fake dialog, both logging into
 // one call log so that a test sees the order of calls across them.
 class CommandTest : public ::testing::Test {

@@ -88,7 +88,9 @@ public:
     }
 
     std::u16string ReadTextOverride() override { return Read(entity_.textOverride, "ReadTextOverride"); }
-    void WriteTextOverride(std::u16string_view text) override { Write(entity_.textOverride, "WriteTextOverride", text); }
+    void WriteTextOverride(std::u16string_view text) override {
+        Write(entity_.textOverride, "WriteTextOverride", text);
+    }
 
 private:
     void Call(const std::string& operation, const std::optional<std::string>& arguments = std::nullopt) {

@@ -63,14 +63,18 @@ public:
     // Whether the application was made visible, and the title last brought to the front.
     [[nodiscard]] bool ApplicationVisible() const noexcept;
     [[nodiscard]] const std::u16string& FrontWindow() const noexcept;
+    // The log the fake writes into (its own or the shared one).
     [[nodiscard]] const CallLog& Log() const noexcept;
 
     // The activation title the application reports.
     static constexpr std::u16string_view kActivationTitle = u"AutoCAD 2000 - [Drawing1.dwg]";
 
+    // Hands out an application handle, or fails as told ("Attach").
     [[nodiscard]] std::unique_ptr<CadApplication> Attach() override;
+    // Records the title as the front window, or fails as told ("BringWindowToFront").
     void BringWindowToFront(std::u16string_view title) override;
 
+    // What the fake and its handles share; defined with the handles.
     struct State;
 
 private:

@@ -27,4 +27,8 @@ void FakeCaseDialog::ShowMessage(std::u16string_view text, std::u16string_view c
     messages_.push_back({std::u16string(text), std::u16string(caption)});
 }
 
+void PrintTo(const FakeCaseDialog::Message& message, std::ostream* out) {
+    *out << Readable(message.text) << '|' << Readable(message.caption);
+}
+
 }  // namespace morvane::fakes

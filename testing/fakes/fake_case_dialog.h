@@ -3,6 +3,7 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,7 @@ public:
     struct Message {
         std::u16string text;
         std::u16string caption;
+        bool operator==(const Message&) const = default;
     };
 
     // Logs into its own call log.
@@ -54,5 +56,8 @@ private:
     std::exception_ptr messageFailure_;
     std::shared_ptr<CadEntity> picked_;
 };
+
+// Prints a message box as "text|caption" in test failures.
+void PrintTo(const FakeCaseDialog::Message& message, std::ostream* out);
 
 }  // namespace morvane::fakes

@@ -1,0 +1,120 @@
+// Feeds arbitrary UTF-16 text (two input bytes to a unit, little-endian) through SplitUnderlinePrefix
+// and ConvertCase in every mode, under the C library's UTF-8 locale and a fixed mapping, and aborts
+// when an invariant breaks. A first byte of 0xF0 or more pads the text to 32,760 + (byte & 0x0F)
+// units, so that both sides of the length limit behind the underline code are reached.
+#include <clocale>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "caseconv/caseconv.h"
+#include "caseconv/tests/fixed_case_mapper.h"
+#include "caseconv/utf16.h"
+
+namespace {
+
+using morvane::CaseMapper;
+using morvane::CaseMode;
+
+constexpr CaseMode kModes[] = {CaseMode::Upper, CaseMode::Lower, CaseMode::Title, CaseMode::Sentence};
+
+void Check(bool holds, const char* invariant) {
+    if (!holds) {
+        std::fprintf(stderr, "invariant broken: %s\n", invariant);
+        std::abort();
+    }
+}
+
+std::u16string TextFrom(const std::uint8_t* data, std::size_t size) {
+    std::size_t padTo = 0;
+    if (size > 0 && data[0] >= 0xF0) {
+        padTo = 32760 + (data[0] & 0x0F);
+        ++data;
+        --size;
+    }
+    std::u16string text;
+    for (std::size_t i = 0; i + 1 < size; i += 2) {
+        text.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
+    }
+    if (padTo > 0) {
+        const std::u16string piece = text.empty() ? u"a" : text;
+        while (text.size() < padTo) {
+            text += piece;
+        }
+        text.resize(padTo);
+    }
+    return text;
+}
+
+// The converted text keeps the length and every surrogate where it was; lone ones unchanged.
+void CheckShape(const std::u16string& in, const std::u16string& out) {
+    Check(out.size() == in.size(), "length kept");
+    for (std::size_t i = 0; i < in.size();) {
+        const std::size_t length = morvane::utf16::CharacterLength(in, i);
+        if (length == 2) {
+            Check(morvane::utf16::CharacterLength(out, i) == 2, "a pair stays a pair");
+        } else if (morvane::utf16::IsSurrogate(in[i])) {
+            Check(out[i] == in[i], "a lone surrogate is unchanged");
+        } else {
+            Check(!morvane::utf16::IsSurrogate(out[i]), "a BMP character stays outside the surrogates");
+        }
+        i += length;
+    }
+}
+
+enum class Checks { Limit, Shape, Algebra };
+
+void CheckWith(const std::u16string& text, const CaseMapper& mapper, Checks checks) {
+    const bool hasCode = text.size() >= 3 && text[0] == u'%' && text[1] == u'%' && (text[2] == u'U' || text[2] == u'u');
+    morvane::UnderlineSplit split;
+    try {
+        split = morvane::SplitUnderlinePrefix(text, mapper);
+    } catch (const morvane::Failure& failure) {
+        Check(failure.number() == 6, "the only failure is 6");
+        Check(hasCode && text.size() > 32770, "6 only for a prefixed text over 32,770 units");
+        return;
+    }
+    Check(!(hasCode && text.size() > 32770), "a prefixed text over 32,770 units fails");
+    Check(split.underlined == hasCode, "the code is \"%%U\" in any case at the start");
+    Check(split.rest == (hasCode ? text.substr(3) : text), "the rest is everything behind the code");
+
+    if (checks == Checks::Limit) {
+        CheckShape(split.rest, morvane::ConvertCase(split.rest, CaseMode::Title, mapper));
+        return;
+    }
+    for (const CaseMode mode : kModes) {
+        CheckShape(split.rest, morvane::ConvertCase(split.rest, mode, mapper));
+    }
+    if (checks == Checks::Algebra) {
+        const std::u16string lower = morvane::ConvertCase(split.rest, CaseMode::Lower, mapper);
+        const std::u16string upper = morvane::ConvertCase(split.rest, CaseMode::Upper, mapper);
+        Check(morvane::ConvertCase(upper, CaseMode::Lower, mapper) == lower, "Upper then Lower equals Lower");
+        for (const CaseMode mode : {CaseMode::Title, CaseMode::Sentence}) {
+            const std::u16string cased = morvane::ConvertCase(split.rest, mode, mapper);
+            Check(morvane::ConvertCase(cased, CaseMode::Lower, mapper) == lower, "Title and Sentence only change case");
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    std::setlocale(LC_ALL, "C.UTF-8");
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::u16string text = TextFrom(data, size);
+    // Texts padded to the limit are about the limit: converting them in full would only slow the search.
+    if (size > 0 && data[0] >= 0xF0) {
+        CheckWith(text, morvane::DefaultCaseMapper(), Checks::Limit);
+        return 0;
+    }
+    // The C library's tables are not closed under upper-then-lower (dotless i, long s, final
+    // sigma, micro sign, Kelvin sign), so the case algebra is checked with the fixed mapping.
+    CheckWith(text, morvane::DefaultCaseMapper(), Checks::Shape);
+    CheckWith(text, morvane::testing::FixedCaseMapper(), Checks::Algebra);
+    return 0;
+}
