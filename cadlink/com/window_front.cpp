@@ -1,0 +1,80 @@
+#include "cadlink/com/window_front.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "cadlink/com/error_number.h"
+#include "cadlink/window_title.h"
+
+namespace morvane::com {
+
+namespace {
+
+struct TopLevelWindows {
+    std::vector<HWND> handles;
+    std::vector<std::u16string> titles;
+    bool outOfMemory = false;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM context) noexcept {
+    try {
+        if (!IsWindowVisible(window)) {
+            return TRUE;
+        }
+        const int length = GetWindowTextLengthW(window);
+        if (length <= 0) {
+            return TRUE;
+        }
+        std::u16string title(static_cast<std::size_t>(length) + 1, u'\0');
+        const int copied = GetWindowTextW(window, reinterpret_cast<wchar_t*>(title.data()), length + 1);
+        title.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+        auto& windows = *reinterpret_cast<TopLevelWindows*>(context);
+        windows.handles.push_back(window);
+        windows.titles.push_back(std::move(title));
+        return TRUE;
+    } catch (...) {
+        reinterpret_cast<TopLevelWindows*>(context)->outOfMemory = true;
+        return FALSE;
+    }
+}
+
+// Windows hands the foreground only to the process that owns it or to one the foreground thread
+// lets in: joining the foreground thread's input queue for the moment makes this thread one.
+void Activate(HWND window) noexcept {
+    if (IsIconic(window)) {
+        ShowWindow(window, SW_RESTORE);
+    }
+    DWORD ownerProcess = 0;
+    GetWindowThreadProcessId(window, &ownerProcess);
+    AllowSetForegroundWindow(ownerProcess);
+
+    const DWORD thisThread = GetCurrentThreadId();
+    const HWND foreground = GetForegroundWindow();
+    const DWORD foregroundThread = foreground != nullptr ? GetWindowThreadProcessId(foreground, nullptr) : 0;
+    const bool joined = foregroundThread != 0 && foregroundThread != thisThread &&
+                        AttachThreadInput(thisThread, foregroundThread, TRUE) != FALSE;
+    BringWindowToTop(window);
+    SetForegroundWindow(window);
+    if (joined) {
+        AttachThreadInput(thisThread, foregroundThread, FALSE);
+    }
+}
+
+}  // namespace
+
+void BringWindowToFront(std::u16string_view title) {
+    TopLevelWindows windows;
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    if (windows.outOfMemory) {
+        ThrowIfFailed(E_OUTOFMEMORY);
+    }
+    const auto chosen = ChooseWindowByTitle(windows.titles, title);
+    if (!chosen) {
+        ThrowIfFailed(HRESULT_FROM_WIN32(ERROR_NOT_FOUND), ComSite::WindowLookup);
+    }
+    Activate(windows.handles[*chosen]);
+}
+
+}  // namespace morvane::com

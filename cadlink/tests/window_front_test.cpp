@@ -1,0 +1,77 @@
+#include "cadlink/com/window_front.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cadlink/tests/window_program.h"
+#include "caseconv/failure.h"
+
+namespace morvane::com {
+namespace {
+
+using testing_windows::WaitFor;
+using testing_windows::WindowProgram;
+
+std::wstring HelperPath() {
+    wchar_t path[MAX_PATH]{};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path);
+    folder.resize(folder.find_last_of(L"\\/") + 1);
+    return folder + L"cadlink_title_window.exe";
+}
+
+class BringWindowToFrontTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(cad_.Started());
+        ASSERT_TRUE(other_.Started());
+        exact_ = cad_.Window(L"Stand-In CAD");
+        prefixOnly_ = cad_.Window(L"Plan View - [b.dwg]");
+        holder_ = other_.Window(L"Some Other Program");
+        ASSERT_NE(exact_, nullptr);
+        ASSERT_NE(prefixOnly_, nullptr);
+        ASSERT_NE(holder_, nullptr);
+    }
+
+    // The foreground belongs to a third program, neither this test nor the CAD stand-in.
+    void GiveForegroundToOther() { ASSERT_TRUE(WindowProgram::TakeForeground(holder_)); }
+
+    WindowProgram cad_{HelperPath(), L"\"Stand-In CAD - [a.dwg]\" \"Stand-In CAD\" \"Plan View - [b.dwg]\""};
+    WindowProgram other_{HelperPath(), L"\"Some Other Program\""};
+    HWND exact_ = nullptr;
+    HWND prefixOnly_ = nullptr;
+    HWND holder_ = nullptr;
+};
+
+// Rule: the window with exactly the title comes to the front, ahead of one that only begins with
+// it, although another program holds the foreground.
+TEST_F(BringWindowToFrontTest, ExactTitleComesToFront) {
+    GiveForegroundToOther();
+    BringWindowToFront(u"Stand-In CAD");
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == exact_; }));
+}
+
+// Rule: failing an exact title, a window whose title begins with the text comes to the front.
+TEST_F(BringWindowToFrontTest, PrefixComesToFront) {
+    GiveForegroundToOther();
+    BringWindowToFront(u"Plan View");
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == prefixOnly_; }));
+}
+
+// Rule: no window with the title is failure 5, and the foreground stays where it was.
+TEST_F(BringWindowToFrontTest, NoWindowIsFailure5) {
+    GiveForegroundToOther();
+    try {
+        BringWindowToFront(u"No Window Has This Title");
+        ADD_FAILURE() << "no Failure thrown";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.number(), 5);
+    }
+    EXPECT_EQ(GetForegroundWindow(), holder_);
+}
+
+}  // namespace
+}  // namespace morvane::com

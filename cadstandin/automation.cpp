@@ -1,0 +1,658 @@
+#include "cadstandin/automation.h"
+
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
+#include <string>
+
+#include "cadstandin/server.h"
+
+namespace cadstandin {
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+constexpr HRESULT kPickFailed = DISP_E_EXCEPTION;  // 0x80020009: missed or cancelled pick
+
+std::u16string FromBstr(BSTR text) {
+    return std::u16string(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
+}
+
+HRESULT ToBstr(std::u16string_view text, BSTR* out) {
+    if (out == nullptr) return E_POINTER;
+    *out = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size()));
+    return *out != nullptr || text.empty() ? S_OK : E_OUTOFMEMORY;
+}
+
+const char* InvokeKind(WORD flags) {
+    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) return "put";
+    if (flags & DISPATCH_PROPERTYGET) return (flags & DISPATCH_METHOD) ? "get-or-method" : "get";
+    return "method";
+}
+
+// IUnknown, IDispatch (through the type library) and IExternalConnection for one dual interface,
+// with every call counted and logged.
+template <class Interface>
+class DispatchObject : public Interface, public IExternalConnection, public ReportedObject {
+public:
+    DispatchObject(std::string name, const IID& dispatchIid, std::initializer_list<IID> answers, bool isEntity)
+        : ReportedObject(std::move(name)),
+          typeInfo_(Server::Get().TypeInfo(dispatchIid)),
+          answers_(answers),
+          isEntity_(isEntity) {}
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) noexcept override {
+        if (out == nullptr) return E_POINTER;
+        *out = nullptr;
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
+            std::any_of(answers_.begin(), answers_.end(), [&](const IID& answer) { return IsEqualIID(answer, iid); })) {
+            *out = static_cast<Interface*>(this);
+        } else if (IsEqualIID(iid, IID_IExternalConnection)) {
+            *out = static_cast<IExternalConnection*>(this);
+        }
+        const HRESULT result = *out != nullptr ? S_OK : E_NOINTERFACE;
+        if (result == S_OK) AddRef();
+        Server& server = Server::Get();
+        const bool internal = IsComInternal(iid);
+        const bool marshalling = !internal && server.IsBeingHandedOut(static_cast<Interface*>(this), iid);
+        if (!internal && !marshalling) ++server.totals.qi;
+        try {
+            server.log.Line("qi " + Name() + " iid=" + GuidText(iid) + " name=" + InterfaceName(iid) + " hr=" +
+                            HexResult(result) + (internal ? " internal=yes" : "") + (marshalling ? " marshal=yes" : ""));
+        } catch (...) {
+        }
+        return result;
+    }
+    STDMETHODIMP_(ULONG) AddRef() noexcept override { return static_cast<ULONG>(++references_); }
+    STDMETHODIMP_(ULONG) Release() noexcept override {
+        const long left = --references_;
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
+
+    STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override {
+        return Call("GetTypeInfoCount", 3, "", [&](std::string&) {
+            if (count == nullptr) return E_POINTER;
+            *count = 1;
+            return S_OK;
+        });
+    }
+    STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) noexcept override {
+        return Call("GetTypeInfo", 4, "", [&](std::string&) {
+            if (info == nullptr) return E_POINTER;
+            *info = nullptr;
+            if (index != 0) return DISP_E_BADINDEX;
+            if (!typeInfo_) return E_UNEXPECTED;
+            return typeInfo_.CopyTo(info);
+        });
+    }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept override {
+        Server& server = Server::Get();
+        server.handingOut.clear();
+        ++server.totals.getIdsOfNames;
+        const HRESULT result = typeInfo_ ? typeInfo_->GetIDsOfNames(names, count, ids) : E_UNEXPECTED;
+        std::string line = "dispatch " + Name() + " GetIDsOfNames";
+        if (names != nullptr && count > 0 && names[0] != nullptr) line += " name=" + QuoteText(AsU16(names[0]));
+        if (count > 1) line += " names=" + std::to_string(count);
+        if (SUCCEEDED(result) && ids != nullptr && count > 0) line += " dispid=" + std::to_string(ids[0]);
+        server.log.Line(line + " hr=" + HexResult(result));
+        return result;
+    }
+    STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result,
+                        EXCEPINFO* exception, UINT* argumentError) noexcept override {
+        Server& server = Server::Get();
+        server.handingOut.clear();
+        ++server.totals.invoke;
+        HRESULT outcome = DISP_E_UNKNOWNINTERFACE;
+        if (!IsEqualIID(iid, IID_NULL)) {
+        } else if (!typeInfo_) {
+            outcome = E_UNEXPECTED;
+        } else {
+            ++server.invokeDepth;
+            outcome = typeInfo_->Invoke(static_cast<Interface*>(this), id, flags, parameters, result, exception,
+                                        argumentError);
+            --server.invokeDepth;
+        }
+        std::string line = "dispatch " + Name() + " Invoke dispid=" + std::to_string(id) + " flags=" +
+                           InvokeKind(flags) + " hr=" + HexResult(outcome);
+        if (outcome == DISP_E_EXCEPTION && exception != nullptr) line += " scode=" + HexResult(exception->scode);
+        server.log.Line(line);
+        return outcome;
+    }
+
+    STDMETHODIMP_(DWORD) AddConnection(DWORD type, DWORD) noexcept override {
+        if (type & EXTCONN_STRONG) ++strongConnections_;
+        return static_cast<DWORD>(strongConnections_);
+    }
+    STDMETHODIMP_(DWORD) ReleaseConnection(DWORD type, DWORD, BOOL) noexcept override {
+        if ((type & EXTCONN_STRONG) && strongConnections_ > 0) --strongConnections_;
+        return static_cast<DWORD>(strongConnections_);
+    }
+
+    [[nodiscard]] long OutstandingReferences() const override { return references_ - 1; }
+    [[nodiscard]] long ExternalConnections() const override { return strongConnections_; }
+    [[nodiscard]] IUnknown* Identity() override { return static_cast<Interface*>(this); }
+
+protected:
+    // Runs one member: counts it, applies an injected failure, logs it with its arguments and result.
+    // body(results) returns the HRESULT and may append " result=..." fields.
+    template <class Body>
+    HRESULT Call(std::string_view operation, int slot, const std::string& arguments, Body body) noexcept {
+        Server& server = Server::Get();
+        const bool viaInvoke = server.invokeDepth > 0;
+        if (!viaInvoke) ++server.totals.vtable;
+        server.handingOut.clear();
+        std::string results;
+        HRESULT outcome = E_UNEXPECTED;
+        const std::optional<HRESULT> injected = server.TakeFailure(Name(), isEntity_, operation);
+        if (injected) {
+            outcome = *injected;
+        } else {
+            try {
+                outcome = body(results);
+            } catch (...) {
+                outcome = E_OUTOFMEMORY;
+            }
+        }
+        try {
+            std::string line = "call " + Name() + " " + std::string(operation);
+            if (slot > 0) line += " slot=" + std::to_string(slot);
+            line += viaInvoke ? " via=invoke" : " via=vtable";
+            server.log.Line(line + arguments + " hr=" + HexResult(outcome) + results + (injected ? " injected=yes" : ""));
+        } catch (...) {
+        }
+        return outcome;
+    }
+
+    HRESULT Placeholder(int slot) noexcept {
+        return Call("Placeholder", slot, "", [](std::string&) { return E_NOTIMPL; });
+    }
+
+    HRESULT TextResult(std::u16string_view text, BSTR* out, std::string& results) {
+        const HRESULT outcome = ToBstr(text, out);
+        if (SUCCEEDED(outcome)) results += " result=" + QuoteText(text);
+        return outcome;
+    }
+
+private:
+    ComPtr<ITypeInfo> typeInfo_;
+    std::vector<IID> answers_;
+    bool isEntity_;
+    // Objects are made with no reference: the server's own is the ComPtr it first puts the new object in
+    // (MinGW's ComPtr::Attach adds a reference, unlike WRL's, so it is not used for that).
+    long references_ = 0;
+    long strongConnections_ = 0;
+};
+
+#define CADSTANDIN_PLACEHOLDER(slot) \
+    STDMETHODIMP Placeholder##slot() noexcept override { return Placeholder(slot); }
+
+// ---------------------------------------------------------------------------------------------------------
+// Entities
+
+const char* ObjectNameOf(EntityKind kind) {
+    switch (kind) {
+    case EntityKind::Text: return "AcDbText";
+    case EntityKind::MText: return "AcDbMText";
+    case EntityKind::Line: return "AcDbLine";
+    case EntityKind::Block: return "AcDbBlockReference";
+    case EntityKind::Attribute: return "AcDbAttribute";
+    case EntityKind::Dimension: return "AcDbRotatedDimension";
+    }
+    return "AcDbEntity";
+}
+
+template <class Interface>
+class Entity : public DispatchObject<Interface> {
+public:
+    Entity(const EntitySpec& spec, DrawingWindow*& window, const IID& dispatchIid, std::initializer_list<IID> answers)
+        : DispatchObject<Interface>(spec.id, dispatchIid, answers, true), window_(window) {
+        state_.spec = spec;
+        state_.shown = spec.text;
+        state_.dispatch = static_cast<Interface*>(this);
+    }
+
+    [[nodiscard]] EntityState& State() { return state_; }
+
+    STDMETHODIMP get_Handle(BSTR* handle) noexcept override {
+        return this->Call("Handle.get", 0, "", [&](std::string& results) {
+            return this->TextResult(AsU16(std::wstring(state_.spec.id.begin(), state_.spec.id.end())), handle, results);
+        });
+    }
+    STDMETHODIMP get_ObjectName(BSTR* name) noexcept override {
+        return this->Call("ObjectName.get", 0, "", [&](std::string& results) {
+            const std::string text = ObjectNameOf(state_.spec.kind);
+            return this->TextResult(std::u16string(text.begin(), text.end()), name, results);
+        });
+    }
+    STDMETHODIMP Update() noexcept override {
+        return this->Call("Update", 0, "", [&](std::string&) {
+            state_.shown = state_.spec.text;
+            for (EntityState* attribute : state_.attributes) attribute->shown = attribute->spec.text;
+            if (window_ != nullptr) window_->Redraw(state_);
+            return S_OK;
+        });
+    }
+
+protected:
+    // The text member of text-like entities: TextString or TextOverride.
+    HRESULT ReadText(const char* operation, BSTR* text) noexcept {
+        return this->Call(operation, 0, "", [&](std::string& results) {
+            return this->TextResult(state_.spec.text, text, results);
+        });
+    }
+    HRESULT WriteText(const char* operation, BSTR text) noexcept {
+        std::string arguments;
+        try {
+            arguments = " value=" + QuoteText(FromBstr(text));
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+        return this->Call(operation, 0, arguments, [&](std::string&) {
+            state_.spec.text = FromBstr(text);
+            return S_OK;
+        });
+    }
+
+    EntityState state_;
+    DrawingWindow*& window_;
+};
+
+// Single-line text, multi-line text and attributes. A text answers the text interface only; an
+// attribute also answers TagString.
+class TextEntity final : public Entity<IStandinAttribute> {
+public:
+    TextEntity(const EntitySpec& spec, DrawingWindow*& window)
+        : Entity(spec, window, spec.kind == EntityKind::Attribute ? IID_IStandinAttribute : IID_IStandinText,
+                 Answers(spec.kind)) {}
+
+    STDMETHODIMP get_TextString(BSTR* text) noexcept override { return ReadText("TextString.get", text); }
+    STDMETHODIMP put_TextString(BSTR text) noexcept override { return WriteText("TextString.put", text); }
+    STDMETHODIMP get_TagString(BSTR* tag) noexcept override {
+        return Call("TagString.get", 0, "", [&](std::string& results) {
+            return TextResult(state_.spec.name, tag, results);
+        });
+    }
+
+private:
+    static std::initializer_list<IID> Answers(EntityKind kind) {
+        static const std::initializer_list<IID> text = {IID_IStandinEntity, IID_IStandinText};
+        static const std::initializer_list<IID> attribute = {IID_IStandinEntity, IID_IStandinText, IID_IStandinAttribute};
+        return kind == EntityKind::Attribute ? attribute : text;
+    }
+};
+
+class LineEntity final : public Entity<IStandinEntity> {
+public:
+    LineEntity(const EntitySpec& spec, DrawingWindow*& window)
+        : Entity(spec, window, IID_IStandinEntity, {IID_IStandinEntity}) {}
+};
+
+class BlockEntity final : public Entity<IStandinBlockReference> {
+public:
+    BlockEntity(const EntitySpec& spec, DrawingWindow*& window)
+        : Entity(spec, window, IID_IStandinBlockReference, {IID_IStandinEntity, IID_IStandinBlockReference}) {}
+
+    // The block owns its attributes.
+    void AddAttribute(TextEntity* attribute) {
+        attributes_.emplace_back(attribute);
+        state_.attributes.push_back(&attribute->State());
+    }
+
+    STDMETHODIMP get_HasAttributes(VARIANT_BOOL* has) noexcept override {
+        return Call("HasAttributes.get", 0, "", [&](std::string& results) {
+            if (has == nullptr) return E_POINTER;
+            *has = attributes_.empty() ? VARIANT_FALSE : VARIANT_TRUE;
+            results += std::string(" result=") + (attributes_.empty() ? "0" : "-1");
+            return S_OK;
+        });
+    }
+    STDMETHODIMP GetAttributes(VARIANT* attributes) noexcept override {
+        return Call("GetAttributes", 0, "", [&](std::string& results) {
+            if (attributes == nullptr) return E_POINTER;
+            VariantInit(attributes);
+            // An array of variants, each holding one attribute's IDispatch: Wine's marshaller leaks the
+            // elements of an array of VT_DISPATCH (they stay connected after the client has let go).
+            SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(attributes_.size()));
+            if (array == nullptr) return E_OUTOFMEMORY;
+            for (LONG i = 0; i < static_cast<LONG>(attributes_.size()); ++i) {
+                VARIANT element;
+                VariantInit(&element);
+                V_VT(&element) = VT_DISPATCH;
+                V_DISPATCH(&element) = attributes_[i]->State().dispatch;
+                Server::Get().handingOut.emplace_back(V_DISPATCH(&element), IID_IDispatch);
+                // SafeArrayPutElement copies the variant, taking its own reference.
+                const HRESULT put = SafeArrayPutElement(array, &i, &element);
+                if (FAILED(put)) {
+                    SafeArrayDestroy(array);
+                    return put;
+                }
+            }
+            V_VT(attributes) = VT_ARRAY | VT_VARIANT;
+            V_ARRAY(attributes) = array;
+            results += " result=" + std::to_string(attributes_.size());
+            return S_OK;
+        });
+    }
+    STDMETHODIMP get_Name(BSTR* name) noexcept override {
+        return Call("Name.get", 0, "", [&](std::string& results) { return TextResult(state_.spec.name, name, results); });
+    }
+
+private:
+    std::vector<ComPtr<TextEntity>> attributes_;
+};
+
+class DimensionEntity final : public Entity<IStandinDimension> {
+public:
+    DimensionEntity(const EntitySpec& spec, DrawingWindow*& window)
+        : Entity(spec, window, IID_IStandinDimension, {IID_IStandinEntity, IID_IStandinDimension}) {}
+
+    STDMETHODIMP get_TextOverride(BSTR* text) noexcept override { return ReadText("TextOverride.get", text); }
+    STDMETHODIMP put_TextOverride(BSTR text) noexcept override { return WriteText("TextOverride.put", text); }
+    STDMETHODIMP get_Measurement(double* value) noexcept override {
+        return Call("Measurement.get", 0, "", [&](std::string& results) {
+            if (value == nullptr) return E_POINTER;
+            *value = std::hypot(double(state_.spec.x2 - state_.spec.x1), double(state_.spec.y2 - state_.spec.y1));
+            results += " result=" + std::to_string(*value);
+            return S_OK;
+        });
+    }
+};
+
+// The window the entities redraw in; set once the window exists (it is made after the drawing).
+DrawingWindow* g_window = nullptr;
+
+// ---------------------------------------------------------------------------------------------------------
+// Application, document, utility
+
+std::string PromptText(const VARIANT& prompt, std::u16string& text) {
+    const VARIANT* value = &prompt;
+    if (V_VT(value) == (VT_VARIANT | VT_BYREF) && V_VARIANTREF(value) != nullptr) value = V_VARIANTREF(value);
+    if (V_VT(value) == VT_BSTR) {
+        text = FromBstr(V_BSTR(value));
+    } else if (V_VT(value) == (VT_BSTR | VT_BYREF) && V_BSTRREF(value) != nullptr) {
+        text = FromBstr(*V_BSTRREF(value));
+    } else if (V_VT(value) == VT_ERROR || V_VT(value) == VT_EMPTY) {
+        return " prompt=none";
+    } else {
+        return " prompt-type=" + std::to_string(V_VT(value));
+    }
+    return " prompt=" + QuoteText(text);
+}
+
+HRESULT PointVariant(double x, double y, VARIANT* point) {
+    SAFEARRAY* array = SafeArrayCreateVector(VT_R8, 0, 3);
+    if (array == nullptr) return E_OUTOFMEMORY;
+    double* values = nullptr;
+    if (FAILED(SafeArrayAccessData(array, reinterpret_cast<void**>(&values)))) {
+        SafeArrayDestroy(array);
+        return E_UNEXPECTED;
+    }
+    values[0] = x;
+    values[1] = y;
+    values[2] = 0;
+    SafeArrayUnaccessData(array);
+    V_VT(point) = VT_ARRAY | VT_R8;
+    V_ARRAY(point) = array;
+    return S_OK;
+}
+
+std::string WindowTitle(HWND window) {
+    wchar_t title[256] = {};
+    if (window != nullptr) GetWindowTextW(window, title, 256);
+    return QuoteText(AsU16(title));
+}
+
+class Utility final : public DispatchObject<IStandinUtility> {
+public:
+    Utility(Drawing& drawing, DrawingWindow& window)
+        : DispatchObject("util", IID_IStandinUtility, {IID_IStandinUtility}, false), drawing_(drawing), window_(window) {}
+
+    CADSTANDIN_PLACEHOLDER(7) CADSTANDIN_PLACEHOLDER(8) CADSTANDIN_PLACEHOLDER(9) CADSTANDIN_PLACEHOLDER(10)
+    CADSTANDIN_PLACEHOLDER(11) CADSTANDIN_PLACEHOLDER(12) CADSTANDIN_PLACEHOLDER(13) CADSTANDIN_PLACEHOLDER(14)
+    CADSTANDIN_PLACEHOLDER(15) CADSTANDIN_PLACEHOLDER(16) CADSTANDIN_PLACEHOLDER(17) CADSTANDIN_PLACEHOLDER(18)
+    CADSTANDIN_PLACEHOLDER(19) CADSTANDIN_PLACEHOLDER(20) CADSTANDIN_PLACEHOLDER(21) CADSTANDIN_PLACEHOLDER(22)
+    CADSTANDIN_PLACEHOLDER(23) CADSTANDIN_PLACEHOLDER(24) CADSTANDIN_PLACEHOLDER(25)
+
+    STDMETHODIMP GetEntity(IDispatch** object, VARIANT* point, VARIANT prompt) noexcept override {
+        std::u16string promptText;
+        std::string arguments;
+        try {
+            arguments = PromptText(prompt, promptText);
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+        return Call("GetEntity", 26, arguments, [&](std::string& results) {
+            if (object == nullptr || point == nullptr) return E_POINTER;
+            *object = nullptr;
+            VariantInit(point);
+            if (window_.Picking()) return HRESULT_FROM_WIN32(ERROR_BUSY);
+            return Pick(promptText, arguments, object, point, results);
+        });
+    }
+
+private:
+    HRESULT Pick(const std::u16string& prompt, const std::string& promptField, IDispatch** object, VARIANT* point,
+                 std::string& results) {
+        Server& server = Server::Get();
+        const int number = ++server.picks;
+        const HWND foreground = GetForegroundWindow();
+        PickSpec next;  // an empty queue waits for a click
+        const bool queued = !server.scenario.picks.empty();
+        if (queued) {
+            next = server.scenario.picks.front();
+            server.scenario.picks.pop_front();
+        }
+        const bool click = next.kind == PickKind::Click;
+        server.log.Line("pick-begin n=" + std::to_string(number) + promptField +
+                        " foreground=" + (foreground != nullptr && foreground == window_.Handle() ? "yes" : "no") +
+                        " foreground-title=" + WindowTitle(foreground) + " source=" + (click ? "click" : "queue"));
+
+        PickOutcome outcome;
+        HRESULT result = kPickFailed;
+        std::string ending;
+        switch (next.kind) {
+        case PickKind::Entity:
+            outcome = window_.QueuedPick(*drawing_.Find(next.id));
+            break;
+        case PickKind::Miss:
+            outcome.kind = PickOutcome::Kind::Miss;
+            break;
+        case PickKind::Cancel:
+            outcome.kind = PickOutcome::Kind::Cancel;
+            break;
+        case PickKind::Fail:
+            result = static_cast<HRESULT>(next.result);
+            ending = "fail";
+            break;
+        case PickKind::Vanish:
+            server.log.Line("pick-end n=" + std::to_string(number) + " outcome=vanish");
+            TerminateProcess(GetCurrentProcess(), 99);
+            break;
+        case PickKind::Click:
+            outcome = window_.WaitForPick(prompt, server.scenario.pickTimeoutSeconds);
+            break;
+        }
+        if (ending.empty()) {
+            switch (outcome.kind) {
+            case PickOutcome::Kind::Entity: ending = "entity id=" + outcome.entity->spec.id; break;
+            case PickOutcome::Kind::Miss: ending = "miss"; break;
+            case PickOutcome::Kind::Cancel: ending = "cancel"; break;
+            case PickOutcome::Kind::Timeout: ending = "timeout"; break;
+            }
+            if (outcome.kind == PickOutcome::Kind::Entity) {
+                result = PointVariant(outcome.x, outcome.y, point);
+                if (SUCCEEDED(result)) {
+                    *object = outcome.entity->dispatch;
+                    (*object)->AddRef();
+                    server.handingOut.emplace_back(*object, IID_IDispatch);
+                }
+            }
+        }
+        server.log.Line("pick-end n=" + std::to_string(number) + " outcome=" + ending + " hr=" + HexResult(result));
+        server.log.Line("pick-calls n=" + std::to_string(number) + (server.totals - server.atLastPickEnd).Fields());
+        server.atLastPickEnd = server.totals;
+        if (SUCCEEDED(result)) results += " result=" + outcome.entity->spec.id;
+        return result;
+    }
+
+    Drawing& drawing_;
+    DrawingWindow& window_;
+};
+
+class Document final : public DispatchObject<IStandinDocument> {
+public:
+    Document(Drawing& drawing, DrawingWindow& window, std::u16string name)
+        : DispatchObject("doc", IID_IStandinDocument, {IID_IStandinDocument}, false),
+          utility_(new Utility(drawing, window)),
+          name_(std::move(name)) {}
+    ~Document() override = default;
+
+    STDMETHODIMP get_Name(BSTR* name) noexcept override {
+        return Call("Name.get", 7, "", [&](std::string& results) { return TextResult(name_, name, results); });
+    }
+    CADSTANDIN_PLACEHOLDER(8) CADSTANDIN_PLACEHOLDER(9) CADSTANDIN_PLACEHOLDER(10) CADSTANDIN_PLACEHOLDER(11)
+    CADSTANDIN_PLACEHOLDER(12) CADSTANDIN_PLACEHOLDER(13) CADSTANDIN_PLACEHOLDER(14) CADSTANDIN_PLACEHOLDER(15)
+    CADSTANDIN_PLACEHOLDER(16) CADSTANDIN_PLACEHOLDER(17) CADSTANDIN_PLACEHOLDER(18) CADSTANDIN_PLACEHOLDER(19)
+    CADSTANDIN_PLACEHOLDER(20) CADSTANDIN_PLACEHOLDER(21) CADSTANDIN_PLACEHOLDER(22) CADSTANDIN_PLACEHOLDER(23)
+    CADSTANDIN_PLACEHOLDER(24) CADSTANDIN_PLACEHOLDER(25) CADSTANDIN_PLACEHOLDER(26) CADSTANDIN_PLACEHOLDER(27)
+    CADSTANDIN_PLACEHOLDER(28) CADSTANDIN_PLACEHOLDER(29) CADSTANDIN_PLACEHOLDER(30) CADSTANDIN_PLACEHOLDER(31)
+    CADSTANDIN_PLACEHOLDER(32) CADSTANDIN_PLACEHOLDER(33) CADSTANDIN_PLACEHOLDER(34) CADSTANDIN_PLACEHOLDER(35)
+    CADSTANDIN_PLACEHOLDER(36) CADSTANDIN_PLACEHOLDER(37) CADSTANDIN_PLACEHOLDER(38) CADSTANDIN_PLACEHOLDER(39)
+    CADSTANDIN_PLACEHOLDER(40) CADSTANDIN_PLACEHOLDER(41) CADSTANDIN_PLACEHOLDER(42) CADSTANDIN_PLACEHOLDER(43)
+    CADSTANDIN_PLACEHOLDER(44) CADSTANDIN_PLACEHOLDER(45) CADSTANDIN_PLACEHOLDER(46) CADSTANDIN_PLACEHOLDER(47)
+    CADSTANDIN_PLACEHOLDER(48) CADSTANDIN_PLACEHOLDER(49) CADSTANDIN_PLACEHOLDER(50) CADSTANDIN_PLACEHOLDER(51)
+    CADSTANDIN_PLACEHOLDER(52) CADSTANDIN_PLACEHOLDER(53) CADSTANDIN_PLACEHOLDER(54) CADSTANDIN_PLACEHOLDER(55)
+    CADSTANDIN_PLACEHOLDER(56) CADSTANDIN_PLACEHOLDER(57) CADSTANDIN_PLACEHOLDER(58) CADSTANDIN_PLACEHOLDER(59)
+    STDMETHODIMP get_Utility(IStandinUtility** utility) noexcept override {
+        return Call("Utility.get", 60, "", [&](std::string&) {
+            if (utility == nullptr) return E_POINTER;
+            *utility = utility_.Get();
+            (*utility)->AddRef();
+            Server::Get().handingOut.emplace_back(*utility, IID_IStandinUtility);
+            return S_OK;
+        });
+    }
+
+private:
+    ComPtr<Utility> utility_;
+    std::u16string name_;
+};
+
+class Application final : public DispatchObject<IStandinApplication> {
+public:
+    Application(Drawing& drawing, DrawingWindow& window, std::u16string documentName)
+        : DispatchObject("app", IID_IStandinApplication, {IID_IStandinApplication}, false),
+          document_(new Document(drawing, window, std::move(documentName))),
+          window_(window) {}
+
+    STDMETHODIMP get_Visible(VARIANT_BOOL* visible) noexcept override {
+        return Call("Visible.get", 7, "", [&](std::string& results) {
+            if (visible == nullptr) return E_POINTER;
+            *visible = window_.Visible() ? VARIANT_TRUE : VARIANT_FALSE;
+            results += " result=" + std::to_string(*visible);
+            return S_OK;
+        });
+    }
+    STDMETHODIMP put_Visible(VARIANT_BOOL visible) noexcept override {
+        return Call("Visible.put", 8, " value=" + std::to_string(visible), [&](std::string&) {
+            window_.Show(visible != VARIANT_FALSE);
+            return S_OK;
+        });
+    }
+    STDMETHODIMP get_Name(BSTR* name) noexcept override {
+        return Call("Name.get", 9, "", [&](std::string& results) { return TextResult(u"AutoCAD Stand-in", name, results); });
+    }
+    STDMETHODIMP get_Caption(BSTR* caption) noexcept override {
+        return Call("Caption.get", 10, "", [&](std::string& results) { return TextResult(window_.Title(), caption, results); });
+    }
+    CADSTANDIN_PLACEHOLDER(11)
+    STDMETHODIMP get_ActiveDocument(IStandinDocument** document) noexcept override {
+        return Call("ActiveDocument.get", 12, "", [&](std::string&) {
+            if (document == nullptr) return E_POINTER;
+            *document = document_.Get();
+            (*document)->AddRef();
+            Server::Get().handingOut.emplace_back(*document, IID_IStandinDocument);
+            return S_OK;
+        });
+    }
+    STDMETHODIMP Quit() noexcept override {
+        return Call("Quit", 13, "", [&](std::string&) {
+            PostMessageW(window_.Handle(), WM_CLOSE, 0, 0);
+            return S_OK;
+        });
+    }
+
+private:
+    ComPtr<Document> document_;
+    DrawingWindow& window_;
+};
+
+}  // namespace
+
+Drawing::Drawing(const std::vector<EntitySpec>& specs) {
+    for (const EntitySpec& spec : specs) {
+        EntityState* state = nullptr;
+        IUnknown* object = nullptr;
+        switch (spec.kind) {
+        case EntityKind::Text:
+        case EntityKind::MText:
+        case EntityKind::Attribute: {
+            auto* text = new TextEntity(spec, g_window);
+            state = &text->State();
+            object = static_cast<IStandinAttribute*>(text);
+            if (spec.kind == EntityKind::Attribute) {
+                EntityState* block = Find(spec.block);
+                static_cast<BlockEntity*>(static_cast<IStandinBlockReference*>(block->dispatch))->AddAttribute(text);
+                states_.push_back(state);
+                continue;
+            }
+            break;
+        }
+        case EntityKind::Line: {
+            auto* line = new LineEntity(spec, g_window);
+            state = &line->State();
+            object = static_cast<IStandinEntity*>(line);
+            break;
+        }
+        case EntityKind::Block: {
+            auto* block = new BlockEntity(spec, g_window);
+            state = &block->State();
+            object = static_cast<IStandinBlockReference*>(block);
+            break;
+        }
+        case EntityKind::Dimension: {
+            auto* dimension = new DimensionEntity(spec, g_window);
+            state = &dimension->State();
+            object = static_cast<IStandinDimension*>(dimension);
+            break;
+        }
+        }
+        objects_.emplace_back(object);
+        states_.push_back(state);
+    }
+}
+
+Drawing::~Drawing() = default;
+
+std::vector<EntityState*> Drawing::TopLevel() const {
+    std::vector<EntityState*> top;
+    for (EntityState* state : states_) {
+        if (state->spec.kind != EntityKind::Attribute) top.push_back(state);
+    }
+    return top;
+}
+
+EntityState* Drawing::Find(std::string_view id) const {
+    for (EntityState* state : states_) {
+        if (state->spec.id == id) return state;
+    }
+    return nullptr;
+}
+
+ComPtr<IStandinApplication> CreateApplication(Drawing& drawing, DrawingWindow& window) {
+    g_window = &window;
+    return ComPtr<IStandinApplication>(new Application(drawing, window, Server::Get().scenario.title));
+}
+
+}  // namespace cadstandin

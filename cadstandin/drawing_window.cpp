@@ -1,0 +1,495 @@
+#include "cadstandin/drawing_window.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "cadstandin/server.h"
+
+namespace cadstandin {
+namespace {
+
+constexpr int kStripHeight = 28;
+constexpr int kLineHeight = 24;
+constexpr int kHitMargin = 4;
+constexpr COLORREF kBackground = RGB(33, 40, 48);
+constexpr COLORREF kStripBackground = RGB(226, 226, 226);
+
+COLORREF ColorOf(EntityKind kind) {
+    switch (kind) {
+    case EntityKind::Text: return RGB(255, 255, 255);
+    case EntityKind::MText: return RGB(0, 255, 255);
+    case EntityKind::Line: return RGB(255, 255, 0);
+    case EntityKind::Block: return RGB(0, 230, 0);
+    case EntityKind::Attribute: return RGB(255, 255, 255);
+    case EntityKind::Dimension: return RGB(120, 170, 255);
+    }
+    return RGB(255, 255, 255);
+}
+
+const char* KindName(EntityKind kind) {
+    switch (kind) {
+    case EntityKind::Text: return "text";
+    case EntityKind::MText: return "mtext";
+    case EntityKind::Line: return "line";
+    case EntityKind::Block: return "block";
+    case EntityKind::Attribute: return "attribute";
+    case EntityKind::Dimension: return "dimension";
+    }
+    return "entity";
+}
+
+// What the screen shows of a text: U+0000 as the visible symbol for NUL, other control characters as
+// a box, so that nothing is cut off.
+std::wstring Displayable(std::u16string_view text) {
+    std::wstring out;
+    for (char16_t unit : text) {
+        if (unit == 0) {
+            out.push_back(L'\x2400');
+        } else if (unit < 0x20) {
+            out.push_back(L'\x25A1');
+        } else {
+            out.push_back(static_cast<wchar_t>(unit));
+        }
+    }
+    return out;
+}
+
+// MText's paragraph code \P and line feeds end a line.
+std::vector<std::u16string> SplitLines(const std::u16string& text, bool multiline) {
+    std::vector<std::u16string> lines(1);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (multiline && (text[i] == u'\n' || (text[i] == u'\\' && i + 1 < text.size() && text[i + 1] == u'P'))) {
+            if (text[i] == u'\\') ++i;
+            lines.emplace_back();
+        } else {
+            lines.back().push_back(text[i]);
+        }
+    }
+    return lines;
+}
+
+bool IsUnderlineCode(std::u16string_view text, std::size_t at) {
+    return text.size() >= at + 3 && text[at] == u'%' && text[at + 1] == u'%' && (text[at + 2] == u'U' || text[at + 2] == u'u');
+}
+
+// Draws (or only measures, dc drawing off) one line of text the way the CAD application shows it:
+// %%U switches underlining on and off and is not shown itself.
+SIZE TextLine(HDC dc, int x, int y, std::u16string_view text, HFONT plain, HFONT underlined, bool draw) {
+    SIZE total{0, kLineHeight};
+    bool underline = false;
+    std::size_t start = 0;
+    const auto flush = [&](std::size_t end) {
+        if (end <= start) return;
+        const std::wstring run = Displayable(text.substr(start, end - start));
+        SelectObject(dc, underline ? underlined : plain);
+        SIZE size{};
+        GetTextExtentPoint32W(dc, run.c_str(), static_cast<int>(run.size()), &size);
+        if (draw) TextOutW(dc, x + total.cx, y, run.c_str(), static_cast<int>(run.size()));
+        total.cx += size.cx;
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        if (IsUnderlineCode(text, i)) {
+            flush(i);
+            underline = !underline;
+            i += 3;
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    flush(text.size());
+    return total;
+}
+
+std::u16string DimensionText(const EntityState& entity) {
+    const double length = std::hypot(double(entity.spec.x2 - entity.spec.x1), double(entity.spec.y2 - entity.spec.y1));
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.0f", length);
+    const std::u16string measured(buffer, buffer + std::char_traits<char>::length(buffer));
+    if (entity.shown.empty()) return measured;
+    std::u16string text = entity.shown;
+    const std::size_t at = text.find(u"<>");
+    if (at != std::u16string::npos) text.replace(at, 2, measured);
+    return text;
+}
+
+double SegmentDistance(POINT p, POINT a, POINT b) {
+    const double dx = b.x - a.x;
+    const double dy = b.y - a.y;
+    const double lengthSquared = dx * dx + dy * dy;
+    double t = lengthSquared == 0 ? 0 : ((p.x - a.x) * dx + (p.y - a.y) * dy) / lengthSquared;
+    t = std::clamp(t, 0.0, 1.0);
+    return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+}
+
+RECT Union(RECT a, RECT b) {
+    RECT out{};
+    UnionRect(&out, &a, &b);
+    return out;
+}
+
+}  // namespace
+
+DrawingWindow::DrawingWindow(const Scenario& scenario, std::vector<EntityState*> entities)
+    : scenario_(scenario), entities_(std::move(entities)) {
+    title_ = u"AutoCAD Stand-in - [" + scenario.title + u"]";
+}
+
+DrawingWindow::~DrawingWindow() {
+    if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+    for (HFONT font : {textFont_, underlinedFont_, stripFont_}) {
+        if (font != nullptr) DeleteObject(font);
+    }
+}
+
+bool DrawingWindow::Create(HINSTANCE instance) {
+    const auto font = [](int height, bool underline, const wchar_t* face) {
+        return CreateFontW(-height, 0, 0, 0, FW_NORMAL, FALSE, underline, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                           CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH, face);
+    };
+    textFont_ = font(18, false, L"Tahoma");
+    underlinedFont_ = font(18, true, L"Tahoma");
+    stripFont_ = font(15, false, L"Courier New");
+    dumpMessage_ = RegisterWindowMessageW(kDumpMessageName);
+
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    windowClass.lpszClassName = kClassName;
+    if (RegisterClassExW(&windowClass) == 0) return false;
+
+    const std::wstring title = AsWide(title_);
+    hwnd_ = CreateWindowExW(0, kClassName, title.c_str(), WS_OVERLAPPEDWINDOW, scenario_.windowX, scenario_.windowY,
+                            scenario_.windowWidth, scenario_.windowHeight, nullptr, nullptr, instance, this);
+    if (hwnd_ == nullptr) return false;
+    Layout();
+    char handle[32];
+    std::snprintf(handle, sizeof handle, "0x%08llX", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hwnd_)));
+    Server::Get().log.Line(std::string("window hwnd=") + handle + " title=" + QuoteText(title_) +
+                           " visible=" + (scenario_.visible ? "yes" : "no"));
+    for (const EntityState* entity : entities_) {
+        LogLayout(*entity);
+        for (const EntityState* attribute : entity->attributes) LogLayout(*attribute);
+    }
+    if (scenario_.visible) {
+        ShowWindow(hwnd_, SW_SHOW);
+        UpdateWindow(hwnd_);
+    }
+    return true;
+}
+
+void DrawingWindow::Show(bool visible) {
+    ShowWindow(hwnd_, visible ? SW_SHOW : SW_HIDE);
+    if (visible) UpdateWindow(hwnd_);
+}
+
+bool DrawingWindow::Visible() const {
+    return IsWindowVisible(hwnd_) != FALSE;
+}
+
+void DrawingWindow::Redraw(EntityState& entity) {
+    Layout();
+    LogLayout(entity);
+    InvalidateRect(hwnd_, nullptr, FALSE);
+    UpdateWindow(hwnd_);
+}
+
+PickOutcome DrawingWindow::QueuedPick(EntityState& entity) const {
+    PickOutcome outcome;
+    outcome.kind = PickOutcome::Kind::Entity;
+    outcome.entity = &entity;
+    outcome.x = (entity.bounds.left + entity.bounds.right) / 2.0;
+    outcome.y = DrawingAreaHeight() - (entity.bounds.top + entity.bounds.bottom) / 2.0;
+    return outcome;
+}
+
+PickOutcome DrawingWindow::WaitForPick(std::u16string_view prompt, int timeoutSeconds) {
+    picking_ = true;
+    prompt_ = prompt;
+    outcome_ = PickOutcome{};
+    InvalidateRect(hwnd_, nullptr, FALSE);
+    const ULONGLONG deadline = timeoutSeconds > 0 ? GetTickCount64() + ULONGLONG(timeoutSeconds) * 1000 : 0;
+    while (picking_) {
+        DWORD wait = INFINITE;
+        if (deadline != 0) {
+            const ULONGLONG now = GetTickCount64();
+            if (now >= deadline) {
+                PickOutcome timeout;
+                timeout.kind = PickOutcome::Kind::Timeout;
+                EndPick(timeout);
+                break;
+            }
+            wait = static_cast<DWORD>(deadline - now);
+        }
+        MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        MSG message;
+        while (picking_ && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(message.wParam));
+                EndPick(PickOutcome{});
+                break;
+            }
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    prompt_.clear();
+    InvalidateRect(hwnd_, nullptr, FALSE);
+    if (closeAfterPick_) {
+        closeAfterPick_ = false;
+        PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+    }
+    return outcome_;
+}
+
+void DrawingWindow::EndPick(PickOutcome outcome) {
+    outcome_ = outcome;
+    picking_ = false;
+}
+
+LRESULT CALLBACK DrawingWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<DrawingWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<DrawingWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+    try {
+        return self->OnMessage(message, wParam, lParam);
+    } catch (...) {
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+}
+
+LRESULT DrawingWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == dumpMessage_ && dumpMessage_ != 0) {
+        Server::Get().DumpReferences("request");
+        return 1;
+    }
+    switch (message) {
+    case WM_SIZE:
+        Layout();
+        InvalidateRect(hwnd_, nullptr, FALSE);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        const HDC dc = BeginPaint(hwnd_, &paint);
+        RECT client;
+        GetClientRect(hwnd_, &client);
+        const HDC memory = CreateCompatibleDC(dc);
+        const HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
+        const HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
+        const HGDIOBJ oldFont = SelectObject(memory, textFont_);
+        Paint(memory);
+        BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
+        SelectObject(memory, oldFont);
+        SelectObject(memory, oldBitmap);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        EndPaint(hwnd_, &paint);
+        return 0;
+    }
+    case WM_SETCURSOR:
+        if (picking_ && LOWORD(lParam) == HTCLIENT) {
+            SetCursor(LoadCursorW(nullptr, IDC_CROSS));
+            return TRUE;
+        }
+        break;
+    case WM_LBUTTONDOWN:
+        if (picking_) {
+            const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+            PickOutcome outcome;
+            outcome.entity = HitTest(point);
+            outcome.kind = outcome.entity != nullptr ? PickOutcome::Kind::Entity : PickOutcome::Kind::Miss;
+            outcome.x = point.x;
+            outcome.y = DrawingAreaHeight() - point.y;
+            EndPick(outcome);
+        }
+        return 0;
+    case WM_RBUTTONDOWN:
+        if (picking_) EndPick(PickOutcome{});
+        return 0;
+    case WM_KEYDOWN:
+        if (picking_ && wParam == VK_ESCAPE) EndPick(PickOutcome{});
+        return 0;
+    case WM_CLOSE:
+        if (picking_) {
+            closeAfterPick_ = true;
+            EndPick(PickOutcome{});
+            return 0;
+        }
+        DestroyWindow(hwnd_);
+        return 0;
+    case WM_DESTROY:
+        hwnd_ = nullptr;
+        PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+int DrawingWindow::DrawingAreaHeight() const {
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    return std::max(0L, client.bottom - kStripHeight);
+}
+
+void DrawingWindow::Layout() {
+    const HDC dc = GetDC(hwnd_);
+    const HGDIOBJ oldFont = SelectObject(dc, textFont_);
+    for (EntityState* entity : entities_) {
+        const EntitySpec& spec = entity->spec;
+        switch (spec.kind) {
+        case EntityKind::Text:
+        case EntityKind::MText:
+        case EntityKind::Attribute: {
+            LONG width = 0;
+            const auto lines = SplitLines(entity->shown, spec.kind == EntityKind::MText);
+            for (const auto& line : lines) width = std::max(width, TextLine(dc, 0, 0, line, textFont_, underlinedFont_, false).cx);
+            entity->bounds = {spec.x1, spec.y1, spec.x1 + std::max(width, 8L), spec.y1 + LONG(lines.size()) * kLineHeight};
+            break;
+        }
+        case EntityKind::Line:
+            entity->bounds = {std::min(spec.x1, spec.x2), std::min(spec.y1, spec.y2), std::max(spec.x1, spec.x2) + 1,
+                              std::max(spec.y1, spec.y2) + 1};
+            break;
+        case EntityKind::Block: {
+            LONG width = 160;
+            for (const EntityState* attribute : entity->attributes) {
+                width = std::max(width, TextLine(dc, 0, 0, attribute->shown, textFont_, underlinedFont_, false).cx + 24);
+            }
+            entity->bounds = {spec.x1, spec.y1, spec.x1 + width,
+                              spec.y1 + kLineHeight + 8 + LONG(entity->attributes.size()) * kLineHeight};
+            LONG y = spec.y1 + kLineHeight + 4;
+            for (EntityState* attribute : entity->attributes) {
+                const LONG attributeWidth = TextLine(dc, 0, 0, attribute->shown, textFont_, underlinedFont_, false).cx;
+                attribute->bounds = {spec.x1 + 12, y, spec.x1 + 12 + attributeWidth, y + kLineHeight};
+                y += kLineHeight;
+            }
+            break;
+        }
+        case EntityKind::Dimension: {
+            const SIZE size = TextLine(dc, 0, 0, DimensionText(*entity), textFont_, underlinedFont_, false);
+            const LONG middleX = (spec.x1 + spec.x2) / 2;
+            const LONG middleY = (spec.y1 + spec.y2) / 2;
+            const RECT text{middleX - size.cx / 2, middleY - 6 - kLineHeight, middleX + size.cx / 2 + 1, middleY - 6};
+            const RECT line{std::min(spec.x1, spec.x2), std::min(spec.y1, spec.y2) - 1, std::max(spec.x1, spec.x2) + 1,
+                            std::max(spec.y1, spec.y2) + 16};
+            entity->bounds = Union(text, line);
+            break;
+        }
+        }
+    }
+    SelectObject(dc, oldFont);
+    ReleaseDC(hwnd_, dc);
+}
+
+void DrawingWindow::LogLayout(const EntityState& entity) const {
+    POINT topLeft{entity.bounds.left, entity.bounds.top};
+    ClientToScreen(hwnd_, &topLeft);
+    const LONG width = entity.bounds.right - entity.bounds.left;
+    const LONG height = entity.bounds.bottom - entity.bounds.top;
+    char buffer[160];
+    std::snprintf(buffer, sizeof buffer, " kind=%s screen=%ld,%ld,%ld,%ld center=%ld,%ld", KindName(entity.spec.kind),
+                  topLeft.x, topLeft.y, width, height, topLeft.x + width / 2, topLeft.y + height / 2);
+    Server::Get().log.Line("layout " + entity.spec.id + buffer);
+}
+
+EntityState* DrawingWindow::HitTest(POINT point) const {
+    for (auto it = entities_.rbegin(); it != entities_.rend(); ++it) {
+        EntityState* entity = *it;
+        const EntitySpec& spec = entity->spec;
+        if (spec.kind == EntityKind::Line) {
+            if (SegmentDistance(point, {spec.x1, spec.y1}, {spec.x2, spec.y2}) <= kHitMargin + 1) return entity;
+            continue;
+        }
+        RECT area = entity->bounds;
+        InflateRect(&area, kHitMargin, kHitMargin);
+        if (PtInRect(&area, point)) return entity;
+    }
+    return nullptr;
+}
+
+void DrawingWindow::Paint(HDC dc) const {
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    const HBRUSH background = CreateSolidBrush(kBackground);
+    FillRect(dc, &client, background);
+    DeleteObject(background);
+    SetBkMode(dc, TRANSPARENT);
+
+    for (const EntityState* entity : entities_) {
+        const EntitySpec& spec = entity->spec;
+        const COLORREF color = ColorOf(spec.kind);
+        const HPEN pen = CreatePen(PS_SOLID, 1, color);
+        const HGDIOBJ oldPen = SelectObject(dc, pen);
+        SetTextColor(dc, color);
+        switch (spec.kind) {
+        case EntityKind::Text:
+        case EntityKind::MText:
+        case EntityKind::Attribute: {
+            int y = spec.y1;
+            for (const auto& line : SplitLines(entity->shown, spec.kind == EntityKind::MText)) {
+                TextLine(dc, spec.x1, y, line, textFont_, underlinedFont_, true);
+                y += kLineHeight;
+            }
+            break;
+        }
+        case EntityKind::Line:
+            MoveToEx(dc, spec.x1, spec.y1, nullptr);
+            LineTo(dc, spec.x2, spec.y2);
+            break;
+        case EntityKind::Block: {
+            const HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+            Rectangle(dc, entity->bounds.left, entity->bounds.top, entity->bounds.right, entity->bounds.bottom);
+            SelectObject(dc, oldBrush);
+            MoveToEx(dc, entity->bounds.left, spec.y1 + kLineHeight, nullptr);
+            LineTo(dc, entity->bounds.right, spec.y1 + kLineHeight);
+            TextLine(dc, spec.x1 + 6, spec.y1 + 2, spec.name, textFont_, underlinedFont_, true);
+            SetTextColor(dc, ColorOf(EntityKind::Attribute));
+            for (const EntityState* attribute : entity->attributes) {
+                TextLine(dc, attribute->bounds.left, attribute->bounds.top, attribute->shown, textFont_, underlinedFont_, true);
+            }
+            break;
+        }
+        case EntityKind::Dimension: {
+            MoveToEx(dc, spec.x1, spec.y1, nullptr);
+            LineTo(dc, spec.x2, spec.y2);
+            for (const POINT end : {POINT{spec.x1, spec.y1}, POINT{spec.x2, spec.y2}}) {
+                MoveToEx(dc, end.x, end.y - 8, nullptr);
+                LineTo(dc, end.x, end.y + 16);
+                MoveToEx(dc, end.x - 5, end.y + 5, nullptr);
+                LineTo(dc, end.x + 6, end.y - 6);
+            }
+            const std::u16string text = DimensionText(*entity);
+            const SIZE size = TextLine(dc, 0, 0, text, textFont_, underlinedFont_, false);
+            TextLine(dc, (spec.x1 + spec.x2) / 2 - size.cx / 2, (spec.y1 + spec.y2) / 2 - 6 - kLineHeight, text,
+                     textFont_, underlinedFont_, true);
+            break;
+        }
+        }
+        SelectObject(dc, oldPen);
+        DeleteObject(pen);
+    }
+
+    RECT strip{0, client.bottom - kStripHeight, client.right, client.bottom};
+    const HBRUSH stripBrush = CreateSolidBrush(kStripBackground);
+    FillRect(dc, &strip, stripBrush);
+    DeleteObject(stripBrush);
+    SelectObject(dc, stripFont_);
+    SetTextColor(dc, RGB(0, 0, 0));
+    const std::wstring command = L"Command: " + Displayable(prompt_);
+    TextOutW(dc, 8, strip.top + 6, command.c_str(), static_cast<int>(command.size()));
+    SelectObject(dc, textFont_);
+}
+
+}  // namespace cadstandin

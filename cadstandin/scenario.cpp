@@ -1,0 +1,442 @@
+#include "cadstandin/scenario.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdio>
+#include <set>
+
+namespace cadstandin {
+namespace {
+
+constexpr std::array kFailableOperations = {
+    std::string_view{"Visible.put"},     std::string_view{"Caption.get"},
+    std::string_view{"ActiveDocument.get"}, std::string_view{"Utility.get"},
+    std::string_view{"GetEntity"},       std::string_view{"TextString.get"},
+    std::string_view{"TextString.put"},  std::string_view{"TextOverride.get"},
+    std::string_view{"TextOverride.put"}, std::string_view{"Update"},
+    std::string_view{"HasAttributes.get"}, std::string_view{"GetAttributes"},
+    std::string_view{"ObjectName.get"},
+};
+
+constexpr std::string_view kSample = R"(# The built-in sample drawing.
+title "Drawing1.dwg"
+text t1 60 50 "%%Unote on the plan"
+text t2 60 100 "Abc"
+mtext m1 60 150 "the first sentence. the second one\Pon a second line"
+line l1 60 250 380 320
+block b1 470 50 "TITLEBLOCK"
+attribute a1 b1 "DRAWN" "j. smith"
+attribute a2 b1 "TITLE" "ground floor plan"
+dimension d1 60 400 380 400 ""
+dimension d2 470 400 720 400 "overall WIDTH"
+)";
+
+[[noreturn]] void Fail(int line, const std::string& message) {
+    throw ScenarioError("scenario line " + std::to_string(line) + ": " + message);
+}
+
+// Decodes one UTF-8 sequence at text[pos], advancing pos; returns the code point or throws.
+char32_t DecodeUtf8(std::string_view text, std::size_t& pos) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(pos);
+    int extra = 0;
+    char32_t cp = 0;
+    if (lead < 0x80) {
+        ++pos;
+        return lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+        extra = 1;
+        cp = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2;
+        cp = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3;
+        cp = lead & 0x07;
+    } else {
+        throw ScenarioError("malformed UTF-8");
+    }
+    if (pos + extra >= text.size()) {
+        throw ScenarioError("malformed UTF-8");
+    }
+    for (int i = 1; i <= extra; ++i) {
+        const unsigned char next = byte(pos + i);
+        if ((next & 0xC0) != 0x80) throw ScenarioError("malformed UTF-8");
+        cp = (cp << 6) | (next & 0x3F);
+    }
+    constexpr std::array<char32_t, 4> kMinimum = {0, 0x80, 0x800, 0x10000};
+    if (cp < kMinimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        throw ScenarioError("malformed UTF-8");
+    }
+    pos += extra + 1;
+    return cp;
+}
+
+void AppendUtf16(std::u16string& out, char32_t cp) {
+    if (cp < 0x10000) {
+        out.push_back(static_cast<char16_t>(cp));
+    } else {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    }
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+// Walks UTF-16 by code point; a lone surrogate comes back as itself with lone = true.
+template <class Visit>
+void ForEachCodePoint(std::u16string_view text, Visit visit) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            visit(0x10000 + ((char32_t(unit) - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00), false);
+            ++i;
+        } else {
+            visit(char32_t(unit), unit >= 0xD800 && unit <= 0xDFFF);
+        }
+    }
+}
+
+struct Token {
+    bool quoted = false;
+    std::string word;      // unquoted
+    std::u16string text;   // quoted, escapes resolved
+};
+
+// Splits a statement into blank-separated words and quoted texts. Inside quotes \0 \\ \" \n \r \t
+// and \u{XXXX} are escapes; a backslash before anything else stays a backslash (MText's \P).
+std::vector<Token> Tokenize(std::string_view line, int lineNumber) {
+    std::vector<Token> tokens;
+    std::size_t pos = 0;
+    while (pos < line.size()) {
+        if (line[pos] == ' ' || line[pos] == '\t' || line[pos] == '\r') {
+            ++pos;
+            continue;
+        }
+        if (line[pos] == '#') break;
+        Token token;
+        if (line[pos] != '"') {
+            const std::size_t end = line.find_first_of(" \t\r", pos);
+            token.word = std::string(line.substr(pos, end == std::string_view::npos ? end : end - pos));
+            pos = end == std::string_view::npos ? line.size() : end;
+            tokens.push_back(std::move(token));
+            continue;
+        }
+        token.quoted = true;
+        ++pos;
+        bool closed = false;
+        while (pos < line.size()) {
+            const char c = line[pos];
+            if (c == '"') {
+                closed = true;
+                ++pos;
+                break;
+            }
+            if (c != '\\' || pos + 1 >= line.size()) {
+                try {
+                    AppendUtf16(token.text, DecodeUtf8(line, pos));
+                } catch (const ScenarioError& error) {
+                    Fail(lineNumber, error.what());
+                }
+                continue;
+            }
+            const char next = line[pos + 1];
+            pos += 2;
+            switch (next) {
+            case '0': token.text.push_back(u'\0'); break;
+            case '\\': token.text.push_back(u'\\'); break;
+            case '"': token.text.push_back(u'"'); break;
+            case 'n': token.text.push_back(u'\n'); break;
+            case 'r': token.text.push_back(u'\r'); break;
+            case 't': token.text.push_back(u'\t'); break;
+            case 'u': {
+                const std::size_t close = line.find('}', pos);
+                unsigned value = 0;
+                if (pos >= line.size() || line[pos] != '{' || close == std::string_view::npos ||
+                    close == pos + 1 || close - pos - 1 > 4) {
+                    Fail(lineNumber, "\\u needs {XXXX}, one to four hex digits");
+                }
+                const auto [end, error] = std::from_chars(line.data() + pos + 1, line.data() + close, value, 16);
+                if (error != std::errc{} || end != line.data() + close) Fail(lineNumber, "bad \\u{} escape");
+                token.text.push_back(static_cast<char16_t>(value));
+                pos = close + 1;
+                break;
+            }
+            default:
+                token.text.push_back(u'\\');
+                pos -= 1;
+                break;
+            }
+        }
+        if (!closed) Fail(lineNumber, "unterminated text");
+        tokens.push_back(std::move(token));
+    }
+    return tokens;
+}
+
+class StatementReader {
+public:
+    StatementReader(std::vector<Token> tokens, int line) : tokens_(std::move(tokens)), line_(line) {}
+
+    [[nodiscard]] std::string Word(const char* what) {
+        const Token& token = Next(what);
+        if (token.quoted) Fail(line_, std::string(what) + " must not be quoted");
+        return token.word;
+    }
+    [[nodiscard]] std::u16string Text(const char* what) {
+        const Token& token = Next(what);
+        if (!token.quoted) Fail(line_, std::string(what) + " must be a quoted text");
+        return token.text;
+    }
+    [[nodiscard]] int Number(const char* what) {
+        const std::string word = Word(what);
+        int value = 0;
+        const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
+        if (error != std::errc{} || end != word.data() + word.size()) Fail(line_, std::string(what) + " must be a number");
+        return value;
+    }
+    [[nodiscard]] std::int32_t Result(const char* what) {
+        const std::string word = Word(what);
+        if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) {
+            std::uint32_t value = 0;
+            const auto [end, error] = std::from_chars(word.data() + 2, word.data() + word.size(), value, 16);
+            if (error != std::errc{} || end != word.data() + word.size()) Fail(line_, std::string(what) + " must be a HRESULT");
+            return static_cast<std::int32_t>(value);
+        }
+        std::int32_t value = 0;
+        const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), value);
+        if (error != std::errc{} || end != word.data() + word.size()) Fail(line_, std::string(what) + " must be a HRESULT");
+        return value;
+    }
+    [[nodiscard]] bool More() const { return next_ < tokens_.size(); }
+    void End() const {
+        if (More()) Fail(line_, "unexpected words at the end");
+    }
+    [[nodiscard]] int Line() const { return line_; }
+
+private:
+    const Token& Next(const char* what) {
+        if (next_ >= tokens_.size()) Fail(line_, std::string("missing ") + what);
+        return tokens_[next_++];
+    }
+
+    std::vector<Token> tokens_;
+    std::size_t next_ = 0;
+    int line_;
+};
+
+bool YesNo(StatementReader& reader) {
+    const std::string word = reader.Word("yes or no");
+    if (word == "yes") return true;
+    if (word == "no") return false;
+    Fail(reader.Line(), "expected yes or no");
+}
+
+void ReadStatement(Scenario& scenario, StatementReader& reader, bool& titled) {
+    const std::string keyword = reader.Word("statement");
+    const auto entity = [&](EntityKind kind) -> EntitySpec& {
+        EntitySpec& spec = scenario.entities.emplace_back();
+        spec.kind = kind;
+        spec.id = reader.Word("id");
+        return spec;
+    };
+    if (keyword == "title") {
+        scenario.title = reader.Text("title");
+        titled = true;
+    } else if (keyword == "window") {
+        scenario.windowX = reader.Number("x");
+        scenario.windowY = reader.Number("y");
+        scenario.windowWidth = reader.Number("width");
+        scenario.windowHeight = reader.Number("height");
+        if (scenario.windowWidth < 200 || scenario.windowHeight < 150) Fail(reader.Line(), "window too small");
+    } else if (keyword == "visible") {
+        scenario.visible = YesNo(reader);
+    } else if (keyword == "pick-timeout") {
+        scenario.pickTimeoutSeconds = reader.Number("seconds");
+        if (scenario.pickTimeoutSeconds < 0) Fail(reader.Line(), "negative timeout");
+    } else if (keyword == "text" || keyword == "mtext") {
+        EntitySpec& spec = entity(keyword == "text" ? EntityKind::Text : EntityKind::MText);
+        spec.x1 = reader.Number("x");
+        spec.y1 = reader.Number("y");
+        spec.text = reader.Text("text");
+    } else if (keyword == "line" || keyword == "dimension") {
+        EntitySpec& spec = entity(keyword == "line" ? EntityKind::Line : EntityKind::Dimension);
+        spec.x1 = reader.Number("x1");
+        spec.y1 = reader.Number("y1");
+        spec.x2 = reader.Number("x2");
+        spec.y2 = reader.Number("y2");
+        if (spec.kind == EntityKind::Dimension) spec.text = reader.Text("text override");
+    } else if (keyword == "block") {
+        EntitySpec& spec = entity(EntityKind::Block);
+        spec.x1 = reader.Number("x");
+        spec.y1 = reader.Number("y");
+        spec.name = reader.Text("block name");
+    } else if (keyword == "attribute") {
+        EntitySpec& spec = entity(EntityKind::Attribute);
+        spec.block = reader.Word("block id");
+        spec.name = reader.Text("tag");
+        spec.text = reader.Text("text");
+    } else if (keyword == "pick") {
+        PickSpec& pick = scenario.picks.emplace_back();
+        const std::string what = reader.Word("pick outcome");
+        if (what == "miss") {
+            pick.kind = PickKind::Miss;
+        } else if (what == "cancel") {
+            pick.kind = PickKind::Cancel;
+        } else if (what == "vanish") {
+            pick.kind = PickKind::Vanish;
+        } else if (what == "click") {
+            pick.kind = PickKind::Click;
+        } else if (what == "fail") {
+            pick.kind = PickKind::Fail;
+            pick.result = reader.Result("HRESULT");
+        } else {
+            pick.kind = PickKind::Entity;
+            pick.id = what;
+        }
+    } else if (keyword == "fail") {
+        FailSpec& failure = scenario.failures.emplace_back();
+        failure.object = reader.Word("object");
+        failure.operation = reader.Word("operation");
+        if (!IsFailableOperation(failure.operation)) Fail(reader.Line(), "unknown operation " + failure.operation);
+        failure.result = reader.Result("HRESULT");
+        if (reader.More()) {
+            const std::string count = reader.Word("count");
+            if (count == "always") {
+                failure.count = FailSpec::kAlways;
+            } else {
+                const auto [end, error] = std::from_chars(count.data(), count.data() + count.size(), failure.count);
+                if (error != std::errc{} || end != count.data() + count.size() || failure.count < 1) {
+                    Fail(reader.Line(), "count must be a positive number or always");
+                }
+            }
+        }
+    } else {
+        Fail(reader.Line(), "unknown statement " + keyword);
+    }
+    reader.End();
+}
+
+void Check(const Scenario& scenario) {
+    std::set<std::string> ids;
+    std::set<std::string> blocks;
+    for (const EntitySpec& spec : scenario.entities) {
+        if (spec.id == "app" || spec.id == "doc" || spec.id == "util" || spec.id == "*" ||
+            spec.id == "miss" || spec.id == "cancel" || spec.id == "fail" || spec.id == "vanish" ||
+            spec.id == "click") {
+            throw ScenarioError("entity id " + spec.id + " is reserved");
+        }
+        if (!ids.insert(spec.id).second) throw ScenarioError("entity id " + spec.id + " used twice");
+        if (spec.kind == EntityKind::Block) blocks.insert(spec.id);
+        if (spec.kind == EntityKind::Attribute && !blocks.contains(spec.block)) {
+            throw ScenarioError("attribute " + spec.id + ": no block " + spec.block + " before it");
+        }
+    }
+    for (const PickSpec& pick : scenario.picks) {
+        if (pick.kind == PickKind::Entity && !ids.contains(pick.id)) throw ScenarioError("pick of unknown entity " + pick.id);
+    }
+    for (const FailSpec& failure : scenario.failures) {
+        const std::string& object = failure.object;
+        if (object != "app" && object != "doc" && object != "util" && object != "*" && !ids.contains(object)) {
+            throw ScenarioError("fail on unknown object " + object);
+        }
+    }
+}
+
+}  // namespace
+
+bool IsFailableOperation(std::string_view operation) {
+    return std::find(kFailableOperations.begin(), kFailableOperations.end(), operation) != kFailableOperations.end();
+}
+
+Scenario ParseScenario(std::string_view utf8) {
+    if (utf8.starts_with("\xEF\xBB\xBF")) utf8.remove_prefix(3);
+    Scenario scenario;
+    bool titled = false;
+    int lineNumber = 0;
+    while (!utf8.empty()) {
+        ++lineNumber;
+        const std::size_t end = utf8.find('\n');
+        const std::string_view line = utf8.substr(0, end);
+        utf8.remove_prefix(end == std::string_view::npos ? utf8.size() : end + 1);
+        std::vector<Token> tokens = Tokenize(line, lineNumber);
+        if (tokens.empty()) continue;
+        StatementReader reader(std::move(tokens), lineNumber);
+        ReadStatement(scenario, reader, titled);
+    }
+    if (scenario.entities.empty()) {
+        Scenario sample = ParseScenario(kSample);
+        scenario.entities = std::move(sample.entities);
+        if (!titled) scenario.title = sample.title;
+    }
+    Check(scenario);
+    return scenario;
+}
+
+Scenario SampleScenario() {
+    return ParseScenario(kSample);
+}
+
+std::string QuoteText(std::u16string_view text) {
+    std::string out = "\"";
+    ForEachCodePoint(text, [&](char32_t cp, bool lone) {
+        char buffer[16];
+        switch (cp) {
+        case 0: out += "\\0"; return;
+        case '\\': out += "\\\\"; return;
+        case '"': out += "\\\""; return;
+        case '\n': out += "\\n"; return;
+        case '\r': out += "\\r"; return;
+        case '\t': out += "\\t"; return;
+        default: break;
+        }
+        if (lone || cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0)) {
+            std::snprintf(buffer, sizeof buffer, "\\u{%04X}", static_cast<unsigned>(cp));
+            out += buffer;
+        } else {
+            AppendUtf8(out, cp);
+        }
+    });
+    out += '"';
+    return out;
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+    std::u16string out;
+    std::size_t pos = 0;
+    while (pos < utf8.size()) AppendUtf16(out, DecodeUtf8(utf8, pos));
+    return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+    std::string out;
+    ForEachCodePoint(text, [&](char32_t cp, bool lone) { AppendUtf8(out, lone ? char32_t{0xFFFD} : cp); });
+    return out;
+}
+
+std::string HexResult(std::int32_t result) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "0x%08X", static_cast<std::uint32_t>(result));
+    return buffer;
+}
+
+}  // namespace cadstandin

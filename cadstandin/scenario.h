@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The stand-in's scenario: its drawing, the queue of pick outcomes and the failures to inject.
+// Portable: parsed and checked here, served by the Windows program.
+
+namespace cadstandin {
+
+enum class EntityKind { Text, MText, Line, Block, Attribute, Dimension };
+
+struct EntitySpec {
+    EntityKind kind = EntityKind::Text;
+    std::string id;
+    int x1 = 0, y1 = 0, x2 = 0, y2 = 0;  // text and block: x1,y1 only
+    std::u16string text;                  // TextString, or a dimension's TextOverride
+    std::u16string name;                  // a block's name, an attribute's tag
+    std::string block;                    // an attribute's block reference
+};
+
+enum class PickKind { Entity, Miss, Cancel, Fail, Vanish, Click };
+
+struct PickSpec {
+    PickKind kind = PickKind::Click;
+    std::string id;            // PickKind::Entity
+    std::int32_t result = 0;   // PickKind::Fail
+};
+
+struct FailSpec {
+    std::string object;        // app, doc, util, an entity id, or * for any entity
+    std::string operation;     // e.g. TextString.put
+    std::int32_t result = 0;
+    int count = 1;             // kAlways for every call
+    static constexpr int kAlways = -1;
+};
+
+struct Scenario {
+    std::u16string title = u"Drawing1.dwg";
+    int windowX = 40, windowY = 40, windowWidth = 800, windowHeight = 560;
+    bool visible = true;
+    int pickTimeoutSeconds = 60;
+    std::vector<EntitySpec> entities;
+    std::deque<PickSpec> picks;
+    std::vector<FailSpec> failures;
+};
+
+// A scenario statement that cannot be understood; what() names the line.
+class ScenarioError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Parses a scenario (UTF-8, BOM allowed). Without entities it takes the built-in sample drawing.
+// Throws ScenarioError.
+[[nodiscard]] Scenario ParseScenario(std::string_view utf8);
+
+// The built-in sample drawing: one entity of every kind, a text beginning with "%%U" among them.
+[[nodiscard]] Scenario SampleScenario();
+
+// The operations that can be made to fail, as named in scenarios and in the log.
+[[nodiscard]] bool IsFailableOperation(std::string_view operation);
+
+// A text as the log shows it: in double quotes, with \0 \\ \" \n \r \t and \u{XXXX} escapes for
+// every other control character and lone surrogate; the rest as UTF-8.
+[[nodiscard]] std::string QuoteText(std::u16string_view text);
+
+// UTF-8 <-> UTF-16 for texts of the scenario and the log; a malformed UTF-8 byte throws ScenarioError.
+[[nodiscard]] std::u16string Utf8ToUtf16(std::string_view utf8);
+[[nodiscard]] std::string Utf16ToUtf8(std::u16string_view text);
+
+// "0x%08X".
+[[nodiscard]] std::string HexResult(std::int32_t result);
+
+}  // namespace cadstandin

@@ -1,0 +1,17 @@
+/* The method slots the CAD application's clients call through the raw vtable, checked against the
+   vtables widl generates from the IDL. Slots count from 0: IUnknown's three, IDispatch's four, then
+   the interface's own methods. */
+#include <stddef.h>
+
+#include "standin_automation.h"
+
+#define SLOT(vtable, member) (offsetof(vtable, member) / sizeof(void*))
+
+_Static_assert(SLOT(IStandinApplicationVtbl, QueryInterface) == 0, "IUnknown first");
+_Static_assert(SLOT(IStandinApplicationVtbl, Invoke) == 6, "IDispatch after IUnknown");
+_Static_assert(SLOT(IStandinApplicationVtbl, get_Visible) == 7, "application: Visible get");
+_Static_assert(SLOT(IStandinApplicationVtbl, put_Visible) == 8, "application: Visible put");
+_Static_assert(SLOT(IStandinApplicationVtbl, get_Caption) == 10, "application: activation title");
+_Static_assert(SLOT(IStandinApplicationVtbl, get_ActiveDocument) == 12, "application: active document");
+_Static_assert(SLOT(IStandinDocumentVtbl, get_Utility) == 60, "document: utility");
+_Static_assert(SLOT(IStandinUtilityVtbl, GetEntity) == 26, "utility: pick one entity");

@@ -1,0 +1,957 @@
+// The stand-in's test client: starts the server with a scenario, attaches to it by ProgID the way the
+// product does, calls its methods across the process boundary and checks the server's log.
+
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <wrl/client.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "standin_automation.h"
+
+namespace {
+
+using Microsoft::WRL::ComPtr;
+using namespace std::string_literals;
+
+std::wstring g_serverPath;
+
+constexpr HRESULT kPickFailed = static_cast<HRESULT>(0x80020009);
+constexpr const wchar_t* kProgId = L"AutoCad.Application.15";
+constexpr const wchar_t* kTitle = L"AutoCAD Stand-in - [Drawing1.dwg]";
+
+// ------------------------------------------------------------------------------------------------------
+// Small owners
+
+class Bstr {
+public:
+    Bstr() = default;
+    explicit Bstr(std::u16string_view text)
+        : value_(SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size()))) {}
+    Bstr(const Bstr&) = delete;
+    Bstr& operator=(const Bstr&) = delete;
+    ~Bstr() { SysFreeString(value_); }
+    BSTR* Out() {
+        SysFreeString(value_);
+        value_ = nullptr;
+        return &value_;
+    }
+    [[nodiscard]] BSTR Get() const { return value_; }
+    [[nodiscard]] std::u16string Text() const {
+        return std::u16string(reinterpret_cast<const char16_t*>(value_), SysStringLen(value_));
+    }
+
+private:
+    BSTR value_ = nullptr;
+};
+
+class Variant {
+public:
+    Variant() { VariantInit(&value_); }
+    Variant(const Variant&) = delete;
+    Variant& operator=(const Variant&) = delete;
+    ~Variant() { VariantClear(&value_); }
+    VARIANT* Out() {
+        VariantClear(&value_);
+        return &value_;
+    }
+    [[nodiscard]] VARIANT& Get() { return value_; }
+    [[nodiscard]] std::u16string Text() const {
+        if (V_VT(&value_) != VT_BSTR) return u"<not a string>";
+        return std::u16string(reinterpret_cast<const char16_t*>(V_BSTR(&value_)), SysStringLen(V_BSTR(&value_)));
+    }
+
+private:
+    VARIANT value_;
+};
+
+class ExceptionInfo {
+public:
+    ExceptionInfo() = default;
+    ExceptionInfo(const ExceptionInfo&) = delete;
+    ExceptionInfo& operator=(const ExceptionInfo&) = delete;
+    ~ExceptionInfo() { Clear(); }
+    EXCEPINFO* Out() {
+        Clear();
+        return &info_;
+    }
+    [[nodiscard]] HRESULT Scode() const { return info_.scode; }
+
+private:
+    void Clear() {
+        SysFreeString(info_.bstrSource);
+        SysFreeString(info_.bstrDescription);
+        SysFreeString(info_.bstrHelpFile);
+        info_ = EXCEPINFO{};
+    }
+    EXCEPINFO info_{};
+};
+
+std::string Narrow(std::u16string_view text) {
+    std::string out;
+    for (char16_t unit : text) out += unit < 0x80 ? static_cast<char>(unit) : '?';
+    return out;
+}
+
+// ------------------------------------------------------------------------------------------------------
+// Calls through the raw vtable, by slot number, as the product makes them
+
+template <class Function>
+Function SlotOf(IUnknown* object, int slot) {
+    return reinterpret_cast<Function>((*reinterpret_cast<void***>(object))[slot]);
+}
+
+using NoArguments = HRESULT(STDMETHODCALLTYPE*)(IUnknown*);
+using PutBool = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, VARIANT_BOOL);
+using GetString = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, BSTR*);
+using GetObjectPointer = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, IUnknown**);
+using PickEntity = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, IDispatch**, VARIANT*, VARIANT);
+
+// Step by step as the product goes: an interface of a given IID from a getter slot.
+HRESULT GetBySlot(IUnknown* object, int slot, REFIID iid, ComPtr<IUnknown>& out) {
+    ComPtr<IUnknown> got;
+    const HRESULT result = SlotOf<GetObjectPointer>(object, slot)(object, got.GetAddressOf());
+    if (FAILED(result)) return result;
+    if (!got) return E_POINTER;
+    return got->QueryInterface(iid, reinterpret_cast<void**>(out.ReleaseAndGetAddressOf()));
+}
+
+HRESULT Pick(IUnknown* utility, ComPtr<IDispatch>& entity, std::u16string_view prompt = u"Select Text from the drawing:") {
+    Variant point;
+    Variant promptValue;
+    V_VT(&promptValue.Get()) = VT_BSTR;
+    V_BSTR(&promptValue.Get()) =
+        SysAllocStringLen(reinterpret_cast<const OLECHAR*>(prompt.data()), static_cast<UINT>(prompt.size()));
+    return SlotOf<PickEntity>(utility, 26)(utility, entity.ReleaseAndGetAddressOf(), point.Out(), promptValue.Get());
+}
+
+// ------------------------------------------------------------------------------------------------------
+// Calls by name through IDispatch
+
+HRESULT IdOf(IDispatch* object, const wchar_t* name, DISPID& id) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    return object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+}
+
+HRESULT InvokeByName(IDispatch* object, const wchar_t* name, WORD flags, VARIANT* argument, VARIANT* result,
+                     ExceptionInfo& exception) {
+    DISPID id = 0;
+    const HRESULT found = IdOf(object, name, id);
+    if (FAILED(found)) return found;
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS parameters{argument, flags == DISPATCH_PROPERTYPUT ? &named : nullptr, argument != nullptr ? 1u : 0u,
+                          flags == DISPATCH_PROPERTYPUT ? 1u : 0u};
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &parameters, result, exception.Out(), nullptr);
+}
+
+HRESULT GetText(IDispatch* object, const wchar_t* name, std::u16string& text, ExceptionInfo& exception) {
+    Variant result;
+    const HRESULT outcome = InvokeByName(object, name, DISPATCH_PROPERTYGET, nullptr, result.Out(), exception);
+    text = result.Text();
+    return outcome;
+}
+
+HRESULT PutText(IDispatch* object, const wchar_t* name, std::u16string_view text, ExceptionInfo& exception) {
+    Variant value;
+    V_VT(&value.Get()) = VT_BSTR;
+    V_BSTR(&value.Get()) = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()), static_cast<UINT>(text.size()));
+    return InvokeByName(object, name, DISPATCH_PROPERTYPUT, &value.Get(), nullptr, exception);
+}
+
+HRESULT CallUpdate(IDispatch* object, ExceptionInfo& exception) {
+    return InvokeByName(object, L"Update", DISPATCH_METHOD, nullptr, nullptr, exception);
+}
+
+// ------------------------------------------------------------------------------------------------------
+// The server process
+
+HRESULT AttachByProgId(ComPtr<IUnknown>& application) {
+    CLSID clsid{};
+    HRESULT result = CLSIDFromProgID(kProgId, &clsid);
+    if (FAILED(result)) return result;
+    ComPtr<IUnknown> running;
+    result = GetActiveObject(clsid, nullptr, running.GetAddressOf());
+    if (FAILED(result)) return result;
+    return running->QueryInterface(IID_IStandinApplication, reinterpret_cast<void**>(application.ReleaseAndGetAddressOf()));
+}
+
+std::wstring TempFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, path);
+    std::wstring folder = std::wstring(path) + L"cadstandin-tests\\";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+std::wstring TestFileName(const wchar_t* extension) {
+    static int counter = 0;
+    const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = info != nullptr ? std::string(info->test_suite_name()) + "." + info->name() : "test";
+    for (char& c : name) {
+        if (c == '/' || c == '\\' || c == ':') c = '_';
+    }
+    return TempFolder() + std::wstring(name.begin(), name.end()) + L"-" + std::to_wstring(++counter) + extension;
+}
+
+class ServerProcess {
+public:
+    // Starts the server with this scenario (UTF-8) and these extra arguments.
+    explicit ServerProcess(const std::string& scenario, const std::wstring& arguments = L"")
+        : scenarioPath_(TestFileName(L".txt")), logPath_(TestFileName(L".log")) {
+        std::FILE* file = _wfopen(scenarioPath_.c_str(), L"wb");
+        if (file != nullptr) {
+            std::fwrite(scenario.data(), 1, scenario.size(), file);
+            std::fclose(file);
+        }
+        std::wstring command = L"\"" + g_serverPath + L"\" --scenario \"" + scenarioPath_ + L"\" --log \"" + logPath_ +
+                               L"\" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (CreateProcessW(g_serverPath.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                           &info)) {
+            CloseHandle(info.hThread);
+            process_ = info.hProcess;
+            processId_ = info.dwProcessId;
+        }
+    }
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+    ~ServerProcess() {
+        if (process_ == nullptr) return;
+        if (Running()) Stop();
+        if (Running()) TerminateProcess(process_, 1);
+        CloseHandle(process_);
+    }
+
+    [[nodiscard]] bool Started() const { return process_ != nullptr; }
+    [[nodiscard]] bool Running() const { return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+
+    // Waits (at most 30 s) until GetActiveObject finds the server; false when it ended or never came.
+    [[nodiscard]] bool WaitReady() const {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (Running() && std::chrono::steady_clock::now() < deadline) {
+            ComPtr<IUnknown> application;
+            if (SUCCEEDED(AttachByProgId(application))) return true;
+            Sleep(50);
+        }
+        return false;
+    }
+
+    // Waits for the process to end; its exit code, or STILL_ACTIVE after the timeout.
+    DWORD WaitExit(DWORD milliseconds = 15000) const {
+        if (process_ == nullptr) return STILL_ACTIVE;
+        WaitForSingleObject(process_, milliseconds);
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(process_, &code);
+        return code;
+    }
+
+    // Asks the server to exit the way a test script does; its exit code.
+    DWORD Stop() const {
+        const HWND window = Window();
+        if (window != nullptr) PostMessageW(window, WM_CLOSE, 0, 0);
+        return WaitExit();
+    }
+
+    // Has the server write its reference counts to the log; true once they are there.
+    bool Dump() const {
+        DWORD_PTR answer = 0;
+        const UINT message = RegisterWindowMessageW(L"CadStandin.DumpReferences");
+        return SendMessageTimeoutW(Window(), message, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer) != 0 && answer == 1;
+    }
+
+    [[nodiscard]] HWND Window() const {
+        struct Search {
+            DWORD processId;
+            HWND found;
+        } search{processId_, nullptr};
+        EnumWindows(
+            [](HWND window, LPARAM parameter) -> BOOL {
+                auto* search = reinterpret_cast<Search*>(parameter);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(window, &owner);
+                wchar_t name[64] = {};
+                GetClassNameW(window, name, 64);
+                if (owner == search->processId && std::wstring(name) == L"CadStandinDrawing") {
+                    search->found = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
+    }
+
+    [[nodiscard]] std::vector<std::string> Log() const {
+        std::vector<std::string> lines;
+        std::FILE* file = _wfopen(logPath_.c_str(), L"rb");
+        if (file == nullptr) return lines;
+        std::string content;
+        char buffer[4096];
+        std::size_t read = 0;
+        while ((read = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, read);
+        std::fclose(file);
+        std::size_t start = 0;
+        for (std::size_t end = content.find('\n'); end != std::string::npos; end = content.find('\n', start)) {
+            lines.push_back(content.substr(start, end - start));
+            start = end + 1;
+        }
+        return lines;
+    }
+
+private:
+    std::wstring scenarioPath_;
+    std::wstring logPath_;
+    HANDLE process_ = nullptr;
+    DWORD processId_ = 0;
+};
+
+// ------------------------------------------------------------------------------------------------------
+// Reading the log
+
+bool StartsWith(const std::string& line, const std::string& prefix) {
+    return line.compare(0, prefix.size(), prefix) == 0;
+}
+
+std::vector<std::string> Lines(const std::vector<std::string>& log, const std::string& prefix) {
+    std::vector<std::string> found;
+    for (const std::string& line : log) {
+        if (StartsWith(line, prefix)) found.push_back(line);
+    }
+    return found;
+}
+
+bool HasLine(const std::vector<std::string>& log, const std::string& prefix, const std::string& containing = "") {
+    for (const std::string& line : Lines(log, prefix)) {
+        if (line.find(containing) != std::string::npos) return true;
+    }
+    return false;
+}
+
+// The value of key=value in a log line (up to the next blank; quoted texts are not looked into).
+std::optional<std::string> Field(const std::string& line, const std::string& key) {
+    const std::size_t at = line.find(" " + key + "=");
+    if (at == std::string::npos) return std::nullopt;
+    const std::size_t start = at + key.size() + 2;
+    return line.substr(start, line.find(' ', start) - start);
+}
+
+long Number(const std::string& line, const std::string& key) {
+    const std::optional<std::string> value = Field(line, key);
+    return value ? std::stol(*value) : -1;
+}
+
+std::string Hex(HRESULT result) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "0x%08lX", static_cast<unsigned long>(result));
+    return buffer;
+}
+
+// The objects' reference lines of the last dump with this reason, by object name.
+std::vector<std::pair<std::string, std::string>> LastReferences(const std::vector<std::string>& log, const std::string& reason) {
+    std::vector<std::pair<std::string, std::string>> references;
+    for (const std::string& line : log) {
+        if (!StartsWith(line, "refs ") || line.find(" reason=" + reason) == std::string::npos) continue;
+        const std::string name = line.substr(5, line.find(' ', 5) - 5);
+        bool replaced = false;
+        for (auto& entry : references) {
+            if (entry.first == name) {
+                entry.second = line;
+                replaced = true;
+            }
+        }
+        if (!replaced) references.emplace_back(name, line);
+    }
+    return references;
+}
+
+class StandinTest : public testing::Test {
+protected:
+    // Starts the server and attaches to its application, document and utility through their slots.
+    void Start(const std::string& scenario) {
+        server_.emplace(scenario);
+        ASSERT_TRUE(server_->Started());
+        ASSERT_TRUE(server_->WaitReady()) << "the stand-in did not publish its application";
+        ASSERT_EQ(AttachByProgId(application_), S_OK);
+        ASSERT_EQ(GetBySlot(application_.Get(), 12, IID_IStandinDocument, document_), S_OK);
+        ASSERT_EQ(GetBySlot(document_.Get(), 60, IID_IStandinUtility, utility_), S_OK);
+    }
+    void LetGo() {
+        utility_.Reset();
+        document_.Reset();
+        application_.Reset();
+    }
+    void TearDown() override {
+        LetGo();
+        server_.reset();
+    }
+
+    std::optional<ServerProcess> server_;
+    ComPtr<IUnknown> application_;
+    ComPtr<IUnknown> document_;
+    ComPtr<IUnknown> utility_;
+};
+
+// ------------------------------------------------------------------------------------------------------
+// Slots and IIDs
+
+// Rule: the application, document and utility answer the CAD application's IIDs across the process
+// boundary, and each relied-on slot runs the member the product expects.
+TEST_F(StandinTest, RelyOnSlotsRunTheirMembers) {
+    Start("pick t1\n");
+    EXPECT_EQ(SlotOf<PutBool>(application_.Get(), 8)(application_.Get(), VARIANT_TRUE), S_OK);
+    Bstr caption;
+    EXPECT_EQ(SlotOf<GetString>(application_.Get(), 10)(application_.Get(), caption.Out()), S_OK);
+    EXPECT_EQ(caption.Text(), std::u16string(kTitle, kTitle + wcslen(kTitle)));
+    wchar_t title[128] = {};
+    GetWindowTextW(server_->Window(), title, 128);
+    EXPECT_STREQ(title, kTitle) << "the activation title names the application's window";
+    EXPECT_TRUE(IsWindowVisible(server_->Window()));
+    ComPtr<IDispatch> entity;
+    EXPECT_EQ(Pick(utility_.Get(), entity), S_OK);
+    ASSERT_TRUE(entity);
+
+    const auto log = server_->Log();
+    EXPECT_TRUE(HasLine(log, "call app Visible.put slot=8 via=vtable value=-1 hr=0x00000000"));
+    EXPECT_TRUE(HasLine(log, "call app Caption.get slot=10 via=vtable hr=0x00000000 result=\"AutoCAD Stand-in - [Drawing1.dwg]\""));
+    EXPECT_TRUE(HasLine(log, "call app ActiveDocument.get slot=12 via=vtable hr=0x00000000"));
+    EXPECT_TRUE(HasLine(log, "call doc Utility.get slot=60 via=vtable hr=0x00000000"));
+    EXPECT_TRUE(HasLine(log, "call util GetEntity slot=26 via=vtable prompt=\"Select Text from the drawing:\" hr=0x00000000 result=t1"));
+    EXPECT_TRUE(HasLine(log, "qi app", "name=IStandinApplication hr=0x00000000"));
+    EXPECT_TRUE(HasLine(log, "qi doc", "name=IStandinDocument hr=0x00000000"));
+    EXPECT_TRUE(HasLine(log, "qi util", "name=IStandinUtility hr=0x00000000"));
+}
+
+// Rule: every slot between the relied-on ones is a placeholder of its own number, so that the slot
+// count up to each relied-on member is right through the marshaller too.
+TEST_F(StandinTest, PlaceholdersFillEveryGap) {
+    Start("");
+    struct Gap {
+        IUnknown* object;
+        const char* name;
+        int first;
+        int last;
+    };
+    for (const Gap& gap : {Gap{application_.Get(), "app", 11, 11}, Gap{document_.Get(), "doc", 8, 59},
+                           Gap{utility_.Get(), "util", 7, 25}}) {
+        for (int slot = gap.first; slot <= gap.last; ++slot) {
+            EXPECT_EQ(SlotOf<NoArguments>(gap.object, slot)(gap.object), E_NOTIMPL) << gap.name << " slot " << slot;
+        }
+    }
+    const auto log = server_->Log();
+    for (const Gap& gap : {Gap{nullptr, "app", 11, 11}, Gap{nullptr, "doc", 8, 59}, Gap{nullptr, "util", 7, 25}}) {
+        for (int slot = gap.first; slot <= gap.last; ++slot) {
+            EXPECT_TRUE(HasLine(log, "call "s + gap.name + " Placeholder slot=" + std::to_string(slot) + " via=vtable"))
+                << gap.name << " slot " << slot;
+        }
+    }
+}
+
+// Rule: the registered type library, which the marshaller follows, places each relied-on member at its
+// slot (FUNCDESC.oVft), with the pick's parameters in the order entity, point, prompt.
+TEST_F(StandinTest, TypeLibraryPlacesMembersAtTheirSlots) {
+    Start("");
+    ComPtr<ITypeLib> library;
+    ASSERT_EQ(LoadRegTypeLib(LIBID_CadStandinLib, 1, 0, LOCALE_NEUTRAL, library.GetAddressOf()), S_OK);
+    struct Expected {
+        const IID* iid;
+        const wchar_t* name;
+        INVOKEKIND kind;
+        int slot;
+        int parameters;
+    };
+    const Expected expected[] = {
+        {&IID_IStandinApplication, L"Visible", INVOKE_PROPERTYPUT, 8, 1},
+        {&IID_IStandinApplication, L"Caption", INVOKE_PROPERTYGET, 10, 1},
+        {&IID_IStandinApplication, L"ActiveDocument", INVOKE_PROPERTYGET, 12, 1},
+        {&IID_IStandinDocument, L"Utility", INVOKE_PROPERTYGET, 60, 1},
+        {&IID_IStandinUtility, L"GetEntity", INVOKE_FUNC, 26, 3},
+    };
+    for (const Expected& want : expected) {
+        ComPtr<ITypeInfo> info;
+        ASSERT_EQ(library->GetTypeInfoOfGuid(*want.iid, info.GetAddressOf()), S_OK);
+        HREFTYPE vtableSide = 0;
+        ComPtr<ITypeInfo> vtableInfo;
+        ASSERT_EQ(info->GetRefTypeOfImplType(-1, &vtableSide), S_OK) << "dual";
+        ASSERT_EQ(info->GetRefTypeInfo(vtableSide, vtableInfo.GetAddressOf()), S_OK);
+        TYPEATTR* attributes = nullptr;
+        ASSERT_EQ(vtableInfo->GetTypeAttr(&attributes), S_OK);
+        EXPECT_TRUE(attributes->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
+        const WORD functions = attributes->cFuncs;
+        vtableInfo->ReleaseTypeAttr(attributes);
+        bool found = false;
+        for (WORD i = 0; i < functions; ++i) {
+            FUNCDESC* function = nullptr;
+            ASSERT_EQ(vtableInfo->GetFuncDesc(i, &function), S_OK);
+            Bstr name;
+            vtableInfo->GetDocumentation(function->memid, name.Out(), nullptr, nullptr, nullptr);
+            if (name.Text() == std::u16string(want.name, want.name + wcslen(want.name)) && function->invkind == want.kind) {
+                found = true;
+                EXPECT_EQ(function->oVft, want.slot * static_cast<int>(sizeof(void*))) << Narrow(name.Text());
+                EXPECT_EQ(function->cParams, want.parameters) << Narrow(name.Text());
+                if (want.parameters == 3) {
+                    EXPECT_EQ(function->lprgelemdescParam[0].tdesc.vt, VT_PTR);
+                    EXPECT_TRUE(function->lprgelemdescParam[0].paramdesc.wParamFlags & PARAMFLAG_FOUT);
+                    EXPECT_TRUE(function->lprgelemdescParam[1].paramdesc.wParamFlags & PARAMFLAG_FOUT);
+                    EXPECT_EQ(function->lprgelemdescParam[2].tdesc.vt, VT_VARIANT);
+                    EXPECT_TRUE(function->lprgelemdescParam[2].paramdesc.wParamFlags & PARAMFLAG_FIN);
+                }
+            }
+            vtableInfo->ReleaseFuncDesc(function);
+        }
+        EXPECT_TRUE(found) << "no member " << Narrow(std::u16string(want.name, want.name + wcslen(want.name)));
+    }
+}
+
+// ------------------------------------------------------------------------------------------------------
+// Texts
+
+// Rule: texts travel as counted strings: whatever is written by name is read back whole, and the log
+// shows it unambiguously (U+0000 as \0).
+struct TextCase {
+    const char* name;
+    std::u16string text;
+    std::string logged;
+};
+
+class CountedText : public StandinTest, public testing::WithParamInterface<TextCase> {};
+
+TEST_P(CountedText, WrittenAndReadBackWhole) {
+    Start("text t1 40 60 \"a\\0b\"\npick t1\n");
+    ComPtr<IDispatch> entity;
+    ASSERT_EQ(Pick(utility_.Get(), entity), S_OK);
+    ExceptionInfo exception;
+    std::u16string text;
+    ASSERT_EQ(GetText(entity.Get(), L"TextString", text, exception), S_OK);
+    EXPECT_EQ(text, u"a\0b"s) << "the scenario's text arrives with its U+0000";
+    ASSERT_EQ(PutText(entity.Get(), L"TextString", GetParam().text, exception), S_OK);
+    ASSERT_EQ(GetText(entity.Get(), L"TextString", text, exception), S_OK);
+    EXPECT_EQ(text, GetParam().text);
+    EXPECT_TRUE(HasLine(server_->Log(), "call t1 TextString.put via=invoke value=" + GetParam().logged + " hr=0x00000000"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, CountedText,
+                         testing::Values(TextCase{"EmbeddedNul", u"X\0Y\0"s, R"("X\0Y\0")"},
+                                         TextCase{"OnlyNul", u"\0"s, R"("\0")"},
+                                         TextCase{"Empty", u"", R"("")"},
+                                         TextCase{"Underlined", u"%%uNOTE", R"("%%uNOTE")"},
+                                         TextCase{"SurrogatePair", u"\U0001F600", "\"\xF0\x9F\x98\x80\""},
+                                         TextCase{"LoneSurrogate", u"\xD800x"s, R"("\u{D800}x")"},
+                                         TextCase{"Quotes", u"\"q\"\\", R"("\"q\"\\")"}),
+                         [](const testing::TestParamInfo<TextCase>& info) { return info.param.name; });
+
+// Rule: every entity kind answers its names by IDispatch; a line has no TextString (unknown name), a
+// block gives its attributes as an array of objects with TextString, a dimension has TextOverride.
+TEST_F(StandinTest, EntitiesAnswerTheirNames) {
+    Start("pick l1\npick b1\npick d1\npick m1\n");
+    ComPtr<IDispatch> line;
+    ASSERT_EQ(Pick(utility_.Get(), line), S_OK);
+    DISPID id = 0;
+    EXPECT_EQ(IdOf(line.Get(), L"TextString", id), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(IdOf(line.Get(), L"HasAttributes", id), DISP_E_UNKNOWNNAME);
+    ExceptionInfo exception;
+    std::u16string text;
+    EXPECT_EQ(GetText(line.Get(), L"ObjectName", text, exception), S_OK);
+    EXPECT_EQ(text, u"AcDbLine");
+    EXPECT_EQ(CallUpdate(line.Get(), exception), S_OK);
+
+    ComPtr<IDispatch> block;
+    ASSERT_EQ(Pick(utility_.Get(), block), S_OK);
+    EXPECT_EQ(IdOf(block.Get(), L"TextString", id), DISP_E_UNKNOWNNAME);
+    Variant has;
+    ASSERT_EQ(InvokeByName(block.Get(), L"HasAttributes", DISPATCH_PROPERTYGET, nullptr, has.Out(), exception), S_OK);
+    EXPECT_EQ(V_VT(&has.Get()), VT_BOOL);
+    EXPECT_EQ(V_BOOL(&has.Get()), VARIANT_TRUE);
+    Variant attributes;
+    ASSERT_EQ(InvokeByName(block.Get(), L"GetAttributes", DISPATCH_METHOD, nullptr, attributes.Out(), exception), S_OK);
+    ASSERT_EQ(V_VT(&attributes.Get()), VT_ARRAY | VT_VARIANT);
+    LONG upper = -1;
+    SafeArrayGetUBound(V_ARRAY(&attributes.Get()), 1, &upper);
+    ASSERT_EQ(upper, 1) << "two attributes";
+    LONG index = 1;
+    Variant element;
+    ASSERT_EQ(SafeArrayGetElement(V_ARRAY(&attributes.Get()), &index, element.Out()), S_OK);
+    ASSERT_EQ(V_VT(&element.Get()), VT_DISPATCH);
+    IDispatch* attribute = V_DISPATCH(&element.Get());
+    EXPECT_EQ(GetText(attribute, L"TextString", text, exception), S_OK);
+    EXPECT_EQ(text, u"ground floor plan");
+    EXPECT_EQ(PutText(attribute, L"TextString", u"GROUND FLOOR PLAN", exception), S_OK);
+    EXPECT_EQ(CallUpdate(attribute, exception), S_OK);
+
+    ComPtr<IDispatch> dimension;
+    ASSERT_EQ(Pick(utility_.Get(), dimension), S_OK);
+    EXPECT_EQ(IdOf(dimension.Get(), L"TextString", id), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(GetText(dimension.Get(), L"TextOverride", text, exception), S_OK);
+    EXPECT_EQ(text, u"");
+    EXPECT_EQ(PutText(dimension.Get(), L"TextOverride", u"WIDTH <>", exception), S_OK);
+    EXPECT_EQ(CallUpdate(dimension.Get(), exception), S_OK);
+
+    ComPtr<IDispatch> mtext;
+    ASSERT_EQ(Pick(utility_.Get(), mtext), S_OK);
+    EXPECT_EQ(GetText(mtext.Get(), L"ObjectName", text, exception), S_OK);
+    EXPECT_EQ(text, u"AcDbMText");
+    EXPECT_EQ(GetText(mtext.Get(), L"TextString", text, exception), S_OK);
+
+    const auto log = server_->Log();
+    EXPECT_TRUE(HasLine(log, "call a2 TextString.put via=invoke value=\"GROUND FLOOR PLAN\" hr=0x00000000"));
+    EXPECT_TRUE(HasLine(log, "call a2 Update via=invoke hr=0x00000000"));
+    EXPECT_TRUE(HasLine(log, "call d1 TextOverride.put via=invoke value=\"WIDTH <>\" hr=0x00000000"));
+    EXPECT_TRUE(HasLine(log, "dispatch l1 GetIDsOfNames name=\"TextString\" hr=0x80020006"));
+}
+
+// Rule: a text written is shown only after Update, which redraws the entity (its layout is logged anew).
+TEST_F(StandinTest, UpdateRedrawsTheEntity) {
+    Start("text t1 40 60 \"ab\"\npick t1\n");
+    ComPtr<IDispatch> entity;
+    ASSERT_EQ(Pick(utility_.Get(), entity), S_OK);
+    const std::string before = Lines(server_->Log(), "layout t1 ").back();
+    ExceptionInfo exception;
+    ASSERT_EQ(PutText(entity.Get(), L"TextString", u"a much longer text than before", exception), S_OK);
+    EXPECT_EQ(Lines(server_->Log(), "layout t1 ").size(), 1u) << "not redrawn before Update";
+    ASSERT_EQ(CallUpdate(entity.Get(), exception), S_OK);
+    const auto layouts = Lines(server_->Log(), "layout t1 ");
+    ASSERT_EQ(layouts.size(), 2u);
+    const auto width = [](const std::string& line) {
+        const std::string screen = *Field(line, "screen");
+        return std::stol(screen.substr(screen.find(',', screen.find(',') + 1) + 1));
+    };
+    EXPECT_GT(width(layouts.back()), width(before));
+}
+
+// ------------------------------------------------------------------------------------------------------
+// Failures
+
+// Rule: failures cross the process boundary unchanged: a pick's HRESULT through the vtable, a missed or
+// cancelled pick as 0x80020009, an injected failure of a slot call as itself, and of a call by name as
+// DISP_E_EXCEPTION carrying it in EXCEPINFO.scode.
+TEST_F(StandinTest, PickFailuresCrossUnchanged) {
+    Start("pick fail 0x80004005\npick miss\npick cancel\npick fail 0x800706BA\n");
+    ComPtr<IDispatch> entity;
+    EXPECT_EQ(Hex(Pick(utility_.Get(), entity)), "0x80004005");
+    EXPECT_EQ(Hex(Pick(utility_.Get(), entity)), Hex(kPickFailed));
+    EXPECT_EQ(Hex(Pick(utility_.Get(), entity)), Hex(kPickFailed));
+    EXPECT_EQ(Hex(Pick(utility_.Get(), entity)), "0x800706BA");
+    EXPECT_FALSE(entity);
+    const auto log = server_->Log();
+    EXPECT_TRUE(HasLine(log, "pick-end n=2 outcome=miss hr=0x80020009"));
+    EXPECT_TRUE(HasLine(log, "pick-end n=3 outcome=cancel hr=0x80020009"));
+}
+
+TEST_F(StandinTest, InjectedFailuresCrossUnchanged) {
+    Start("pick t1\npick d1\n"
+          "fail app Visible.put 0x80070005\n"
+          "fail app Caption.get 0x8001010A\n"
+          "fail t1 TextString.put 0x80004005\n"
+          "fail t1 Update 0x8007000E\n"
+          "fail d1 TextOverride.put 0x80020009\n");
+    EXPECT_EQ(Hex(SlotOf<PutBool>(application_.Get(), 8)(application_.Get(), VARIANT_TRUE)), "0x80070005");
+    Bstr caption;
+    EXPECT_EQ(Hex(SlotOf<GetString>(application_.Get(), 10)(application_.Get(), caption.Out())), "0x8001010A");
+    EXPECT_EQ(SlotOf<PutBool>(application_.Get(), 8)(application_.Get(), VARIANT_TRUE), S_OK) << "used up";
+
+    ComPtr<IDispatch> text;
+    ASSERT_EQ(Pick(utility_.Get(), text), S_OK);
+    ExceptionInfo exception;
+    EXPECT_EQ(Hex(PutText(text.Get(), L"TextString", u"NEW", exception)), Hex(DISP_E_EXCEPTION));
+    EXPECT_EQ(Hex(exception.Scode()), "0x80004005");
+    EXPECT_EQ(Hex(CallUpdate(text.Get(), exception)), Hex(DISP_E_EXCEPTION));
+    EXPECT_EQ(Hex(exception.Scode()), "0x8007000E");
+    std::u16string unchanged;
+    EXPECT_EQ(GetText(text.Get(), L"TextString", unchanged, exception), S_OK);
+    EXPECT_EQ(unchanged, u"%%Unote on the plan") << "a refused write changes nothing";
+
+    ComPtr<IDispatch> dimension;
+    ASSERT_EQ(Pick(utility_.Get(), dimension), S_OK);
+    EXPECT_EQ(Hex(PutText(dimension.Get(), L"TextOverride", u"X", exception)), Hex(DISP_E_EXCEPTION));
+    EXPECT_EQ(Hex(exception.Scode()), "0x80020009");
+
+    const auto log = server_->Log();
+    EXPECT_TRUE(HasLine(log, "call t1 TextString.put via=invoke value=\"NEW\" hr=0x80004005 injected=yes"));
+    EXPECT_TRUE(HasLine(log, "call t1 Update via=invoke hr=0x8007000E injected=yes"));
+}
+
+// Rule: with no server running, attaching fails the way the product maps to 429: the ProgID is unknown
+// once the stand-in has removed it, and GetActiveObject gives MK_E_UNAVAILABLE for the class.
+TEST(NoServer, AttachingFails) {
+    ComPtr<IUnknown> application;
+    EXPECT_EQ(Hex(AttachByProgId(application)), Hex(CO_E_CLASSSTRING));
+    ComPtr<IUnknown> running;
+    EXPECT_EQ(Hex(GetActiveObject(CLSID_StandinApplication, nullptr, running.GetAddressOf())), Hex(MK_E_UNAVAILABLE));
+}
+
+// Rule: a server that vanishes mid-pick fails the pick (the client is not left hanging); its stale
+// registration then gives MK_E_UNAVAILABLE, and the next stand-in starts over it.
+TEST_F(StandinTest, VanishingMidPick) {
+    Start("pick vanish\n");
+    ComPtr<IDispatch> entity;
+    const HRESULT picked = Pick(utility_.Get(), entity);
+    EXPECT_TRUE(FAILED(picked)) << Hex(picked);
+    RecordProperty("vanish_hresult", Hex(picked));
+    std::printf("a vanished server's pick fails with %s\n", Hex(picked).c_str());
+    EXPECT_EQ(server_->WaitExit(), 99u);
+    EXPECT_TRUE(HasLine(server_->Log(), "pick-end n=1 outcome=vanish"));
+    LetGo();
+    ComPtr<IUnknown> application;
+    EXPECT_EQ(Hex(AttachByProgId(application)), Hex(MK_E_UNAVAILABLE));
+
+    ServerProcess next("");
+    ASSERT_TRUE(next.WaitReady());
+    EXPECT_EQ(next.Stop(), 0u);
+    EXPECT_EQ(Hex(AttachByProgId(application)), Hex(CO_E_CLASSSTRING)) << "its registration is gone again";
+}
+
+// ------------------------------------------------------------------------------------------------------
+// References and counts
+
+// Rule: the server sees another process's hold on each object (external connections), and once the
+// client lets go every count is back where it was before the client came.
+TEST_F(StandinTest, ReferencesReturnWhenTheClientLetsGo) {
+    Start("pick b1\npick t1\n");
+    ComPtr<IDispatch> block;
+    ASSERT_EQ(Pick(utility_.Get(), block), S_OK);
+    ExceptionInfo exception;
+    Variant attributes;
+    ASSERT_EQ(InvokeByName(block.Get(), L"GetAttributes", DISPATCH_METHOD, nullptr, attributes.Out(), exception), S_OK);
+    ComPtr<IDispatch> text;
+    ASSERT_EQ(Pick(utility_.Get(), text), S_OK);
+
+    ASSERT_TRUE(server_->Dump());
+    for (const auto& [name, line] : LastReferences(server_->Log(), "request")) {
+        const bool held = name == "app" || name == "doc" || name == "util" || name == "b1" || name == "t1" ||
+                          name == "a1" || name == "a2";
+        EXPECT_EQ(Number(line, "ext") > 0, held) << line;
+    }
+
+    attributes.Out();
+    text.Reset();
+    block.Reset();
+    LetGo();
+    bool settled = false;
+    for (int attempt = 0; attempt < 50 && !settled; ++attempt) {
+        ASSERT_TRUE(server_->Dump());
+        settled = true;
+        for (const auto& [name, line] : LastReferences(server_->Log(), "request")) {
+            const bool published = Field(line, "rot").has_value();
+            if (Number(line, "ext") != (published ? 1 : 0) || (!published && Number(line, "raw") != 0)) settled = false;
+        }
+        if (!settled) Sleep(100);
+    }
+    EXPECT_TRUE(settled) << "references left after the client let go";
+    EXPECT_EQ(server_->Stop(), 0u);
+    for (const auto& [name, line] : LastReferences(server_->Log(), "exit")) {
+        EXPECT_EQ(Number(line, "ext"), Field(line, "rot") ? 1 : 0) << line;
+    }
+}
+
+// Rule: the server counts the calls its objects receive per pick, leaving out AddRef/Release and COM's
+// own QueryInterface calls; the same run twice costs the same.
+TEST_F(StandinTest, CountsTheCallsOfOneRun) {
+    Start("pick t1\npick t1\npick t1\n");
+    LetGo();
+    const auto run = [&] {
+        ComPtr<IUnknown> application;
+        ASSERT_EQ(AttachByProgId(application), S_OK);
+        ComPtr<IUnknown> document;
+        ASSERT_EQ(GetBySlot(application.Get(), 12, IID_IStandinDocument, document), S_OK);
+        ASSERT_EQ(SlotOf<PutBool>(application.Get(), 8)(application.Get(), VARIANT_TRUE), S_OK);
+        Bstr caption;
+        ASSERT_EQ(SlotOf<GetString>(application.Get(), 10)(application.Get(), caption.Out()), S_OK);
+        ComPtr<IUnknown> utility;
+        ASSERT_EQ(GetBySlot(document.Get(), 60, IID_IStandinUtility, utility), S_OK);
+        ComPtr<IDispatch> entity;
+        ASSERT_EQ(Pick(utility.Get(), entity), S_OK);
+        ExceptionInfo exception;
+        std::u16string text;
+        ASSERT_EQ(GetText(entity.Get(), L"TextString", text, exception), S_OK);
+        ASSERT_EQ(PutText(entity.Get(), L"TextString", u"%%uNOTE ON THE PLAN", exception), S_OK);
+        ASSERT_EQ(CallUpdate(entity.Get(), exception), S_OK);
+    };
+    run();
+    run();
+    run();
+    const auto counts = Lines(server_->Log(), "pick-calls ");
+    ASSERT_EQ(counts.size(), 3u);
+    EXPECT_EQ(counts[1].substr(counts[1].find(" qi=")), counts[2].substr(counts[2].find(" qi=")));
+    EXPECT_GT(Number(counts[2], "vtable"), 0);
+    EXPECT_EQ(Number(counts[2], "invoke"), 3) << "TextString read, write and Update";
+    std::printf("calls one whole run costs the server: %s\n", counts[2].c_str());
+    for (const std::string& line : Lines(server_->Log(), "qi ")) {
+        if (line.find("internal=yes") != std::string::npos) continue;
+        EXPECT_EQ(line.find("name=IUnknown"), std::string::npos) << line;
+        EXPECT_EQ(line.find("name=IMarshal"), std::string::npos) << line;
+    }
+}
+
+// ------------------------------------------------------------------------------------------------------
+// The drawing window
+
+// Rule: a pick with an empty queue waits for the user in the window: a click on an entity returns it, a
+// click on empty space is a miss, Escape cancels; the foreground window at pick start is recorded.
+class ClickTest : public StandinTest {
+protected:
+    // Once the pick has begun, runs act() on another thread (the pick call blocks this one).
+    template <class Act>
+    HRESULT PickWhile(ComPtr<IDispatch>& entity, Act act) {
+        const std::size_t picksBefore = Lines(server_->Log(), "pick-begin ").size();
+        std::thread actor([&] {
+            for (int i = 0; i < 200 && Lines(server_->Log(), "pick-begin ").size() == picksBefore; ++i) Sleep(50);
+            act();
+        });
+        const HRESULT result = Pick(utility_.Get(), entity);
+        actor.join();
+        return result;
+    }
+
+    POINT CenterOf(const std::string& id) {
+        const std::string line = Lines(server_->Log(), "layout " + id + " ").back();
+        const std::string center = *Field(line, "center");
+        return POINT{std::stol(center), std::stol(center.substr(center.find(',') + 1))};
+    }
+
+    static void Click(POINT at) {
+        SetCursorPos(at.x, at.y);
+        INPUT inputs[2] = {};
+        inputs[0].type = inputs[1].type = INPUT_MOUSE;
+        inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        SendInput(2, inputs, sizeof(INPUT));
+    }
+};
+
+TEST_F(ClickTest, ClickPicksOrMisses) {
+    Start("pick-timeout 20\n");
+    const POINT text = CenterOf("t2");
+    ComPtr<IDispatch> entity;
+    EXPECT_EQ(PickWhile(entity, [&] { Click(text); }), S_OK);
+    ASSERT_TRUE(entity);
+    ExceptionInfo exception;
+    std::u16string value;
+    EXPECT_EQ(GetText(entity.Get(), L"TextString", value, exception), S_OK);
+    EXPECT_EQ(value, u"Abc");
+
+    const POINT empty{text.x + 300, text.y + 140};
+    EXPECT_EQ(Hex(PickWhile(entity, [&] { Click(empty); })), Hex(kPickFailed));
+    EXPECT_FALSE(entity);
+
+    const HWND window = server_->Window();
+    EXPECT_EQ(Hex(PickWhile(entity, [&] { PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0); })), Hex(kPickFailed));
+    const auto log = server_->Log();
+    EXPECT_TRUE(HasLine(log, "pick-end n=1 outcome=entity id=t2 hr=0x00000000"));
+    EXPECT_TRUE(HasLine(log, "pick-end n=2 outcome=miss hr=0x80020009"));
+    EXPECT_TRUE(HasLine(log, "pick-end n=3 outcome=cancel hr=0x80020009"));
+    EXPECT_TRUE(HasLine(log, "pick-begin n=1 prompt=\"Select Text from the drawing:\"", "source=click"));
+}
+
+TEST_F(ClickTest, RecordsTheForegroundWindowAtPickStart) {
+    Start("pick t1\npick t1\n");
+    SetForegroundWindow(server_->Window());
+    ComPtr<IDispatch> entity;
+    ASSERT_EQ(Pick(utility_.Get(), entity), S_OK);
+
+    const HWND other = CreateWindowExW(0, L"STATIC", L"Another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
+                                       100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetForegroundWindow(other);
+    ASSERT_EQ(Pick(utility_.Get(), entity), S_OK);
+    DestroyWindow(other);
+
+    const auto log = server_->Log();
+    EXPECT_TRUE(HasLine(log, "pick-begin n=1", "foreground=yes")) << Lines(log, "pick-begin n=1")[0];
+    EXPECT_TRUE(HasLine(log, "pick-begin n=2", "foreground=no foreground-title=\"Another program\""))
+        << Lines(log, "pick-begin n=2")[0];
+}
+
+// Rule: Visible shows and hides the drawing window.
+TEST_F(StandinTest, VisibleShowsAndHides) {
+    Start("visible no\n");
+    EXPECT_FALSE(IsWindowVisible(server_->Window()));
+    ASSERT_EQ(SlotOf<PutBool>(application_.Get(), 8)(application_.Get(), VARIANT_TRUE), S_OK);
+    EXPECT_TRUE(IsWindowVisible(server_->Window()));
+    ASSERT_EQ(SlotOf<PutBool>(application_.Get(), 8)(application_.Get(), VARIANT_FALSE), S_OK);
+    EXPECT_FALSE(IsWindowVisible(server_->Window()));
+}
+
+// ------------------------------------------------------------------------------------------------------
+// Registration
+
+std::wstring ProgIdClass() {
+    wchar_t value[128] = {};
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\AutoCad.Application.15\\CLSID", nullptr, RRF_RT_REG_SZ,
+                     nullptr, value, &size) != ERROR_SUCCESS) {
+        return L"";
+    }
+    return value;
+}
+
+// Rule: a real installation is never harmed: a ProgID that belongs to another class is refused, or with
+// --take-over used and put back exactly at exit.
+TEST(Registration, AnotherClassIsRefusedOrPutBack) {
+    const std::wstring foreign = L"{11111111-2222-3333-4444-555555555555}";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\AutoCad.Application.15\\CLSID", nullptr, REG_SZ,
+                              foreign.c_str(), static_cast<DWORD>((foreign.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    {
+        ServerProcess refused("");
+        EXPECT_EQ(refused.WaitExit(), 3u);
+        EXPECT_TRUE(HasLine(refused.Log(), "error code=3", "AutoCad.Application.15 is registered to " +
+                                                                std::string(foreign.begin(), foreign.end())));
+        EXPECT_EQ(ProgIdClass(), foreign);
+    }
+    {
+        ServerProcess takeOver("", L"--take-over");
+        ASSERT_TRUE(takeOver.WaitReady());
+        EXPECT_NE(ProgIdClass(), foreign);
+        EXPECT_EQ(takeOver.Stop(), 0u);
+        EXPECT_TRUE(HasLine(takeOver.Log(), "unregistry progid=restored"));
+    }
+    EXPECT_EQ(ProgIdClass(), foreign);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\AutoCad.Application.15");
+    RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\AutoCad.Application.15");
+}
+
+// Rule: a second stand-in does not start over a running one, and a bad scenario is refused.
+TEST(Registration, SecondServerAndBadScenarioAreRefused) {
+    ServerProcess first("");
+    ASSERT_TRUE(first.WaitReady());
+    ServerProcess second("");
+    EXPECT_EQ(second.WaitExit(), 3u);
+    EXPECT_TRUE(HasLine(second.Log(), "error code=3", "already running"));
+    EXPECT_EQ(first.Stop(), 0u);
+
+    ServerProcess bad("pick nobody\n");
+    EXPECT_EQ(bad.WaitExit(), 2u);
+    EXPECT_TRUE(HasLine(bad.Log(), "error code=2", "nobody"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: cadstandin_client_tests <path of cadstandin.exe>\n");
+        return 2;
+    }
+    // ctest passes the build's Unix path; Wine sees the Unix root as drive Z:.
+    std::string path = argv[1];
+    if (!path.empty() && path[0] == '/') {
+        path = "Z:" + path;
+        for (char& c : path) {
+            if (c == '/') c = '\\';
+        }
+    }
+    g_serverPath.assign(path.begin(), path.end());
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 3;
+    const int result = RUN_ALL_TESTS();
+    CoUninitialize();
+    return result;
+}

@@ -1,0 +1,135 @@
+#include "cadstandin/scenario.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace cadstandin {
+namespace {
+
+using namespace std::string_literals;
+
+// Rule: a scenario's texts reach the drawing exactly, escapes included (U+0000, quotes, code units).
+struct TextCase {
+    const char* name;
+    std::string source;     // the quoted text as written in the scenario
+    std::u16string parsed;  // what the entity holds
+};
+
+class ScenarioText : public testing::TestWithParam<TextCase> {};
+
+TEST_P(ScenarioText, ParsesToTheExactUnits) {
+    const Scenario scenario = ParseScenario("text t1 1 2 " + GetParam().source + "\n");
+    ASSERT_EQ(scenario.entities.size(), 1u);
+    EXPECT_EQ(scenario.entities[0].text, GetParam().parsed);
+}
+
+const TextCase kTextCases[] = {
+    {"Plain", R"("%%Unote")", u"%%Unote"},
+    {"EmbeddedNul", R"("a\0b")", u"a\0b"s},
+    {"OnlyNul", R"("\0")", u"\0"s},
+    {"Empty", R"("")", u""},
+    {"QuoteAndBackslash", R"("say \"hi\" \\ there")", u"say \"hi\" \\ there"},
+    {"MTextParagraphKept", R"("one\Ptwo")", u"one\\Ptwo"},
+    {"ControlEscapes", R"("a\tb\nc\rd")", u"a\tb\nc\rd"},
+    {"CodeUnitEscape", R"("\u{D800}x\u{41}")", u"\xD800x\x41"s},
+    {"Utf8", "\"Gr\xC3\xBC\xC3\x9F \xF0\x9F\x98\x80\"", u"Gr\u00FC\u00DF \U0001F600"},
+    {"BlanksInside", R"("  two  words  ")", u"  two  words  "},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, ScenarioText, testing::ValuesIn(kTextCases),
+                         [](const testing::TestParamInfo<TextCase>& info) { return info.param.name; });
+
+// Rule: the log shows every text unambiguously, and what the scenario writes the log reads back alike.
+TEST_P(ScenarioText, LogFormIsTheScenarioForm) {
+    const std::string quoted = QuoteText(GetParam().parsed);
+    const Scenario again = ParseScenario("text t1 1 2 " + quoted + "\n");
+    EXPECT_EQ(again.entities[0].text, GetParam().parsed) << quoted;
+}
+
+// Rule: embedded U+0000 and other control characters are escaped in the log, never written raw.
+TEST(QuoteText, EscapesWhatWouldBeAmbiguous) {
+    EXPECT_EQ(QuoteText(u"a\0b"s), R"("a\0b")");
+    EXPECT_EQ(QuoteText(u"\"\\\n"), R"("\"\\\n")");
+    EXPECT_EQ(QuoteText(u"\x01\x7F"), R"("\u{0001}\u{007F}")");
+    EXPECT_EQ(QuoteText(u"\xDC00"), R"("\u{DC00}")");
+    EXPECT_EQ(QuoteText(u"\U0001F600"), "\"\xF0\x9F\x98\x80\"");
+}
+
+// Rule: a scenario defines drawing, pick queue, failures and settings.
+TEST(Scenario, ReadsEveryStatement) {
+    const Scenario scenario = ParseScenario(
+        "\xEF\xBB\xBF# comment\n"
+        "title \"Plan.dwg\"\r\n"
+        "window 10 20 640 480\n"
+        "visible no\n"
+        "pick-timeout 5\n"
+        "text t1 40 60 \"x\"  # trailing comment\n"
+        "mtext m1 40 120 \"y\"\n"
+        "line l1 1 2 3 4\n"
+        "block b1 5 6 \"DOOR\"\n"
+        "attribute a1 b1 \"TAG\" \"v\"\n"
+        "dimension d1 1 2 3 4 \"\"\n"
+        "pick t1\npick miss\npick cancel\npick fail 0x80004005\npick fail -2147352567\npick vanish\npick click\n"
+        "fail t1 TextString.put 0x80070005\n"
+        "fail * Update 0x8007000E always\n"
+        "fail app Visible.put 0x80004005 2\n");
+    EXPECT_EQ(scenario.title, u"Plan.dwg");
+    EXPECT_EQ(scenario.windowX, 10);
+    EXPECT_EQ(scenario.windowHeight, 480);
+    EXPECT_FALSE(scenario.visible);
+    EXPECT_EQ(scenario.pickTimeoutSeconds, 5);
+    ASSERT_EQ(scenario.entities.size(), 6u);
+    EXPECT_EQ(scenario.entities[4].kind, EntityKind::Attribute);
+    EXPECT_EQ(scenario.entities[4].block, "b1");
+    EXPECT_EQ(scenario.entities[4].name, u"TAG");
+    EXPECT_EQ(scenario.entities[5].x2, 3);
+    ASSERT_EQ(scenario.picks.size(), 7u);
+    EXPECT_EQ(scenario.picks[0].id, "t1");
+    EXPECT_EQ(scenario.picks[3].result, static_cast<std::int32_t>(0x80004005));
+    EXPECT_EQ(scenario.picks[4].result, static_cast<std::int32_t>(0x80020009));
+    EXPECT_EQ(scenario.picks[5].kind, PickKind::Vanish);
+    EXPECT_EQ(scenario.picks[6].kind, PickKind::Click);
+    ASSERT_EQ(scenario.failures.size(), 3u);
+    EXPECT_EQ(scenario.failures[1].count, FailSpec::kAlways);
+    EXPECT_EQ(scenario.failures[2].count, 2);
+}
+
+// Rule: without entities the scenario uses the sample drawing, which has every kind and a "%%U" text.
+TEST(Scenario, SampleDrawingHasEveryKind) {
+    const Scenario scenario = ParseScenario("pick miss\n");
+    bool seen[6] = {};
+    bool underlined = false;
+    for (const EntitySpec& spec : scenario.entities) {
+        seen[static_cast<int>(spec.kind)] = true;
+        underlined = underlined || spec.text.starts_with(u"%%U");
+    }
+    for (bool kind : seen) EXPECT_TRUE(kind);
+    EXPECT_TRUE(underlined);
+    EXPECT_EQ(scenario.picks.size(), 1u);
+}
+
+// Rule: a scenario that cannot be served is refused with the line that is wrong.
+class ScenarioRefused : public testing::TestWithParam<const char*> {};
+
+TEST_P(ScenarioRefused, NamesTheProblem) {
+    EXPECT_THROW(static_cast<void>(ParseScenario(GetParam())), ScenarioError);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ScenarioRefused,
+                         testing::Values("text t1 1 2 \"open\n", "text t1 1 2 unquoted\n", "text t1 x 2 \"a\"\n",
+                                         "text t1 1 2 \"a\" extra\n", "frobnicate\n", "text t1 1 2 \"a\"\ntext t1 3 4 \"b\"\n",
+                                         "attribute a1 b9 \"T\" \"v\"\ntext t1 1 2 \"a\"\n", "pick nobody\n",
+                                         "fail zz TextString.put 0x80004005\n", "fail app Explode 0x80004005\n",
+                                         "fail app Visible.put 0xZZ\n", "fail app Visible.put 1 0\n",
+                                         "text app 1 2 \"a\"\n", "text t1 1 2 \"\\u{}\"\n", "text t1 1 2 \"\xC3\"\n",
+                                         "text t1 1 2 \"\xC0\x80\"\n", "window 1 1 10 10\n", "visible maybe\n"));
+
+// Rule: an HRESULT is shown the way the log and the tests compare it.
+TEST(HexResult, EightUpperHexDigits) {
+    EXPECT_EQ(HexResult(static_cast<std::int32_t>(0x80020009)), "0x80020009");
+    EXPECT_EQ(HexResult(0), "0x00000000");
+}
+
+}  // namespace
+}  // namespace cadstandin

@@ -1,0 +1,350 @@
+// End to end: the real select-text command with the real COM binding against the stand-in CAD
+// application in another process, a fake dialog in place of the window.
+#include <windows.h>
+#include <objbase.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cadlink/com/com_cad_link.h"
+#include "cadlink/tests/window_program.h"
+#include "dialog/select_text_command.h"
+#include "testing/command_host/stand_in.h"
+#include "testing/fakes/fake_case_dialog.h"
+
+namespace morvane::testing_host {
+namespace {
+
+using fakes::FakeCaseDialog;
+using testing::ElementsAre;
+using testing::IsEmpty;
+using Message = FakeCaseDialog::Message;
+
+std::wstring& TitleWindowProgram() {
+    static std::wstring path;
+    return path;
+}
+
+constexpr char16_t kPickPrompt[] = u"Select Text from the drawing:";
+
+class CommandHostTest : public testing::Test {
+protected:
+    void RunCommand() { cmdSelect_Click(dialog_, *link_); }
+
+    [[nodiscard]] std::vector<std::string> DialogCalls() const { return dialog_.Log().Calls(); }
+
+    // Checks what the server's objects are held by: every object free but the application (which
+    // the running object table holds) and the entity PickedEntity holds; then lets PickedEntity
+    // go and checks that nothing at all is held any more.
+    void ExpectReferences(StandIn& standIn, const std::optional<std::string>& held) {
+        EXPECT_EQ(dialog_.PickedEntity() != nullptr, held.has_value());
+        const std::optional<References> before = standIn.Dump();
+        ASSERT_TRUE(before) << standIn.LogText();
+        for (const auto& [object, connections] : before->external) {
+            const int expected = (object == "app" ? 1 : 0) + (held && object == *held ? 1 : 0);
+            EXPECT_EQ(connections, expected) << "connections to " << object << " while PickedEntity holds "
+                                             << held.value_or("nothing");
+        }
+        dialog_.PickedEntity().reset();
+        const std::optional<References> after = standIn.Dump();
+        ASSERT_TRUE(after) << standIn.LogText();
+        for (const auto& [object, connections] : after->external) {
+            EXPECT_EQ(connections, object == "app" ? 1 : 0) << "connections to " << object << " after all let go";
+        }
+    }
+
+    FakeCaseDialog dialog_;
+    std::unique_ptr<CadLink> link_ = MakeComCadLink();
+};
+
+// The texts written to a member of an object, in order ("call t1 TextString.put ..." lines).
+std::vector<std::u16string> Written(const StandIn& standIn, const std::string& object,
+                                    const std::string& member = "TextString") {
+    std::vector<std::u16string> values;
+    for (const std::string& line : standIn.LogLines("call " + object + " " + member + ".put ")) {
+        if (LogField(line, "hr") == u"0x00000000") {
+            values.push_back(LogField(line, "value").value_or(u"<none>"));
+        }
+    }
+    return values;
+}
+
+std::size_t Updates(const StandIn& standIn, const std::string& object) {
+    return standIn.LogLines("call " + object + " Update ").size();
+}
+
+// The road of one pick: "%%Unote" with ALL UPPERCASE shows "note", writes "%%uNOTE", redraws once
+// and brings the dialog back; the CAD window was in front for the pick though another program had
+// the foreground; the pick costs at most 12 calls.
+TEST_F(CommandHostTest, RoadOfOnePick) {
+    StandIn standIn("road", "text t1 40 60 \"%%Unote\"\npick t1\n");
+    ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
+    testing_windows::WindowProgram other(TitleWindowProgram(), L"\"Some Other Program\"");
+    ASSERT_TRUE(other.Started());
+    const HWND otherWindow = other.Window(L"Some Other Program");
+    ASSERT_NE(otherWindow, nullptr);
+    ASSERT_TRUE(testing_windows::WindowProgram::TakeForeground(otherWindow));
+
+    const std::optional<References> before = standIn.Dump();
+    ASSERT_TRUE(before);
+    RunCommand();
+    const std::optional<References> after = standIn.Dump();
+    ASSERT_TRUE(after);
+
+    EXPECT_THAT(DialogCalls(), ElementsAre("Hide", "ShowMessage(note|Morvane)", "SelectedCase", "Show"));
+    EXPECT_TRUE(dialog_.Visible());
+    EXPECT_THAT(Written(standIn, "t1"), ElementsAre(u"%%uNOTE"));
+    EXPECT_EQ(Updates(standIn, "t1"), 1u);
+    EXPECT_THAT(standIn.LogLines("call app Visible.put slot=8 via=vtable value=-1 hr=0x00000000"), testing::SizeIs(1));
+    const std::vector<std::string> pick = standIn.LogLines("pick-begin n=1 ");
+    ASSERT_EQ(pick.size(), 1u) << standIn.LogText();
+    EXPECT_EQ(LogField(pick[0], "prompt"), kPickPrompt);
+    EXPECT_EQ(LogField(pick[0], "foreground"), u"yes") << "the CAD window was not in front for the pick";
+
+    const int calls = after->calls.total - before->calls.total;
+    std::cout << "cost of one pick: " << calls << " calls (QueryInterface "
+              << after->calls.queryInterface - before->calls.queryInterface << ", slots "
+              << after->calls.vtable - before->calls.vtable << ", GetIDsOfNames "
+              << after->calls.getIdsOfNames - before->calls.getIdsOfNames << ", Invoke "
+              << after->calls.invoke - before->calls.invoke << ")\n";
+    RecordProperty("calls_per_pick", calls);
+    EXPECT_LE(calls, 12) << standIn.LogText();
+
+    ExpectReferences(standIn, "t1");
+}
+
+// No CAD application running: only "Please start AutoCAD", and the dialog never steps aside. The
+// same after a server that ended normally (its registration gone) and after one that vanished
+// (registration left, no running object).
+TEST_F(CommandHostTest, NoServerRunningIs429) {
+    {
+        StandIn standIn("ended", "text t1 40 60 \"x\"\n");
+        ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
+        EXPECT_EQ(standIn.Stop(), 0u);
+    }
+    RunCommand();
+    EXPECT_THAT(DialogCalls(), ElementsAre("ShowMessage(Please start AutoCAD|AutoCAD not Open)"));
+    EXPECT_TRUE(dialog_.Visible());
+}
+
+// The server vanishing in the middle of the pick: the number COM reports arrives as "error: N",
+// PickedEntity stays empty and the dialog comes back; the next press finds no application (429).
+TEST_F(CommandHostTest, ServerVanishingMidPick) {
+    StandIn standIn("vanish", "text t1 40 60 \"abc\"\npick vanish\n");
+    ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
+    RunCommand();
+    EXPECT_EQ(standIn.WaitForExit(10'000), 99u);
+    std::cout << "server vanished mid-pick: " << testing::PrintToString(dialog_.Messages()) << "\n";
+    // Wine reports the broken connection as RPC_S_CALL_FAILED (0x800706BE).
+    EXPECT_THAT(dialog_.Messages(), ElementsAre(Message{u"error: -2147023170", u"Morvane"}));
+    EXPECT_TRUE(dialog_.Visible());
+    EXPECT_EQ(dialog_.PickedEntity(), nullptr);
+
+    FakeCaseDialog again;
+    cmdSelect_Click(again, *link_);
+    EXPECT_THAT(again.Messages(), ElementsAre(Message{u"Please start AutoCAD", u"AutoCAD not Open"}));
+}
+
+// A line has no text: the 438 branch, no message, nothing written or redrawn, the dialog back.
+TEST_F(CommandHostTest, LineChangesNothing) {
+    StandIn standIn("line", "line l1 40 220 360 260\npick l1\n");
+    ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
+    RunCommand();
+    EXPECT_THAT(dialog_.Messages(), IsEmpty());
+    EXPECT_TRUE(dialog_.Visible());
+    EXPECT_THAT(standIn.LogLines("call l1 TextString.put"), IsEmpty());
+    EXPECT_THAT(standIn.LogLines("call l1 TextOverride.put"), IsEmpty());
+    EXPECT_EQ(Updates(standIn, "l1"), 0u);
+    ExpectReferences(standIn, "l1");
+}
+
+// A block's attributes are converted and redrawn one by one, with no message box, an embedded
+// U+0000 kept; the block itself is not written.
+TEST_F(CommandHostTest, BlockAttributesAreConverted) {
+    StandIn standIn("block", "block b1 420 60 \"DOOR\"\n"
+                             "attribute a1 b1 \"MAKER\" \"%%Uacme\"\n"
+                             "attribute a2 b1 \"NOTE\" \"fire\\0rated\"\n"
+                             "pick b1\n");
+    ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
+    RunCommand();
+    EXPECT_THAT(dialog_.Messages(), IsEmpty());
+    EXPECT_TRUE(dialog_.Visible());
+    EXPECT_THAT(Written(standIn, "a1"), ElementsAre(u"%%uACME"));
+    EXPECT_THAT(Written(standIn, "a2"), ElementsAre(std::u16string(u"FIRE\0RATED", 10)));
+    EXPECT_EQ(Updates(standIn, "a1"), 1u);
+    EXPECT_EQ(Updates(standIn, "a2"), 1u);
+    EXPECT_EQ(Updates(standIn, "b1"), 0u);
+    ExpectReferences(standIn, "b1");
+}
+
+struct DimensionCase {
+    const char* name;
+    const char* overrideText;  // as written in the scenario
+    std::vector<std::u16string> written;
+};
+
+class DimensionTest : public CommandHostTest, public testing::WithParamInterface<DimensionCase> {};
+
+// A dimension's override text is converted (underline code kept) and redrawn; an empty override
+// shows the measurement and stays empty, with nothing written.
+TEST_P(DimensionTest, OverrideIsConverted) {
+    const DimensionCase& c = GetParam();
+    StandIn standIn(std::string("dimension_") + c.name,
+                    std::string("dimension d1 40 320 360 320 \"") + c.overrideText + "\"\npick d1\n");
+    ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
+    RunCommand();
+    EXPECT_THAT(dialog_.Messages(), IsEmpty());
+    EXPECT_TRUE(dialog_.Visible());
+    EXPECT_EQ(Written(standIn, "d1", "TextOverride"), c.written);
+    EXPECT_EQ(Updates(standIn, "d1"), c.written.size());
+    ExpectReferences(standIn, "d1");
+}
+
+INSTANTIATE_TEST_SUITE_P(Dimensions, DimensionTest,
+                         testing::Values(DimensionCase{"Underlined", "%%Uclear <>", {u"%%uCLEAR <>"}},
+                                         DimensionCase{"Empty", "", {}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct TextCase {
+    const char* name;
+    std::string scenarioText;     // as written in the scenario, escapes included
+    std::optional<std::u16string> written;  // none: nothing may be written
+    std::vector<Message> messages;
+};
+
+class TextTest : public CommandHostTest, public testing::WithParamInterface<TextCase> {};
+
+// A text of any length and content is written whole in its new case, or (6) not at all: never cut,
+// never stopped at U+0000.
+TEST_P(TextTest, WrittenWholeOrNotAtAll) {
+    const TextCase& c = GetParam();
+    StandIn standIn(std::string("text_") + c.name, "text t1 40 60 \"" + c.scenarioText + "\"\npick t1\n");
+    ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
+    RunCommand();
+    EXPECT_EQ(dialog_.Messages(), c.messages);
+    EXPECT_TRUE(dialog_.Visible());
+    const std::vector<std::u16string> written = Written(standIn, "t1");
+    if (c.written) {
+        ASSERT_EQ(written.size(), 1u);
+        EXPECT_EQ(written[0].size(), c.written->size());
+        EXPECT_TRUE(written[0] == *c.written);
+        EXPECT_EQ(Updates(standIn, "t1"), 1u);
+    } else {
+        EXPECT_THAT(written, IsEmpty());
+        EXPECT_EQ(Updates(standIn, "t1"), 0u);
+    }
+    ExpectReferences(standIn, "t1");
+}
+
+const std::u16string kLongest(32'767, u'A');
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, TextTest,
+    testing::Values(
+        TextCase{"EmbeddedNul", "ab\\0cd\\0", std::u16string(u"AB\0CD\0", 6), {}},
+        TextCase{"UnderlinedEmbeddedNul", "%%U\\0x", std::u16string(u"%%u\0X", 5), {{std::u16string(u"\0x", 2), u"Morvane"}}},
+        TextCase{"LongWithoutCode", std::string(40'000, 'a'), std::u16string(40'000, u'A'), {}},
+        TextCase{"LongestBehindCode", "%%U" + std::string(32'767, 'a'), u"%%u" + kLongest,
+                 {{std::u16string(32'767, u'a'), u"Morvane"}}},
+        TextCase{"TooLongBehindCode", "%%U" + std::string(32'768, 'a'), std::nullopt, {{u"error: 6", u"Morvane"}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct FailureCase {
+    const char* name;
+    const char* scenarioLines;  // injected failure and pick outcome
+    Message message;
+    bool hidden;  // the dialog had stepped aside before the failure
+    std::vector<std::u16string> written;
+    std::size_t updates;
+    std::optional<std::string> held;  // what PickedEntity holds afterwards
+};
+
+class FailureTest : public CommandHostTest, public testing::WithParamInterface<FailureCase> {};
+
+// A failure at any step ends in its fixed reaction: the message for its number, the dialog back if
+// it had stepped aside (never hidden for one before step 6), nothing done after it, and every
+// reference the command took let go.
+TEST_P(FailureTest, EndsInItsReaction) {
+    const FailureCase& c = GetParam();
+    StandIn standIn(std::string("failure_") + c.name, std::string("text t1 40 60 \"abc\"\n") + c.scenarioLines);
+    ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
+    RunCommand();
+    EXPECT_THAT(dialog_.Messages(), ElementsAre(c.message));
+    EXPECT_TRUE(dialog_.Visible());
+    const std::vector<std::string> calls = DialogCalls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "Hide"), c.hidden ? 1 : 0);
+    EXPECT_EQ(Written(standIn, "t1"), c.written);
+    EXPECT_EQ(Updates(standIn, "t1"), c.updates);
+    ExpectReferences(standIn, c.held);
+}
+
+const std::u16string kAbc = u"ABC";
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, FailureTest,
+    testing::Values(
+        FailureCase{"MissedPick", "pick miss\n", {u"Missed the object, please try again", u"Selection Error"}, true, {}, 0, std::nullopt},
+        FailureCase{"CancelledPick", "pick cancel\n", {u"Missed the object, please try again", u"Selection Error"}, true, {}, 0, std::nullopt},
+        FailureCase{"PickFails", "pick fail 0x80004005\n", {u"error: -2147467259", u"Morvane"}, true, {}, 0, std::nullopt},
+        FailureCase{"RefusedWrite", "fail t1 TextString.put 0x80070005\npick t1\n", {u"error: -2147024891", u"Morvane"}, true, {}, 0, "t1"},
+        FailureCase{"RefusedUpdate", "fail t1 Update 0x8007000E\npick t1\n", {u"error: -2147024882", u"Morvane"}, true, {kAbc}, 1, "t1"},
+        FailureCase{"RefusedRead", "fail t1 TextString.get 0x80004005\npick t1\n", {u"error: -2147467259", u"Morvane"}, true, {}, 0, "t1"},
+        FailureCase{"ReadRaisesMissedNumber", "fail t1 TextString.get 0x80020009\npick t1\n", {u"Missed the object, please try again", u"Selection Error"}, true, {}, 0, "t1"},
+        FailureCase{"RefusedVisible", "fail app Visible.put 0x80004005\npick t1\n", {u"error: -2147467259", u"Morvane"}, false, {}, 0, std::nullopt},
+        FailureCase{"RefusedCaption", "fail app Caption.get 0x80070005\npick t1\n", {u"error: -2147024891", u"Morvane"}, false, {}, 0, std::nullopt},
+        FailureCase{"RefusedDocument", "fail app ActiveDocument.get 0x80004005\npick t1\n", {u"error: -2147467259", u"Morvane"}, false, {}, 0, std::nullopt},
+        FailureCase{"RefusedUtility", "fail doc Utility.get 0x80004005\npick t1\n", {u"error: -2147467259", u"Morvane"}, true, {}, 0, std::nullopt}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A missed pick after a successful one empties PickedEntity: the earlier entity is let go.
+TEST_F(CommandHostTest, MissedPickLetsThePreviousEntityGo) {
+    StandIn standIn("miss_after_pick", "text t1 40 60 \"%%Uone\"\ntext t2 40 120 \"two\"\npick t1\npick miss\npick t2\n");
+    ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
+    RunCommand();
+    EXPECT_NE(dialog_.PickedEntity(), nullptr);
+    RunCommand();
+    EXPECT_EQ(dialog_.PickedEntity(), nullptr);
+    RunCommand();
+    // The third run starts without the underline flag of the first.
+    EXPECT_THAT(Written(standIn, "t1"), ElementsAre(u"%%uONE"));
+    EXPECT_THAT(Written(standIn, "t2"), ElementsAre(u"TWO"));
+    EXPECT_THAT(dialog_.Messages(), ElementsAre(Message{u"one", u"Morvane"},
+                                                Message{u"Missed the object, please try again", u"Selection Error"}));
+    ExpectReferences(standIn, "t2");
+}
+
+}  // namespace
+}  // namespace morvane::testing_host
+
+// Usage: command_host_tests <cadstandin.exe> <cadlink_title_window.exe> [GoogleTest options]
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    if (argc < 3) {
+        std::cerr << "usage: command_host_tests <cadstandin.exe> <cadlink_title_window.exe>\n";
+        return 2;
+    }
+    using morvane::testing_host::StandIn;
+    StandIn::ServerPath() = morvane::testing_host::WindowsPath(argv[1]);
+    morvane::testing_host::TitleWindowProgram() = morvane::testing_host::WindowsPath(argv[2]);
+    wchar_t self[MAX_PATH]{};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring folder(self);
+    folder.resize(folder.find_last_of(L"\\/"));
+    StandIn::WorkFolder() = folder + L"\\runs";
+    CreateDirectoryW(StandIn::WorkFolder().c_str(), nullptr);
+
+    // The binding needs a single-threaded apartment on the thread that calls it.
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+        std::cerr << "CoInitializeEx failed\n";
+        return 2;
+    }
+    const int result = RUN_ALL_TESTS();
+    CoUninitialize();
+    return result;
+}
