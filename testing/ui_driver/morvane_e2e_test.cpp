@@ -11,10 +11,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "testing/command_host/stand_in.h"
 #include "testing/ui_driver/morvane_session.h"
 #include "testing/ui_driver/ui_driver.h"
 
@@ -28,10 +30,39 @@ std::string Scenario(std::string_view text, std::string_view rest) {
     return "text t1 40 60 \"" + std::string(text) + "\"\nline l1 40 220 360 260\n" + std::string(rest);
 }
 
-// What a stand-in "refs" line says of an object no client holds: no external connection, apart
-// from the running object table's one on the published application.
-std::string HeldByNoClient(std::string_view refsLine) {
-    return refsLine.find("rot=yes") != std::string_view::npos ? " ext=1 " : " ext=0 ";
+using testing_host::StandIn;
+
+// This test's name, which names its stand-in's files.
+std::string TestName() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
+
+// The first line of the stand-in's log that contains every fragment, waiting up to the timeout.
+std::string WaitForLogLine(const StandIn& standin, const std::vector<std::string_view>& fragments, DWORD timeoutMs) {
+    std::string found;
+    (void)WaitUntil(
+        [&] {
+            for (const auto& line : standin.Log()) {
+                if (std::all_of(fragments.begin(), fragments.end(),
+                                [&](std::string_view fragment) { return line.find(fragment) != std::string::npos; })) {
+                    found = line;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs);
+    return found;
+}
+
+// The stand-in's drawing window.
+HWND StandinWindow() { return FindWindowW(L"CadStandinDrawing", nullptr); }
+
+// No client holds anything: no external connection on any object, apart from the running object
+// table's one on the published application.
+void ExpectHeldOnly(const std::map<std::string, int>& external, const std::string& picked) {
+    for (const auto& [object, count] : external) {
+        const int expected = object == "app" || object == picked ? 1 : 0;
+        EXPECT_EQ(count, expected) << object;
+    }
 }
 
 // Waits until the window is back after a command.
@@ -163,7 +194,7 @@ TEST(MorvaneWindow, IconIsTheBlueFigureOnWhite) {
     blue[26] = {{11, 13}, {18, 20}};
     blue[27] = {{12, 13}, {18, 19}};
 
-    HMODULE program = LoadLibraryExW(ProgramPaths().morvane.c_str(), nullptr,
+    HMODULE program = LoadLibraryExW(Morvane::ProgramPath().c_str(), nullptr,
                                      LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     ASSERT_NE(program, nullptr);
 
@@ -279,7 +310,8 @@ TEST(MorvanePick, WithoutTheCadApplicationAsksToStartItAndNeverHides) {
 // back in front, where it was, with the same option; while it runs it holds exactly one reference
 // in the stand-in, on the picked entity.
 TEST(MorvanePick, TheRoadOfOnePick) {
-    Standin standin(Scenario("%%Unote", "pick t1\n"));
+    StandIn standin(TestName(), Scenario("%%Unote", "pick t1\n"));
+    ASSERT_TRUE(standin.Ready()) << standin.Problem();
     Morvane morvane;
     RECT before{};
     GetWindowRect(morvane.Window(), &before);
@@ -292,15 +324,15 @@ TEST(MorvanePick, TheRoadOfOnePick) {
     EXPECT_EQ(box->buttons, std::vector<std::wstring>{L"OK"});
     EXPECT_FALSE(box->iconShown);
     EXPECT_FALSE(IsWindowVisible(morvane.Window()));
-    EXPECT_FALSE(standin.WaitForLine({"pick-begin", "prompt=\"Select Text from the drawing:\"", "foreground=yes"}, 0)
+    EXPECT_FALSE(WaitForLogLine(standin, {"pick-begin", "prompt=\"Select Text from the drawing:\"", "foreground=yes"}, 0)
                      .empty());
-    EXPECT_TRUE(standin.LinesWith("call t1 TextString.put").empty());
+    EXPECT_TRUE(standin.LogLines("call t1 TextString.put").empty());
     EXPECT_TRUE(CloseMessageBox(*box));
 
     ASSERT_TRUE(WaitVisible(morvane));
-    EXPECT_FALSE(standin.WaitForLine({"call t1 TextString.put", "value=\"%%uNOTE\"", "hr=0x00000000"}, kTimeoutMs)
+    EXPECT_FALSE(WaitForLogLine(standin, {"call t1 TextString.put", "value=\"%%uNOTE\"", "hr=0x00000000"}, kTimeoutMs)
                      .empty());
-    EXPECT_FALSE(standin.WaitForLine({"call t1 Update", "hr=0x00000000"}, kTimeoutMs).empty());
+    EXPECT_FALSE(WaitForLogLine(standin, {"call t1 Update", "hr=0x00000000"}, kTimeoutMs).empty());
     RECT after{};
     GetWindowRect(morvane.Window(), &after);
     EXPECT_TRUE(EqualRect(&before, &after));
@@ -308,26 +340,22 @@ TEST(MorvanePick, TheRoadOfOnePick) {
     EXPECT_EQ(morvane.Checks(), (std::array{true, false, false, false}));
     EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == morvane.Window(); }, kTimeoutMs));
 
-    const auto refs = standin.DumpReferences();
-    ASSERT_FALSE(refs.empty());
-    for (const auto& line : refs) {
-        if (line.rfind("refs t1 ", 0) == 0) {
-            EXPECT_NE(line.find(" ext=1 "), std::string::npos) << line;
-        } else if (line.rfind("refs-total", 0) != 0) {
-            EXPECT_NE(line.find(HeldByNoClient(line)), std::string::npos) << line;
-        }
-    }
+    const auto references = standin.Dump();
+    ASSERT_TRUE(references.has_value());
+    ASSERT_EQ(references->external.count("t1"), 1u);
+    ExpectHeldOnly(references->external, "t1");
 }
 
 // While the pick waits for the user, Morvane is off the screen and the stand-in's window is in
 // front; a pick that runs out ends in "Missed the object" and the window comes back.
 TEST(MorvanePick, WindowIsHiddenWhileThePickWaits) {
-    Standin standin(Scenario("Abc", "pick click\npick-timeout 2\n"));
+    StandIn standin(TestName(), Scenario("Abc", "pick click\npick-timeout 2\n"));
+    ASSERT_TRUE(standin.Ready()) << standin.Problem();
     Morvane morvane;
     morvane.Press(L"Select Text");
-    ASSERT_FALSE(standin.WaitForLine({"pick-begin", "source=click"}, kTimeoutMs).empty());
+    ASSERT_FALSE(WaitForLogLine(standin, {"pick-begin", "source=click"}, kTimeoutMs).empty());
     EXPECT_FALSE(IsWindowVisible(morvane.Window()));
-    EXPECT_EQ(GetForegroundWindow(), standin.Window());
+    EXPECT_EQ(GetForegroundWindow(), StandinWindow());
 
     const auto box = WaitForMessageBox(morvane.Program().Id(), kTimeoutMs);
     ASSERT_TRUE(box.has_value());
@@ -347,19 +375,20 @@ class MorvaneModes : public ::testing::TestWithParam<ModeCase> {};
 // Each option converts in its own case, and the option stays selected for the next command.
 TEST_P(MorvaneModes, EachOptionWritesItsCaseAndStaysSelected) {
     const ModeCase& c = GetParam();
-    Standin standin(Scenario(c.text, "pick t1\npick t1\n"));
+    StandIn standin(TestName(), Scenario(c.text, "pick t1\npick t1\n"));
+    ASSERT_TRUE(standin.Ready()) << standin.Problem();
     Morvane morvane;
     PostMessageW(morvane.Control(c.option), BM_CLICK, 0, 0);
     morvane.Sync();
     const auto checks = morvane.Checks();
     for (int run = 1; run <= 2; ++run) {
         morvane.Press(L"Select Text");
-        ASSERT_FALSE(standin.WaitForLine({"pick-end n=" + std::to_string(run)}, kTimeoutMs).empty());
+        ASSERT_FALSE(WaitForLogLine(standin, {"pick-end n=" + std::to_string(run)}, kTimeoutMs).empty());
         ASSERT_TRUE(WaitVisible(morvane));
         morvane.Sync();
         EXPECT_EQ(morvane.Checks(), checks) << "after run " << run;
     }
-    const auto writes = standin.LinesWith("call t1 TextString.put");
+    const auto writes = standin.LogLines("call t1 TextString.put");
     ASSERT_EQ(writes.size(), 2u);
     EXPECT_NE(writes[0].find(std::string("value=\"") + c.written + "\""), std::string::npos) << writes[0];
     EXPECT_FALSE(WaitForMessageBox(morvane.Program().Id(), 100).has_value());
@@ -385,11 +414,12 @@ class MorvaneFailures : public ::testing::TestWithParam<FailureCase> {};
 // and the window back afterwards.
 TEST_P(MorvaneFailures, ShowTheirMessageAndBringTheWindowBack) {
     const FailureCase& c = GetParam();
-    Standin standin(Scenario("Abc", c.scenario));
+    StandIn standin(TestName(), Scenario("Abc", c.scenario));
+    ASSERT_TRUE(standin.Ready()) << standin.Problem();
     Morvane morvane;
     morvane.Press(L"Select Text");
     if (c.caption == nullptr) {
-        ASSERT_FALSE(standin.WaitForLine({"pick-end n=1"}, kTimeoutMs).empty());
+        ASSERT_FALSE(WaitForLogLine(standin, {"pick-end n=1"}, kTimeoutMs).empty());
         ASSERT_TRUE(WaitVisible(morvane));
         EXPECT_FALSE(WaitForMessageBox(morvane.Program().Id(), 500).has_value());
     } else {
@@ -404,7 +434,7 @@ TEST_P(MorvaneFailures, ShowTheirMessageAndBringTheWindowBack) {
         ASSERT_TRUE(WaitVisible(morvane));
     }
     EXPECT_TRUE(morvane.Program().Running());
-    EXPECT_TRUE(standin.LinesWith("call t1 Update").empty());
+    EXPECT_TRUE(standin.LogLines("call t1 Update").empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -422,24 +452,21 @@ INSTANTIATE_TEST_SUITE_P(
 // After "Cancel" with an entity picked, the stand-in sees no reference on anything and the
 // drawing keeps the written text, untouched since.
 TEST(MorvanePick, CancelLetsEveryReferenceGo) {
-    Standin standin(Scenario("Abc", "pick t1\n"));
+    StandIn standin(TestName(), Scenario("Abc", "pick t1\n"));
+    ASSERT_TRUE(standin.Ready()) << standin.Problem();
     {
         Morvane morvane;
         morvane.Press(L"Select Text");
-        ASSERT_FALSE(standin.WaitForLine({"call t1 Update"}, kTimeoutMs).empty());
+        ASSERT_FALSE(WaitForLogLine(standin, {"call t1 Update"}, kTimeoutMs).empty());
         ASSERT_TRUE(WaitVisible(morvane));
-        const std::size_t linesBefore = standin.LinesWith("call ").size();
+        const std::size_t linesBefore = standin.LogLines("call ").size();
         morvane.Press(L"Cancel");
         ASSERT_TRUE(morvane.Program().WaitForExit(kTimeoutMs));
-        EXPECT_EQ(standin.LinesWith("call ").size(), linesBefore);
+        EXPECT_EQ(standin.LogLines("call ").size(), linesBefore);
     }
-    const auto refs = standin.DumpReferences();
-    ASSERT_FALSE(refs.empty());
-    for (const auto& line : refs) {
-        if (line.rfind("refs-total", 0) != 0) {
-            EXPECT_NE(line.find(HeldByNoClient(line)), std::string::npos) << line;
-        }
-    }
+    const auto references = standin.Dump();
+    ASSERT_TRUE(references.has_value());
+    ExpectHeldOnly(references->external, "");
 }
 
 }  // namespace
@@ -451,6 +478,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: morvane_e2e_tests <morvane.exe> <cadstandin.exe> [GoogleTest options]\n");
         return 2;
     }
-    morvane::ui::ProgramPaths() = {morvane::ui::WinePath(argv[1]), morvane::ui::WinePath(argv[2])};
+    using morvane::testing_host::StandIn;
+    morvane::ui::Morvane::ProgramPath() = morvane::testing_host::WindowsPath(argv[1]);
+    StandIn::ServerPath() = morvane::testing_host::WindowsPath(argv[2]);
+    wchar_t temp[MAX_PATH]{};
+    GetTempPathW(MAX_PATH, temp);
+    StandIn::WorkFolder() = std::wstring(temp) + L"morvane-e2e";
+    CreateDirectoryW(StandIn::WorkFolder().c_str(), nullptr);
     return RUN_ALL_TESTS();
 }

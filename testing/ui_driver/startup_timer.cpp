@@ -1,4 +1,4 @@
-// Times programs from their start to their first visible top-level window with a given caption,
+// Times programs (given as Windows paths) from their start to their first visible top-level window with a given caption,
 // alternating between them, and prints the median and the spread of each.
 //   startup_timer <runs> <program> <caption> [<program> <caption>...]
 #include <windows.h>
@@ -59,7 +59,7 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<std::vector<double>> times(static_cast<std::size_t>(programs));
     for (int run = 0; run < runs; ++run) {
         for (int p = 0; p < programs; ++p) {
-            const double ms = TimeOneStart(WinePath(Utf8(argv[2 + 2 * p])), argv[3 + 2 * p]);
+            const double ms = TimeOneStart(argv[2 + 2 * p], argv[3 + 2 * p]);
             if (ms < 0) {
                 std::fprintf(stderr, "startup_timer: no window from %ls\n", argv[2 + 2 * p]);
                 return 1;

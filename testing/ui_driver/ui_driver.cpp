@@ -6,29 +6,6 @@
 
 namespace morvane::ui {
 
-std::wstring WinePath(std::string_view path) {
-    std::wstring result = Wide(path);
-    if (!result.empty() && result.front() == L'/') {
-        for (auto& c : result) {
-            if (c == L'/') {
-                c = L'\\';
-            }
-        }
-        result.insert(0, L"Z:");
-    }
-    return result;
-}
-
-std::wstring Wide(std::string_view utf8) {
-    if (utf8.empty()) {
-        return {};
-    }
-    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring result(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), result.data(), length);
-    return result;
-}
-
 std::string Utf8(std::wstring_view text) {
     if (text.empty()) {
         return {};

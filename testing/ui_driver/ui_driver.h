@@ -12,9 +12,6 @@
 // caption, presses buttons, reads and closes message boxes. Every wait has a timeout.
 namespace morvane::ui {
 
-// A path of the Linux side as Wine's Z: drive sees it ("/a/b" gives "Z:\a\b"); other paths as they are.
-[[nodiscard]] std::wstring WinePath(std::string_view path);
-[[nodiscard]] std::wstring Wide(std::string_view utf8);
 [[nodiscard]] std::string Utf8(std::wstring_view text);
 
 // Polls the condition every few milliseconds until it holds or the timeout passes.
