@@ -5,8 +5,8 @@
 #     and click a text in the drawing. The demo ends when Morvane ends ("Cancel" or its close box);
 #     it then closes the stand-in. Ctrl+C ends both at any time.
 #   - Without one: everything runs on a private Xvfb display, the demo saves a screenshot of both
-#     windows to build/windows/demo/demo.png, closes them and ends by itself (every wait is bounded:
-#     at most a few minutes on a fresh machine, a few seconds once built).
+#     windows to build/windows/demo/demo.png, closes them and ends by itself. Every wait is bounded,
+#     so a headless run never hangs: a few minutes on a fresh machine, seconds once built.
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -22,47 +22,35 @@ probe="$bin/testing/ui_driver/ui_probe.exe"
 demo="$bin/demo"
 mkdir -p "$demo"
 
-export WINEPREFIX="$demo/wineprefix" WINEARCH=win64 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+user_display=${DISPLAY:-}
+# The demo's own Wine prefix (made once, about half a minute), with a private Xvfb display and a
+# wineserver, as the tests have theirs.
+echo "demo: starting Wine"
+testing/wine/setup.sh "$demo" >/dev/null
+build="$demo"
+. testing/wine/env.sh
 
-xvfb_pid="" standin_pid="" morvane_pid=""
+standin_pid="" morvane_pid=""
 finish() {
     # Ends only what the demo started: its two programs, its prefix's wineserver, its Xvfb.
     for pid in $morvane_pid $standin_pid; do
         kill "$pid" 2>/dev/null || true
     done
-    wineserver -k 2>/dev/null || true
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    testing/wine/teardown.sh "$demo"
 }
 trap finish EXIT
 trap 'exit 130' INT TERM
 
-if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
+if [ -n "$user_display" ] && DISPLAY="$user_display" xdotool getdisplaygeometry >/dev/null 2>&1; then
     headless=no
-    managed=Y
+    managed=Y  # the user's window manager frames the windows
+    # The user's display instead of the private one; Wine starts again on it.
+    testing/wine/teardown.sh "$demo"
+    DISPLAY="$user_display"
+    export DISPLAY
 else
     headless=yes
     managed=N  # no window manager on Xvfb: Wine draws the frames itself
-    rm -f "$demo/display"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$demo/display" </dev/null >/dev/null 2>&1 &
-    xvfb_pid=$!
-    tries=0
-    until [ -s "$demo/display" ]; do
-        tries=$((tries + 1))
-        [ $tries -gt 100 ] && { echo "demo: Xvfb did not start" >&2; exit 1; }
-        sleep 0.1
-    done
-    DISPLAY=":$(tr -d '\n' <"$demo/display")"
-    export DISPLAY
-fi
-
-if [ ! -f "$WINEPREFIX/.morvane-ready" ]; then
-    echo "demo: making the Wine prefix (once, about half a minute)"
-    rm -rf "$WINEPREFIX"
-    wineboot >/dev/null 2>&1
-    wineserver -w
-    cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
-    touch "$WINEPREFIX/.morvane-ready"
 fi
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d $managed /f >/dev/null 2>&1
 
