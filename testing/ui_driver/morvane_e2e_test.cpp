@@ -84,6 +84,9 @@ TEST(MorvaneWindow, OpensWithItsControlsInTabOrderAndOption1SelectedAndFocused) 
     EXPECT_EQ(morvane.Checks(), (std::array{true, false, false, false}));
     EXPECT_EQ(FocusOf(morvane.Window()), morvane.Control(L"ALL UPPERCASE"));
     EXPECT_EQ(GetForegroundWindow(), morvane.Window());
+    // The manifest makes the window per-monitor DPI aware.
+    EXPECT_EQ(GetAwarenessFromDpiAwarenessContext(GetWindowDpiAwarenessContext(morvane.Window())),
+              DPI_AWARENESS_PER_MONITOR_AWARE);
     for (HWND child : Children(morvane.Window())) {
         EXPECT_TRUE(IsWindowEnabled(child));
     }
