@@ -79,19 +79,13 @@ bool FrmMorvane::Open(int showCommand) noexcept {
             return false;
         }
     }
-    // The size follows once the window knows the DPI of the monitor it lands on.
-    const RECT initial = WindowRectForClient(USER_DEFAULT_SCREEN_DPI);
+    // Laid out for the system's DPI; again below if the window lands on a monitor with another.
+    dpi_ = GetDpiForSystem();
+    const RECT frame = WindowRectForClient(dpi_);
     hwnd_ = CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                            initial.right - initial.left, initial.bottom - initial.top, nullptr, nullptr, instance_,
-                            this);
+                            frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance_, this);
     if (hwnd_ == nullptr) {
         return false;
-    }
-    if (icon_ != nullptr) {
-        SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    }
-    if (smallIcon_ != nullptr) {
-        SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
     }
     if (!CreateControls()) {
         const DWORD error = GetLastError();
@@ -99,7 +93,12 @@ bool FrmMorvane::Open(int showCommand) noexcept {
         SetLastError(error);
         return false;
     }
-    ApplyDpi(GetDpiForWindow(hwnd_), nullptr);
+    if (const UINT dpi = GetDpiForWindow(hwnd_); dpi != dpi_) {
+        ApplyDpi(dpi, nullptr);
+    } else {
+        FitClientArea();
+        RebuildFont();
+    }
     SelectOption(0);
     lastFocus_ = ControlHandle(FrmControl::Option1);
     ShowWindow(hwnd_, showCommand);
@@ -113,9 +112,10 @@ HWND FrmMorvane::ControlHandle(FrmControl control) const noexcept { return contr
 bool FrmMorvane::CreateControls() noexcept {
     // Created in tab order: the dialog manager walks the controls in creation order.
     for (const auto& spec : kFrmControls) {
-        HWND control = CreateWindowExW(0, spec.className, spec.caption, WS_CHILD | WS_VISIBLE | spec.style, 0, 0, 0, 0,
-                                       hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_,
-                                       nullptr);
+        const RECT rect = FrmControlPixels(spec, dpi_);
+        HWND control = CreateWindowExW(0, spec.className, spec.caption, WS_CHILD | WS_VISIBLE | spec.style, rect.left,
+                                       rect.top, rect.right - rect.left, rect.bottom - rect.top, hwnd_,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_, nullptr);
         if (control == nullptr) {
             return false;
         }
@@ -135,28 +135,38 @@ void FrmMorvane::ApplyDpi(UINT dpi, const RECT* suggested) noexcept {
     const POINT origin = suggested != nullptr ? POINT{suggested->left, suggested->top} : POINT{current.left, current.top};
     SetWindowPos(hwnd_, nullptr, origin.x, origin.y, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
+    FitClientArea();
+    for (const auto& spec : kFrmControls) {
+        const RECT rect = FrmControlPixels(spec, dpi);
+        SetWindowPos(ControlHandle(spec.control), nullptr, rect.left, rect.top, rect.right - rect.left,
+                     rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    RebuildFont();
+}
+
+void FrmMorvane::FitClientArea() noexcept {
     // The frame the system actually draws may differ from the computed one (a window that is not
     // aware of this DPI keeps its old caption); correct the size until the client area is exact.
     RECT client{};
     GetClientRect(hwnd_, &client);
-    const int missingWidth = TwipsToPixels(kFrmClientWidthTwips, dpi) - client.right;
-    const int missingHeight = TwipsToPixels(kFrmClientHeightTwips, dpi) - client.bottom;
+    const int missingWidth = TwipsToPixels(kFrmClientWidthTwips, dpi_) - client.right;
+    const int missingHeight = TwipsToPixels(kFrmClientHeightTwips, dpi_) - client.bottom;
     if (missingWidth != 0 || missingHeight != 0) {
+        RECT frame{};
+        GetWindowRect(hwnd_, &frame);
         SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left + missingWidth,
                      frame.bottom - frame.top + missingHeight, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
     }
+}
 
+void FrmMorvane::RebuildFont() noexcept {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
     HFONT font = nullptr;
-    if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi)) {
+    if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi_)) {
         font = CreateFontIndirectW(&metrics.lfMessageFont);
     }
-    for (const auto& spec : kFrmControls) {
-        const RECT rect = FrmControlPixels(spec, dpi);
-        HWND control = ControlHandle(spec.control);
-        SetWindowPos(control, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+    for (HWND control : controls_) {
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
     if (font_ != nullptr) {

@@ -96,6 +96,8 @@ private:
     void OnCommand(int id) noexcept;
     bool CreateControls() noexcept;
     void ApplyDpi(UINT dpi, const RECT* suggested) noexcept;
+    void FitClientArea() noexcept;
+    void RebuildFont() noexcept;
     void SelectOption(int index) noexcept;
     void MoveOption(int step) noexcept;
     [[nodiscard]] int OptionIndex(HWND control) const noexcept;

@@ -33,7 +33,7 @@ double TimeOneStart(const std::wstring& program, const std::wstring& caption) {
             }
             return false;
         },
-        20000);
+        20000, 1);
     QueryPerformanceCounter(&shown);
     if (window != nullptr) {
         PostMessageW(window, WM_CLOSE, 0, 0);

@@ -18,7 +18,7 @@ std::string Utf8(std::wstring_view text) {
     return result;
 }
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (true) {
         if (condition()) {
@@ -27,7 +27,7 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
         if (std::chrono::steady_clock::now() >= deadline) {
             return false;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+        std::this_thread::sleep_for(std::chrono::milliseconds(stepMs));
     }
 }
 

@@ -14,8 +14,8 @@ namespace morvane::ui {
 
 [[nodiscard]] std::string Utf8(std::wstring_view text);
 
-// Polls the condition every few milliseconds until it holds or the timeout passes.
-[[nodiscard]] bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+// Polls the condition every stepMs milliseconds until it holds or the timeout passes.
+[[nodiscard]] bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs = 15);
 
 // A program started by a test. The destructor ends it if it still runs.
 class Process {
