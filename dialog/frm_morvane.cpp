@@ -31,7 +31,16 @@ constexpr const FrmControlSpec& Spec(FrmControl control) {
 
 constexpr std::size_t Slot(FrmControl control) { return static_cast<std::size_t>(control); }
 
-static_assert(Spec(FrmControl::Option4).control == FrmControl::Option4);
+// The table lists the controls in tab order, which is the order of FrmControl.
+constexpr bool InTabOrder() {
+    for (std::size_t i = 0; i < kFrmControls.size(); ++i) {
+        if (Slot(kFrmControls[i].control) != i) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(InTabOrder());
 
 RECT WindowRectForClient(UINT dpi) noexcept {
     RECT rect{0, 0, TwipsToPixels(kFrmClientWidthTwips, dpi), TwipsToPixels(kFrmClientHeightTwips, dpi)};
