@@ -164,6 +164,16 @@ protected:
         return outcome;
     }
 
+    // Hands out a reference to one of the server's objects, as the interface it goes out as.
+    template <class Out>
+    static HRESULT HandOut(Out* object, REFIID iid, Out** out) {
+        if (out == nullptr) return E_POINTER;
+        *out = object;
+        object->AddRef();
+        Server::Get().handingOut.emplace_back(object, iid);
+        return S_OK;
+    }
+
     HRESULT Placeholder(int slot) noexcept {
         return Call("Placeholder", slot, "", [](std::string&) { return E_NOTIMPL; });
     }
@@ -186,6 +196,12 @@ private:
 
 #define CADSTANDIN_PLACEHOLDER(slot) \
     STDMETHODIMP Placeholder##slot() noexcept override { return Placeholder(slot); }
+// Slots d0 to d9.
+#define CADSTANDIN_PLACEHOLDER_TENS(d)                                                                        \
+    CADSTANDIN_PLACEHOLDER(d##0) CADSTANDIN_PLACEHOLDER(d##1) CADSTANDIN_PLACEHOLDER(d##2)                   \
+    CADSTANDIN_PLACEHOLDER(d##3) CADSTANDIN_PLACEHOLDER(d##4) CADSTANDIN_PLACEHOLDER(d##5)                   \
+    CADSTANDIN_PLACEHOLDER(d##6) CADSTANDIN_PLACEHOLDER(d##7) CADSTANDIN_PLACEHOLDER(d##8)                   \
+    CADSTANDIN_PLACEHOLDER(d##9)
 
 // ---------------------------------------------------------------------------------------------------------
 // Entities
@@ -408,11 +424,9 @@ public:
     Utility(Drawing& drawing, DrawingWindow& window)
         : DispatchObject("util", IID_IStandinUtility, {IID_IStandinUtility}, false), drawing_(drawing), window_(window) {}
 
-    CADSTANDIN_PLACEHOLDER(7) CADSTANDIN_PLACEHOLDER(8) CADSTANDIN_PLACEHOLDER(9) CADSTANDIN_PLACEHOLDER(10)
-    CADSTANDIN_PLACEHOLDER(11) CADSTANDIN_PLACEHOLDER(12) CADSTANDIN_PLACEHOLDER(13) CADSTANDIN_PLACEHOLDER(14)
-    CADSTANDIN_PLACEHOLDER(15) CADSTANDIN_PLACEHOLDER(16) CADSTANDIN_PLACEHOLDER(17) CADSTANDIN_PLACEHOLDER(18)
-    CADSTANDIN_PLACEHOLDER(19) CADSTANDIN_PLACEHOLDER(20) CADSTANDIN_PLACEHOLDER(21) CADSTANDIN_PLACEHOLDER(22)
-    CADSTANDIN_PLACEHOLDER(23) CADSTANDIN_PLACEHOLDER(24) CADSTANDIN_PLACEHOLDER(25)
+    CADSTANDIN_PLACEHOLDER(7) CADSTANDIN_PLACEHOLDER(8) CADSTANDIN_PLACEHOLDER(9) CADSTANDIN_PLACEHOLDER_TENS(1)
+    CADSTANDIN_PLACEHOLDER(20) CADSTANDIN_PLACEHOLDER(21) CADSTANDIN_PLACEHOLDER(22) CADSTANDIN_PLACEHOLDER(23)
+    CADSTANDIN_PLACEHOLDER(24) CADSTANDIN_PLACEHOLDER(25)
 
     STDMETHODIMP GetEntity(IDispatch** object, VARIANT* point, VARIANT prompt) noexcept override {
         std::u16string promptText;
@@ -482,11 +496,7 @@ private:
             }
             if (outcome.kind == PickOutcome::Kind::Entity) {
                 result = PointVariant(outcome.x, outcome.y, point);
-                if (SUCCEEDED(result)) {
-                    *object = outcome.entity->dispatch;
-                    (*object)->AddRef();
-                    server.handingOut.emplace_back(*object, IID_IDispatch);
-                }
+                if (SUCCEEDED(result)) result = HandOut(outcome.entity->dispatch, IID_IDispatch, object);
             }
         }
         server.log.Line("pick-end n=" + std::to_string(number) + " outcome=" + ending + " hr=" + HexResult(result));
@@ -511,26 +521,11 @@ public:
     STDMETHODIMP get_Name(BSTR* name) noexcept override {
         return Call("Name.get", 7, "", [&](std::string& results) { return TextResult(name_, name, results); });
     }
-    CADSTANDIN_PLACEHOLDER(8) CADSTANDIN_PLACEHOLDER(9) CADSTANDIN_PLACEHOLDER(10) CADSTANDIN_PLACEHOLDER(11)
-    CADSTANDIN_PLACEHOLDER(12) CADSTANDIN_PLACEHOLDER(13) CADSTANDIN_PLACEHOLDER(14) CADSTANDIN_PLACEHOLDER(15)
-    CADSTANDIN_PLACEHOLDER(16) CADSTANDIN_PLACEHOLDER(17) CADSTANDIN_PLACEHOLDER(18) CADSTANDIN_PLACEHOLDER(19)
-    CADSTANDIN_PLACEHOLDER(20) CADSTANDIN_PLACEHOLDER(21) CADSTANDIN_PLACEHOLDER(22) CADSTANDIN_PLACEHOLDER(23)
-    CADSTANDIN_PLACEHOLDER(24) CADSTANDIN_PLACEHOLDER(25) CADSTANDIN_PLACEHOLDER(26) CADSTANDIN_PLACEHOLDER(27)
-    CADSTANDIN_PLACEHOLDER(28) CADSTANDIN_PLACEHOLDER(29) CADSTANDIN_PLACEHOLDER(30) CADSTANDIN_PLACEHOLDER(31)
-    CADSTANDIN_PLACEHOLDER(32) CADSTANDIN_PLACEHOLDER(33) CADSTANDIN_PLACEHOLDER(34) CADSTANDIN_PLACEHOLDER(35)
-    CADSTANDIN_PLACEHOLDER(36) CADSTANDIN_PLACEHOLDER(37) CADSTANDIN_PLACEHOLDER(38) CADSTANDIN_PLACEHOLDER(39)
-    CADSTANDIN_PLACEHOLDER(40) CADSTANDIN_PLACEHOLDER(41) CADSTANDIN_PLACEHOLDER(42) CADSTANDIN_PLACEHOLDER(43)
-    CADSTANDIN_PLACEHOLDER(44) CADSTANDIN_PLACEHOLDER(45) CADSTANDIN_PLACEHOLDER(46) CADSTANDIN_PLACEHOLDER(47)
-    CADSTANDIN_PLACEHOLDER(48) CADSTANDIN_PLACEHOLDER(49) CADSTANDIN_PLACEHOLDER(50) CADSTANDIN_PLACEHOLDER(51)
-    CADSTANDIN_PLACEHOLDER(52) CADSTANDIN_PLACEHOLDER(53) CADSTANDIN_PLACEHOLDER(54) CADSTANDIN_PLACEHOLDER(55)
-    CADSTANDIN_PLACEHOLDER(56) CADSTANDIN_PLACEHOLDER(57) CADSTANDIN_PLACEHOLDER(58) CADSTANDIN_PLACEHOLDER(59)
+    CADSTANDIN_PLACEHOLDER(8) CADSTANDIN_PLACEHOLDER(9) CADSTANDIN_PLACEHOLDER_TENS(1) CADSTANDIN_PLACEHOLDER_TENS(2)
+    CADSTANDIN_PLACEHOLDER_TENS(3) CADSTANDIN_PLACEHOLDER_TENS(4) CADSTANDIN_PLACEHOLDER_TENS(5)
     STDMETHODIMP get_Utility(IStandinUtility** utility) noexcept override {
         return Call("Utility.get", 60, "", [&](std::string&) {
-            if (utility == nullptr) return E_POINTER;
-            *utility = utility_.Get();
-            (*utility)->AddRef();
-            Server::Get().handingOut.emplace_back(*utility, IID_IStandinUtility);
-            return S_OK;
+            return HandOut<IStandinUtility>(utility_.Get(), IID_IStandinUtility, utility);
         });
     }
 
@@ -569,11 +564,7 @@ public:
     CADSTANDIN_PLACEHOLDER(11)
     STDMETHODIMP get_ActiveDocument(IStandinDocument** document) noexcept override {
         return Call("ActiveDocument.get", 12, "", [&](std::string&) {
-            if (document == nullptr) return E_POINTER;
-            *document = document_.Get();
-            (*document)->AddRef();
-            Server::Get().handingOut.emplace_back(*document, IID_IStandinDocument);
-            return S_OK;
+            return HandOut<IStandinDocument>(document_.Get(), IID_IStandinDocument, document);
         });
     }
     STDMETHODIMP Quit() noexcept override {
@@ -590,45 +581,46 @@ private:
 
 }  // namespace
 
+namespace {
+
+// Makes one entity object, with no reference yet.
+template <class Object>
+Object* MakeEntity(const EntitySpec& spec, EntityState*& state, IUnknown*& identity) {
+    auto* object = new Object(spec, g_window);
+    state = &object->State();
+    identity = object->Identity();
+    return object;
+}
+
+}  // namespace
+
 Drawing::Drawing(const std::vector<EntitySpec>& specs) {
     for (const EntitySpec& spec : specs) {
         EntityState* state = nullptr;
-        IUnknown* object = nullptr;
+        IUnknown* identity = nullptr;
         switch (spec.kind) {
         case EntityKind::Text:
         case EntityKind::MText:
+            MakeEntity<TextEntity>(spec, state, identity);
+            break;
         case EntityKind::Attribute: {
-            auto* text = new TextEntity(spec, g_window);
-            state = &text->State();
-            object = static_cast<IStandinAttribute*>(text);
-            if (spec.kind == EntityKind::Attribute) {
-                EntityState* block = Find(spec.block);
-                static_cast<BlockEntity*>(static_cast<IStandinBlockReference*>(block->dispatch))->AddAttribute(text);
-                states_.push_back(state);
-                continue;
-            }
+            // The block owns its attributes.
+            TextEntity* attribute = MakeEntity<TextEntity>(spec, state, identity);
+            static_cast<BlockEntity*>(static_cast<IStandinBlockReference*>(Find(spec.block)->dispatch))->AddAttribute(attribute);
+            states_.push_back(state);
+            continue;
+        }
+        case EntityKind::Line:
+            MakeEntity<LineEntity>(spec, state, identity);
+            break;
+        case EntityKind::Block:
+            MakeEntity<BlockEntity>(spec, state, identity);
+            break;
+        case EntityKind::Dimension:
+            MakeEntity<DimensionEntity>(spec, state, identity);
             break;
         }
-        case EntityKind::Line: {
-            auto* line = new LineEntity(spec, g_window);
-            state = &line->State();
-            object = static_cast<IStandinEntity*>(line);
-            break;
-        }
-        case EntityKind::Block: {
-            auto* block = new BlockEntity(spec, g_window);
-            state = &block->State();
-            object = static_cast<IStandinBlockReference*>(block);
-            break;
-        }
-        case EntityKind::Dimension: {
-            auto* dimension = new DimensionEntity(spec, g_window);
-            state = &dimension->State();
-            object = static_cast<IStandinDimension*>(dimension);
-            break;
-        }
-        }
-        objects_.emplace_back(object);
+        objects_.emplace_back(identity);
         states_.push_back(state);
     }
 }

@@ -5,13 +5,12 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 
-#include <array>
 #include <cstddef>
-#include <optional>
 #include <utility>
 
 #include "cadlink/com/bstr.h"
 #include "cadlink/com/call_slot.h"
+#include "cadlink/com/com_entity.h"
 #include "cadlink/com/error_number.h"
 #include "cadlink/com/variant.h"
 #include "cadlink/com/window_front.h"
@@ -24,6 +23,7 @@ using Microsoft::WRL::ComPtr;
 using com::Bstr;
 using com::CallSlot;
 using com::ComSite;
+using com::TextVariant;
 using com::ThrowIfFailed;
 using com::Variant;
 
@@ -41,128 +41,18 @@ constexpr std::size_t kApplicationGetActiveDocument = 12;  // (IDispatch**)
 constexpr std::size_t kDocumentGetUtility = 60;            // (IDispatch**)
 constexpr std::size_t kUtilityGetEntity = 26;              // (IDispatch**, VARIANT*, VARIANT)
 
-// The members the binding reaches by name on an entity's dispatch interface.
-enum class Member : std::size_t { TextString, Update, HasAttributes, GetAttributes, TextOverride, Count };
-constexpr std::array<const wchar_t*, static_cast<std::size_t>(Member::Count)> kMemberNames = {
-    L"TextString", L"Update", L"HasAttributes", L"GetAttributes", L"TextOverride"};
-
-[[nodiscard]] Variant TextVariant(std::u16string_view text) {
-    Bstr value = Bstr::FromText(text);
-    if (!value) {
-        ThrowIfFailed(E_OUTOFMEMORY);
-    }
-    return Variant(std::move(value));
-}
-
-// The object a property read handed back, as the interface it must support.
-[[nodiscard]] ComPtr<IUnknown> Require(const ComPtr<IDispatch>& object, const IID& iid) {
+// Reads the property in this slot, which gives an object, and returns the object as the
+// interface it must support.
+[[nodiscard]] ComPtr<IUnknown> ReadObject(IUnknown* owner, std::size_t slot, const IID& iid) {
+    ComPtr<IDispatch> object;
+    ThrowIfFailed(CallSlot<IDispatch**>(owner, slot, object.ReleaseAndGetAddressOf()));
     if (!object) {
-        ThrowIfFailed(E_POINTER);
+        ThrowIfFailed(E_POINTER, ComSite::NoObject);
     }
     ComPtr<IUnknown> result;
     ThrowIfFailed(object.AsIID(iid, &result));
     return result;
 }
-
-// One entity reached by name through its dispatch interface; each name is looked up once.
-class ComEntity final : public CadEntity {
-public:
-    explicit ComEntity(ComPtr<IDispatch> object) noexcept : object_(std::move(object)) {}
-
-    std::u16string ReadTextString() override { return ReadText(Member::TextString); }
-    void WriteTextString(std::u16string_view text) override { WriteText(Member::TextString, text); }
-    void Update() override { (void)Invoke(Member::Update, DISPATCH_METHOD); }
-
-    bool HasAttributes() override {
-        Variant value = Invoke(Member::HasAttributes, DISPATCH_PROPERTYGET);
-        ThrowIfFailed(VariantChangeType(value.Get(), value.Get(), 0, VT_BOOL));
-        return value.Get()->boolVal != VARIANT_FALSE;
-    }
-
-    std::vector<std::shared_ptr<CadEntity>> GetAttributes() override {
-        Variant value = Invoke(Member::GetAttributes, DISPATCH_METHOD);
-        std::vector<std::shared_ptr<CadEntity>> attributes;
-        if (value.Type() == VT_EMPTY) {
-            return attributes;
-        }
-        const VARTYPE element = value.Type() & ~VT_ARRAY;
-        SAFEARRAY* array = value.Get()->parray;
-        if ((value.Type() & VT_ARRAY) == 0 || (element != VT_VARIANT && element != VT_DISPATCH) || array == nullptr ||
-            SafeArrayGetDim(array) != 1) {
-            ThrowIfFailed(DISP_E_TYPEMISMATCH);
-        }
-        LONG lower = 0;
-        LONG upper = -1;
-        ThrowIfFailed(SafeArrayGetLBound(array, 1, &lower));
-        ThrowIfFailed(SafeArrayGetUBound(array, 1, &upper));
-        for (LONG index = lower; index <= upper; ++index) {
-            ComPtr<IDispatch> attribute;
-            if (element == VT_DISPATCH) {
-                ThrowIfFailed(SafeArrayGetElement(array, &index, attribute.ReleaseAndGetAddressOf()));
-            } else {
-                Variant item;
-                ThrowIfFailed(SafeArrayGetElement(array, &index, item.ReleaseAndGetAddressOf()));
-                ThrowIfFailed(VariantChangeType(item.Get(), item.Get(), 0, VT_DISPATCH));
-                attribute = item.Get()->pdispVal;
-            }
-            // An empty slot in the array is no attribute.
-            if (attribute) {
-                attributes.push_back(std::make_shared<ComEntity>(std::move(attribute)));
-            }
-        }
-        return attributes;
-    }
-
-    std::u16string ReadTextOverride() override { return ReadText(Member::TextOverride); }
-    void WriteTextOverride(std::u16string_view text) override { WriteText(Member::TextOverride, text); }
-
-private:
-    [[nodiscard]] std::u16string ReadText(Member member) {
-        Variant value = Invoke(member, DISPATCH_PROPERTYGET);
-        ThrowIfFailed(VariantChangeType(value.Get(), value.Get(), 0, VT_BSTR));
-        return com::TextOf(value.Get()->bstrVal);
-    }
-
-    void WriteText(Member member, std::u16string_view text) {
-        Variant value = TextVariant(text);
-        (void)Invoke(member, DISPATCH_PROPERTYPUT, &value);
-    }
-
-    [[nodiscard]] DISPID IdOf(Member member) {
-        auto& id = ids_[static_cast<std::size_t>(member)];
-        if (!id) {
-            auto* name = const_cast<LPOLESTR>(kMemberNames[static_cast<std::size_t>(member)]);
-            DISPID found = DISPID_UNKNOWN;
-            ThrowIfFailed(object_->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &found));
-            id = found;
-        }
-        return *id;
-    }
-
-    // A property read, a property write of `value`, or a method call without arguments.
-    Variant Invoke(Member member, WORD kind, Variant* value = nullptr) {
-        const DISPID id = IdOf(member);
-        DISPID putId = DISPID_PROPERTYPUT;
-        DISPPARAMS parameters{};
-        if (value != nullptr) {
-            parameters.rgvarg = value->Get();
-            parameters.cArgs = 1;
-            parameters.rgdispidNamedArgs = &putId;
-            parameters.cNamedArgs = 1;
-        }
-        Variant result;
-        com::ExcepInfo exception;
-        UINT badArgument = 0;
-        const HRESULT hr = object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &parameters,
-                                           kind == DISPATCH_PROPERTYPUT ? nullptr : result.Get(),
-                                           exception.Get(), &badArgument);
-        com::ThrowIfInvokeFailed(hr, *exception);
-        return result;
-    }
-
-    ComPtr<IDispatch> object_;
-    std::array<std::optional<DISPID>, static_cast<std::size_t>(Member::Count)> ids_;
-};
 
 class ComUtility final : public CadUtility {
 public:
@@ -179,7 +69,7 @@ public:
         if (!entity) {
             ThrowIfFailed(DISP_E_EXCEPTION);
         }
-        return std::make_shared<ComEntity>(std::move(entity));
+        return com::MakeComEntity(std::move(entity));
     }
 
 private:
@@ -191,9 +81,7 @@ public:
     explicit ComDocument(ComPtr<IUnknown> document) noexcept : document_(std::move(document)) {}
 
     std::unique_ptr<CadUtility> Utility() override {
-        ComPtr<IDispatch> utility;
-        ThrowIfFailed(CallSlot<IDispatch**>(document_.Get(), kDocumentGetUtility, utility.ReleaseAndGetAddressOf()));
-        return std::make_unique<ComUtility>(Require(utility, kUtilityIid));
+        return std::make_unique<ComUtility>(ReadObject(document_.Get(), kDocumentGetUtility, kUtilityIid));
     }
 
 private:
@@ -205,10 +93,8 @@ public:
     explicit ComApplication(ComPtr<IUnknown> application) noexcept : application_(std::move(application)) {}
 
     std::unique_ptr<CadDocument> ActiveDocument() override {
-        ComPtr<IDispatch> document;
-        ThrowIfFailed(CallSlot<IDispatch**>(application_.Get(), kApplicationGetActiveDocument,
-                                            document.ReleaseAndGetAddressOf()));
-        return std::make_unique<ComDocument>(Require(document, kDocumentIid));
+        return std::make_unique<ComDocument>(
+            ReadObject(application_.Get(), kApplicationGetActiveDocument, kDocumentIid));
     }
 
     void SetVisible(bool visible) override {

@@ -8,6 +8,7 @@ namespace {
 
 // Numbers raised on the program's side of a call.
 constexpr std::int32_t kInvalidCall = 5;         // no window carries the activation title
+constexpr std::int32_t kObjectNotSet = 91;       // an object the CAD application should have given is missing
 constexpr std::int32_t kCannotAttach = 429;      // no running object for the ProgID
 constexpr std::int32_t kNoSuchInterface = 430;   // the object lacks an interface it must support
 constexpr std::int32_t kNoSuchMember = 438;      // no property or method of the name used
@@ -17,6 +18,9 @@ constexpr std::int32_t kNoSuchMember = 438;      // no property or method of the
 std::int32_t ErrorNumber(HRESULT hr, ComSite site, EXCEPINFO* excepInfo) noexcept {
     if (site == ComSite::WindowLookup) {
         return kInvalidCall;
+    }
+    if (site == ComSite::NoObject) {
+        return kObjectNotSet;
     }
     switch (hr) {
     case MK_E_UNAVAILABLE:

@@ -13,11 +13,13 @@ enum class ComSite {
     Call,          // QueryInterface, a call by vtable slot, GetIDsOfNames, anything else
     Invoke,        // IDispatch::Invoke, whose DISP_E_EXCEPTION carries an EXCEPINFO
     WindowLookup,  // finding the CAD application's window by title
+    NoObject,      // a call that succeeded but handed back no object where one is needed
 };
 
-// The program's error number for a failed HRESULT, the one place where HRESULTs become numbers.
-// At Invoke, runs the EXCEPINFO's deferred fill-in if there is one (the caller still owns and
-// frees the EXCEPINFO). Never throws.
+// The program's error number for a failed HRESULT, the one place where COM failures become
+// numbers. WindowLookup and NoObject are failures of this side of the call and give fixed numbers
+// whatever the HRESULT. At Invoke, runs the EXCEPINFO's deferred fill-in if there is one (the
+// caller still owns and frees the EXCEPINFO). Never throws.
 [[nodiscard]] std::int32_t ErrorNumber(HRESULT hr, ComSite site, EXCEPINFO* excepInfo = nullptr) noexcept;
 
 // Throws morvane::Failure with ErrorNumber(hr, site) when hr is a failure.

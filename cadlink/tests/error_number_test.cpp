@@ -45,6 +45,7 @@ const NumberCase kCases[] = {
     {"OutOfMemory", E_OUTOFMEMORY, ComSite::Invoke, -2147024882},
     {"Generic", E_FAIL, ComSite::Attach, -2147467259},
     {"NoWindowWithTitle", HRESULT_FROM_WIN32(ERROR_NOT_FOUND), ComSite::WindowLookup, 5},
+    {"NoObjectHandedBack", E_POINTER, ComSite::NoObject, 91},
 };
 
 INSTANTIATE_TEST_SUITE_P(Hresults, ErrorNumberTest, testing::ValuesIn(kCases),

@@ -852,6 +852,23 @@ TEST_F(ClickTest, ClickPicksOrMisses) {
     EXPECT_TRUE(HasLine(log, "pick-begin n=1 prompt=\"Select Text from the drawing:\"", "source=click"));
 }
 
+// Rule: a pick waiting for the user never keeps the client for ever: it ends as cancelled (0x80020009)
+// when its timeout passes, and when the server is told to exit, which it then does.
+TEST_F(ClickTest, WaitingPickEndsOnTimeoutAndOnExit) {
+    Start("pick-timeout 1\n");
+    ComPtr<IDispatch> entity;
+    EXPECT_EQ(Hex(Pick(utility_.Get(), entity)), Hex(kPickFailed));
+    EXPECT_TRUE(HasLine(server_->Log(), "pick-end n=1 outcome=timeout hr=0x80020009"));
+    LetGo();
+    server_.reset();
+
+    Start("pick-timeout 60\n");
+    const HWND window = server_->Window();
+    EXPECT_EQ(Hex(PickWhile(entity, [&] { PostMessageW(window, WM_CLOSE, 0, 0); })), Hex(kPickFailed));
+    EXPECT_EQ(server_->WaitExit(), 0u);
+    EXPECT_TRUE(HasLine(server_->Log(), "pick-end n=1 outcome=cancel hr=0x80020009"));
+}
+
 TEST_F(ClickTest, RecordsTheForegroundWindowAtPickStart) {
     Start("pick t1\npick t1\n");
     SetForegroundWindow(server_->Window());
@@ -897,6 +914,12 @@ std::wstring ProgIdClass() {
 // --take-over used and put back exactly at exit.
 TEST(Registration, AnotherClassIsRefusedOrPutBack) {
     const std::wstring foreign = L"{11111111-2222-3333-4444-555555555555}";
+    struct RemoveForeign {
+        ~RemoveForeign() {
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\AutoCad.Application.15");
+            RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\AutoCad.Application.15");
+        }
+    } removeForeign;
     ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\AutoCad.Application.15\\CLSID", nullptr, REG_SZ,
                               foreign.c_str(), static_cast<DWORD>((foreign.size() + 1) * sizeof(wchar_t))),
               ERROR_SUCCESS);
@@ -915,8 +938,6 @@ TEST(Registration, AnotherClassIsRefusedOrPutBack) {
         EXPECT_TRUE(HasLine(takeOver.Log(), "unregistry progid=restored"));
     }
     EXPECT_EQ(ProgIdClass(), foreign);
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\AutoCad.Application.15");
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\AutoCad.Application.15");
 }
 
 // Rule: a second stand-in does not start over a running one, and a bad scenario is refused.

@@ -1,0 +1,223 @@
+#include "cadlink/com/com_entity.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "caseconv/failure.h"
+
+namespace morvane::com {
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+// The smallest dispatch object that shows how the binding talks to an entity: it counts name
+// look-ups and references, keeps TextString, hands out a configured GetAttributes result, and
+// can raise an exception through Invoke.
+class FakeEntity final : public IDispatch {
+public:
+    explicit FakeEntity(std::u16string text = u"") : text_(std::move(text)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (iid == IID_IUnknown || iid == IID_IDispatch) {
+            *out = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+        if (count != 1) {
+            return E_INVALIDARG;
+        }
+        const std::wstring name = names[0];
+        ++lookups[name];
+        const auto found = kIds.find(name);
+        if (found == kIds.end()) {
+            *ids = DISPID_UNKNOWN;
+            return DISP_E_UNKNOWNNAME;
+        }
+        *ids = found->second;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result,
+                                     EXCEPINFO* exception, UINT*) override {
+        ++invokes;
+        if (raise != S_OK) {
+            exception->bstrDescription = SysAllocString(L"refused");
+            exception->pfnDeferredFillIn = FillIn;
+            deferredScode = raise;
+            return DISP_E_EXCEPTION;
+        }
+        if (id == kTextString && flags == DISPATCH_PROPERTYGET) {
+            result->vt = VT_BSTR;
+            result->bstrVal = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text_.data()),
+                                                static_cast<UINT>(text_.size()));
+            return S_OK;
+        }
+        if (id == kTextString && flags == DISPATCH_PROPERTYPUT) {
+            // A property write names its one argument DISPID_PROPERTYPUT.
+            if (parameters->cArgs != 1 || parameters->cNamedArgs != 1 ||
+                parameters->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT || parameters->rgvarg[0].vt != VT_BSTR) {
+                return DISP_E_PARAMNOTOPTIONAL;
+            }
+            text_ = TextOf(parameters->rgvarg[0].bstrVal);
+            return S_OK;
+        }
+        if (id == kUpdate && flags == DISPATCH_METHOD) {
+            ++updates;
+            return S_OK;
+        }
+        if (id == kGetAttributes && flags == DISPATCH_METHOD) {
+            return VariantCopy(result, attributes.Get());
+        }
+        return DISP_E_MEMBERNOTFOUND;
+    }
+
+    [[nodiscard]] const std::u16string& Text() const { return text_; }
+
+    ULONG references = 0;
+    std::map<std::wstring, int> lookups;
+    int invokes = 0;
+    int updates = 0;
+    HRESULT raise = S_OK;
+    Variant attributes;
+
+private:
+    static constexpr DISPID kTextString = 1;
+    static constexpr DISPID kUpdate = 2;
+    static constexpr DISPID kGetAttributes = 3;
+    static inline const std::map<std::wstring, DISPID> kIds = {
+        {L"TextString", kTextString}, {L"Update", kUpdate}, {L"GetAttributes", kGetAttributes}};
+
+    static inline SCODE deferredScode = S_OK;
+    static HRESULT STDMETHODCALLTYPE FillIn(EXCEPINFO* info) {
+        info->scode = deferredScode;
+        return S_OK;
+    }
+
+    std::u16string text_;
+};
+
+std::int32_t FailureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Failure& failure) {
+        return failure.number();
+    }
+    return 0;
+}
+
+// Rule: each name is looked up once per entity, however often it is used; the entity holds one
+// reference and lets it go with its last handle.
+TEST(ComEntityTest, LooksUpEachNameOnceAndLetsGo) {
+    FakeEntity fake(u"%%Unote");
+    {
+        const std::shared_ptr<CadEntity> entity = MakeComEntity(&fake);
+        EXPECT_EQ(fake.references, 1u);
+        EXPECT_EQ(entity->ReadTextString(), u"%%Unote");
+        entity->WriteTextString(u"%%uNOTE");
+        EXPECT_EQ(entity->ReadTextString(), u"%%uNOTE");
+        entity->Update();
+        entity->Update();
+        EXPECT_EQ(fake.updates, 2);
+    }
+    EXPECT_EQ(fake.references, 0u);
+    EXPECT_EQ(fake.lookups, (std::map<std::wstring, int>{{L"TextString", 1}, {L"Update", 1}}));
+    EXPECT_EQ(fake.invokes, 5);
+}
+
+// Rule: a text is written and read whole: U+0000 inside and any length.
+TEST(ComEntityTest, TextTravelsWhole) {
+    FakeEntity fake;
+    const std::shared_ptr<CadEntity> entity = MakeComEntity(&fake);
+    std::u16string text(70'000, u'x');
+    text[3] = u'\0';
+    text.back() = u'\0';
+    entity->WriteTextString(text);
+    EXPECT_EQ(fake.Text(), text);
+    EXPECT_EQ(entity->ReadTextString(), text);
+}
+
+// Rule: a member the entity lacks is 438; an exception raised through Invoke is its scode, taken
+// after the deferred fill-in.
+TEST(ComEntityTest, FailuresBecomeNumbers) {
+    FakeEntity fake(u"abc");
+    const std::shared_ptr<CadEntity> entity = MakeComEntity(&fake);
+    EXPECT_EQ(FailureOf([&] { (void)entity->ReadTextOverride(); }), 438);
+    EXPECT_EQ(FailureOf([&] { (void)entity->HasAttributes(); }), 438);
+    fake.raise = E_ACCESSDENIED;
+    EXPECT_EQ(FailureOf([&] { entity->WriteTextString(u"ABC"); }), -2147024891);
+    EXPECT_EQ(fake.Text(), u"abc");
+}
+
+// Builds a one-dimensional array of the attribute objects, as objects or as variants holding them.
+Variant AttributeArray(const std::vector<FakeEntity*>& attributes, VARTYPE element) {
+    SAFEARRAY* array = SafeArrayCreateVector(element, 0, static_cast<ULONG>(attributes.size()));
+    for (LONG i = 0; i < static_cast<LONG>(attributes.size()); ++i) {
+        if (element == VT_DISPATCH) {
+            SafeArrayPutElement(array, &i, static_cast<IDispatch*>(attributes[i]));
+        } else {
+            VARIANT item;
+            VariantInit(&item);
+            item.vt = VT_DISPATCH;
+            item.pdispVal = attributes[i];
+            SafeArrayPutElement(array, &i, &item);
+        }
+    }
+    Variant result;
+    VARIANT* slot = result.ReleaseAndGetAddressOf();
+    slot->vt = static_cast<VARTYPE>(VT_ARRAY | element);
+    slot->parray = array;
+    return result;
+}
+
+class GetAttributesTest : public testing::TestWithParam<VARTYPE> {};
+
+// Rule: GetAttributes gives one entity per attribute, whether the array holds objects or variants
+// holding objects, and every attribute is let go with its handles.
+TEST_P(GetAttributesTest, GivesEveryAttribute) {
+    FakeEntity first(u"maker");
+    FakeEntity second(std::u16string(u"a\0b", 3));
+    FakeEntity block;
+    block.attributes = AttributeArray({&first, &second}, GetParam());
+    {
+        const std::shared_ptr<CadEntity> entity = MakeComEntity(&block);
+        const std::vector<std::shared_ptr<CadEntity>> attributes = entity->GetAttributes();
+        ASSERT_EQ(attributes.size(), 2u);
+        EXPECT_EQ(attributes[0]->ReadTextString(), u"maker");
+        EXPECT_EQ(attributes[1]->ReadTextString(), std::u16string(u"a\0b", 3));
+    }
+    block.attributes.Clear();
+    EXPECT_EQ(first.references, 0u);
+    EXPECT_EQ(second.references, 0u);
+    EXPECT_EQ(block.references, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(ArrayKinds, GetAttributesTest, testing::Values(VT_DISPATCH, VT_VARIANT),
+                         [](const auto& info) { return info.param == VT_DISPATCH ? "Objects" : "Variants"; });
+
+// Rule: no attributes is an empty list; a result that is no array of objects is a type mismatch.
+TEST(GetAttributesShapeTest, EmptyAndWrongShapes) {
+    FakeEntity block;
+    const std::shared_ptr<CadEntity> entity = MakeComEntity(&block);
+    EXPECT_TRUE(entity->GetAttributes().empty());
+    VARIANT* slot = block.attributes.ReleaseAndGetAddressOf();
+    slot->vt = VT_I4;
+    slot->lVal = 7;
+    EXPECT_EQ(FailureOf([&] { (void)entity->GetAttributes(); }), static_cast<std::int32_t>(DISP_E_TYPEMISMATCH));
+}
+
+}  // namespace
+}  // namespace morvane::com
