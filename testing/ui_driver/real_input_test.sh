@@ -1,6 +1,6 @@
 #!/bin/sh
-# Real input: the X server's own mouse, moved by xdotool, presses "Select Text", picks a text in the
-# stand-in's drawing and presses OK on the message box; the stand-in's log shows the text written in
+# Real input: the X server's own keyboard and mouse, driven by xdotool, walk the options, press
+# "Select Text", pick a text in the stand-in's drawing and press OK on the message box; the stand-in's log shows the text written in
 # the chosen case. Takes the screenshots of the dialog and of the message box on the way.
 # real_input_test.sh <build folder> <morvane.exe> <cadstandin.exe> <ui_probe.exe> <screenshot folder>
 set -eu
@@ -71,6 +71,20 @@ morvane_pid=$!
 dialog=$(probe window Morvane) || fail "the Morvane window did not show"
 sleep 0.3
 shoot "$dialog" "$shots/morvane-dialog.png"
+
+# The keyboard: the arrow keys walk the four options across the tab-order gap before Option4 and
+# back; Escape leaves the window alone.
+expect_state() {
+    state=$(probe state Morvane)
+    [ "$state" = "$(printf 'focus: %s\nchecked: %s' "$1" "$1")" ] || fail "after $2: $state"
+}
+expect_state "ALL UPPERCASE" "opening"
+xdotool key Down Down Down
+expect_state "Sentence Case" "three times Down"
+xdotool key Escape
+expect_state "Sentence Case" "Escape"
+xdotool key Down
+expect_state "ALL UPPERCASE" "Down from the last option"
 
 click_middle "$(probe control Morvane "Select Text")"
 wait_log '^pick-begin .*source=click'

@@ -4,6 +4,8 @@
 //   ui_probe box <caption>                    a message box with the caption; a second line gives its text
 //   ui_probe box-ok <caption>                 that message box's OK button
 // Prints "left top width height" in screen pixels; waits up to 15 s, exit code 1 when nothing shows.
+//   ui_probe state <caption>                  the window's focused control and its checked buttons,
+//                                             one caption a line, the focused one first
 #include <windows.h>
 
 #include <cstdio>
@@ -76,6 +78,19 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("%s\n", Utf8(text).c_str());
         return result;
     }
-    std::fprintf(stderr, "usage: ui_probe window|control|box|box-ok <caption> [<control caption>]\n");
+    if (args.size() == 2 && args[0] == L"state") {
+        HWND window = WaitForTopWindow(args[1], false);
+        if (window == nullptr) {
+            return Print(nullptr);
+        }
+        std::printf("focus: %s\n", Utf8(WindowText(FocusOf(window))).c_str());
+        for (HWND child : Children(window)) {
+            if (SendMessageW(child, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+                std::printf("checked: %s\n", Utf8(WindowText(child)).c_str());
+            }
+        }
+        return 0;
+    }
+    std::fprintf(stderr, "usage: ui_probe window|control|box|box-ok|state <caption> [<control caption>]\n");
     return 2;
 }
