@@ -1,0 +1,371 @@
+#include "dialog/frm_morvane.h"
+
+#include <commctrl.h>
+
+#include <string>
+
+#include "dialog/select_text_command.h"
+
+namespace morvane {
+namespace {
+
+constexpr wchar_t kClassName[] = L"frmMorvane";
+constexpr wchar_t kCaption[] = L"Morvane";
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kExStyle = 0;
+
+// The options in the order they sit on screen, which is also the CaseMode order.
+constexpr std::array<FrmControl, 4> kOptions{FrmControl::Option1, FrmControl::Option2, FrmControl::Option3,
+                                             FrmControl::Option4};
+constexpr std::array<CaseMode, 4> kOptionModes{CaseMode::Upper, CaseMode::Lower, CaseMode::Title,
+                                               CaseMode::Sentence};
+
+constexpr const FrmControlSpec& Spec(FrmControl control) {
+    for (const auto& spec : kFrmControls) {
+        if (spec.control == control) {
+            return spec;
+        }
+    }
+    return kFrmControls.front();
+}
+
+constexpr std::size_t Slot(FrmControl control) { return static_cast<std::size_t>(control); }
+
+// The table lists the controls in tab order, which is the order of FrmControl.
+constexpr bool InTabOrder() {
+    for (std::size_t i = 0; i < kFrmControls.size(); ++i) {
+        if (Slot(kFrmControls[i].control) != i) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(InTabOrder());
+
+RECT WindowRectForClient(UINT dpi) noexcept {
+    RECT rect{0, 0, TwipsToPixels(kFrmClientWidthTwips, dpi), TwipsToPixels(kFrmClientHeightTwips, dpi)};
+    AdjustWindowRectExForDpi(&rect, kStyle, FALSE, kExStyle, dpi);
+    return rect;
+}
+
+}  // namespace
+
+RECT FrmControlPixels(const FrmControlSpec& spec, UINT dpi) noexcept {
+    int left = TwipsToPixels(spec.twips.left, dpi);
+    int top = TwipsToPixels(spec.twips.top, dpi);
+    if (spec.insideFrame1) {
+        const auto& frame = Spec(FrmControl::Frame1).twips;
+        left += TwipsToPixels(frame.left, dpi);
+        top += TwipsToPixels(frame.top, dpi);
+    }
+    return RECT{left, top, left + TwipsToPixels(spec.twips.width, dpi), top + TwipsToPixels(spec.twips.height, dpi)};
+}
+
+FrmMorvane::FrmMorvane(HINSTANCE instance, CadLink& cad, HICON icon, HICON smallIcon) noexcept
+    : instance_(instance), cad_(cad), icon_(icon), smallIcon_(smallIcon) {}
+
+FrmMorvane::~FrmMorvane() {
+    if (hwnd_ != nullptr) {
+        DestroyWindow(hwnd_);
+    }
+    if (font_ != nullptr) {
+        DeleteObject(font_);
+    }
+}
+
+bool FrmMorvane::Open(int showCommand) noexcept {
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    if (!GetClassInfoExW(instance_, kClassName, &windowClass)) {
+        windowClass.lpfnWndProc = &FrmMorvane::WindowProc;
+        windowClass.hInstance = instance_;
+        windowClass.hIcon = icon_;
+        windowClass.hIconSm = smallIcon_;
+        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        windowClass.lpszClassName = kClassName;
+        if (RegisterClassExW(&windowClass) == 0) {
+            return false;
+        }
+    }
+    // Laid out for the system's DPI; again below if the window lands on a monitor with another.
+    dpi_ = GetDpiForSystem();
+    const RECT frame = WindowRectForClient(dpi_);
+    hwnd_ = CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                            frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance_, this);
+    if (hwnd_ == nullptr) {
+        return false;
+    }
+    if (!CreateControls()) {
+        const DWORD error = GetLastError();
+        DestroyWindow(hwnd_);
+        SetLastError(error);
+        return false;
+    }
+    if (const UINT dpi = GetDpiForWindow(hwnd_); dpi != dpi_) {
+        ApplyDpi(dpi, nullptr);
+    } else {
+        FitClientArea();
+        RebuildFont();
+    }
+    SelectOption(0);
+    lastFocus_ = ControlHandle(FrmControl::Option1);
+    ShowWindow(hwnd_, showCommand);
+    SetForegroundWindow(hwnd_);
+    SetFocus(lastFocus_);
+    return true;
+}
+
+HWND FrmMorvane::ControlHandle(FrmControl control) const noexcept { return controls_[Slot(control)]; }
+
+bool FrmMorvane::CreateControls() noexcept {
+    // Created in tab order: the dialog manager walks the controls in creation order.
+    for (const auto& spec : kFrmControls) {
+        const RECT rect = FrmControlPixels(spec, dpi_);
+        HWND control = CreateWindowExW(0, spec.className, spec.caption, WS_CHILD | WS_VISIBLE | spec.style, rect.left,
+                                       rect.top, rect.right - rect.left, rect.bottom - rect.top, hwnd_,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_, nullptr);
+        if (control == nullptr) {
+            return false;
+        }
+        controls_[Slot(spec.control)] = control;
+    }
+    for (FrmControl option : kOptions) {
+        SetWindowSubclass(ControlHandle(option), &FrmMorvane::OptionProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    }
+    return true;
+}
+
+void FrmMorvane::ApplyDpi(UINT dpi, const RECT* suggested) noexcept {
+    dpi_ = dpi;
+    const RECT frame = WindowRectForClient(dpi);
+    RECT current{};
+    GetWindowRect(hwnd_, &current);
+    const POINT origin = suggested != nullptr ? POINT{suggested->left, suggested->top} : POINT{current.left, current.top};
+    SetWindowPos(hwnd_, nullptr, origin.x, origin.y, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    FitClientArea();
+    for (const auto& spec : kFrmControls) {
+        const RECT rect = FrmControlPixels(spec, dpi);
+        SetWindowPos(ControlHandle(spec.control), nullptr, rect.left, rect.top, rect.right - rect.left,
+                     rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    RebuildFont();
+}
+
+void FrmMorvane::FitClientArea() noexcept {
+    // The frame the system actually draws may differ from the computed one (a window that is not
+    // aware of this DPI keeps its old caption); correct the size until the client area is exact.
+    RECT client{};
+    GetClientRect(hwnd_, &client);
+    const int missingWidth = TwipsToPixels(kFrmClientWidthTwips, dpi_) - client.right;
+    const int missingHeight = TwipsToPixels(kFrmClientHeightTwips, dpi_) - client.bottom;
+    if (missingWidth != 0 || missingHeight != 0) {
+        RECT frame{};
+        GetWindowRect(hwnd_, &frame);
+        SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left + missingWidth,
+                     frame.bottom - frame.top + missingHeight, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+    }
+}
+
+void FrmMorvane::RebuildFont() noexcept {
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    HFONT font = nullptr;
+    if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi_)) {
+        font = CreateFontIndirectW(&metrics.lfMessageFont);
+    }
+    for (HWND control : controls_) {
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    }
+    if (font_ != nullptr) {
+        DeleteObject(font_);
+    }
+    font_ = font;
+}
+
+std::optional<CaseMode> FrmMorvane::SelectedCase() const {
+    for (std::size_t i = 0; i < kOptions.size(); ++i) {
+        if (SendMessageW(ControlHandle(kOptions[i]), BM_GETCHECK, 0, 0) == BST_CHECKED) {
+            return kOptionModes[i];
+        }
+    }
+    return std::nullopt;
+}
+
+void FrmMorvane::Hide() {
+    if (hwnd_ != nullptr) {
+        ShowWindow(hwnd_, SW_HIDE);
+    }
+}
+
+void FrmMorvane::Show() {
+    if (hwnd_ != nullptr) {
+        ShowWindow(hwnd_, SW_SHOW);
+        SetForegroundWindow(hwnd_);
+    }
+}
+
+void FrmMorvane::ShowMessage(std::u16string_view text, std::u16string_view caption) {
+    const std::wstring boxText(text.begin(), text.end());
+    const std::wstring boxCaption(caption.begin(), caption.end());
+    // Owned by the window even while it is hidden, so the box stays modal to it; the box comes to
+    // the front on its own, since the CAD application's window may be in front at that moment.
+    MessageBoxW(hwnd_, boxText.c_str(), boxCaption.c_str(), MB_OK | MB_SETFOREGROUND);
+}
+
+void FrmMorvane::cmdSelect_Click() noexcept {
+    if (commandRunning_ || hwnd_ == nullptr) {
+        return;
+    }
+    commandRunning_ = true;
+    morvane::cmdSelect_Click(*this, cad_);
+    commandRunning_ = false;
+}
+
+void FrmMorvane::cmdCancel_Click() noexcept {
+    if (hwnd_ != nullptr) {
+        DestroyWindow(hwnd_);
+    }
+}
+
+int FrmMorvane::OptionIndex(HWND control) const noexcept {
+    for (std::size_t i = 0; i < kOptions.size(); ++i) {
+        if (control != nullptr && ControlHandle(kOptions[i]) == control) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+void FrmMorvane::SelectOption(int index) noexcept {
+    for (std::size_t i = 0; i < kOptions.size(); ++i) {
+        HWND option = ControlHandle(kOptions[i]);
+        const bool selected = static_cast<int>(i) == index;
+        SendMessageW(option, BM_SETCHECK, selected ? BST_CHECKED : BST_UNCHECKED, 0);
+        // Tab reaches the group through its selected option only.
+        const LONG_PTR style = GetWindowLongPtrW(option, GWL_STYLE);
+        SetWindowLongPtrW(option, GWL_STYLE, selected ? (style | WS_TABSTOP) : (style & ~WS_TABSTOP));
+    }
+}
+
+void FrmMorvane::MoveOption(int step) noexcept {
+    const int current = OptionIndex(GetFocus());
+    if (current < 0) {
+        return;
+    }
+    const int count = static_cast<int>(kOptions.size());
+    const int next = (current + step + count) % count;
+    SelectOption(next);
+    SetFocus(ControlHandle(kOptions[static_cast<std::size_t>(next)]));
+}
+
+void FrmMorvane::OnCommand(int id) noexcept {
+    for (std::size_t i = 0; i < kOptions.size(); ++i) {
+        if (id == Spec(kOptions[i]).id) {
+            SelectOption(static_cast<int>(i));
+            return;
+        }
+    }
+    if (id == Spec(FrmControl::cmdSelect).id) {
+        cmdSelect_Click();
+    } else if (id == Spec(FrmControl::cmdCancel).id) {
+        cmdCancel_Click();
+    } else if (id == IDOK) {
+        // Enter: the window has no default button, so Enter presses the focused button only.
+        HWND focus = GetFocus();
+        if (focus == ControlHandle(FrmControl::cmdSelect)) {
+            cmdSelect_Click();
+        } else if (focus == ControlHandle(FrmControl::cmdCancel)) {
+            cmdCancel_Click();
+        }
+    }
+    // IDCANCEL (Escape) does nothing: the window has no cancel button.
+}
+
+LRESULT FrmMorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    switch (message) {
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED) {
+            OnCommand(LOWORD(wParam));
+        }
+        return 0;
+    case WM_ACTIVATE:
+        // A plain window does not keep its focused control across deactivation; do what a dialog does.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = GetFocus();
+            if (focus != nullptr && IsChild(hwnd_, focus)) {
+                lastFocus_ = focus;
+            }
+        } else if (lastFocus_ != nullptr && HIWORD(wParam) == 0) {
+            SetFocus(lastFocus_);
+        }
+        return 0;
+    case WM_DPICHANGED:
+        ApplyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    case WM_CLOSE:
+        cmdCancel_Click();
+        return 0;
+    case WM_DESTROY:
+        pickedEntity_.reset();
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcW(hwnd_, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK FrmMorvane::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<FrmMorvane*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<FrmMorvane*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self == nullptr) {
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    LRESULT result = 0;
+    try {
+        result = self->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        result = DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+        self->controls_ = {};
+    }
+    return result;
+}
+
+LRESULT CALLBACK FrmMorvane::OptionProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                        DWORD_PTR self) noexcept {
+    // The arrow keys move through all four options as one group, whatever the tab order.
+    switch (message) {
+    case WM_GETDLGCODE:
+        if (lParam != 0 && (wParam == VK_UP || wParam == VK_DOWN || wParam == VK_LEFT || wParam == VK_RIGHT)) {
+            return DefSubclassProc(hwnd, message, wParam, lParam) | DLGC_WANTARROWS;
+        }
+        break;
+    case WM_KEYDOWN:
+        if (wParam == VK_UP || wParam == VK_LEFT) {
+            reinterpret_cast<FrmMorvane*>(self)->MoveOption(-1);
+            return 0;
+        }
+        if (wParam == VK_DOWN || wParam == VK_RIGHT) {
+            reinterpret_cast<FrmMorvane*>(self)->MoveOption(1);
+            return 0;
+        }
+        break;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(hwnd, &FrmMorvane::OptionProc, 0);
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+}  // namespace morvane

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "dialog/case_dialog.h"
+
+namespace morvane {
+
+// Where a control sits, in twips, relative to the client area of its container.
+struct TwipsRect {
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+// The window's controls, in tab order (the order they are created in).
+enum class FrmControl { Frame1, Option1, Option2, Option3, cmdSelect, cmdCancel, Option4 };
+
+struct FrmControlSpec {
+    FrmControl control;
+    int id;
+    const wchar_t* className;
+    const wchar_t* caption;
+    DWORD style;
+    bool insideFrame1;
+    TwipsRect twips;
+};
+
+inline constexpr int kFrmClientWidthTwips = 3030;
+// Frame1's bottom edge (2745) plus a margin below it equal to the one above it (120).
+inline constexpr int kFrmClientHeightTwips = 2865;
+
+// The option buttons are non-automatic: the window keeps exactly one of the four checked itself,
+// because Option4 is not next to the other three in the tab order. The options and buttons are
+// siblings of Frame1 placed at Frame1's position plus their own, so their commands reach the window.
+inline constexpr std::array<FrmControlSpec, 7> kFrmControls{{
+    {FrmControl::Frame1, 100, L"BUTTON", L"", BS_GROUPBOX | WS_GROUP, false, {180, 120, 2655, 2625}},
+    {FrmControl::Option1, 101, L"BUTTON", L"ALL UPPERCASE", BS_RADIOBUTTON | WS_GROUP | WS_TABSTOP, true,
+     {270, 270, 1995, 375}},
+    {FrmControl::Option2, 102, L"BUTTON", L"all lowercase", BS_RADIOBUTTON, true, {270, 630, 1995, 375}},
+    {FrmControl::Option3, 103, L"BUTTON", L"Title Case", BS_RADIOBUTTON, true, {270, 990, 1995, 375}},
+    {FrmControl::cmdSelect, 104, L"BUTTON", L"Select Text", BS_PUSHBUTTON | WS_GROUP | WS_TABSTOP, true,
+     {120, 1890, 1095, 495}},
+    {FrmControl::cmdCancel, 105, L"BUTTON", L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, true, {1440, 1890, 975, 495}},
+    {FrmControl::Option4, 106, L"BUTTON", L"Sentence Case", BS_RADIOBUTTON | WS_GROUP, true, {270, 1350, 1995, 375}},
+}};
+
+// Twips to pixels at a DPI (15 twips to a pixel at 96 DPI).
+[[nodiscard]] inline int TwipsToPixels(int twips, UINT dpi) noexcept {
+    return MulDiv(twips, static_cast<int>(dpi), 1440);
+}
+
+// A control's rectangle in pixels in the window's client area: each container converts its own
+// offsets, so the controls inside Frame1 land where they would as Frame1's children.
+[[nodiscard]] RECT FrmControlPixels(const FrmControlSpec& spec, UINT dpi) noexcept;
+
+// frmMorvane: the program's one window, with the four case options, "Select Text" and "Cancel".
+// It owns its controls, its font and PickedEntity; destroying it ends the program's message loop.
+class FrmMorvane final : public CaseDialog {
+public:
+    // Keeps a reference to the CAD link (which must outlive the window) and the icons (shared,
+    // not destroyed). Creates nothing yet; never throws.
+    FrmMorvane(HINSTANCE instance, CadLink& cad, HICON icon, HICON smallIcon) noexcept;
+    ~FrmMorvane() override;
+    FrmMorvane(const FrmMorvane&) = delete;
+    FrmMorvane& operator=(const FrmMorvane&) = delete;
+
+    // Creates the window where the system places new windows and shows it with Option1 selected
+    // and focused. False (with the Win32 error left in GetLastError) when it cannot be created.
+    [[nodiscard]] bool Open(int showCommand) noexcept;
+    [[nodiscard]] HWND Handle() const noexcept { return hwnd_; }
+    [[nodiscard]] HWND ControlHandle(FrmControl control) const noexcept;
+
+    [[nodiscard]] std::optional<CaseMode> SelectedCase() const override;
+    void Hide() override;
+    void Show() override;
+    void ShowMessage(std::u16string_view text, std::u16string_view caption) override;
+    [[nodiscard]] std::shared_ptr<CadEntity>& PickedEntity() override { return pickedEntity_; }
+
+    // Runs the select-text command on this window; a press while one runs is ignored.
+    void cmdSelect_Click() noexcept;
+    // Ends the program: closes the window and lets PickedEntity go, touching nothing else.
+    void cmdCancel_Click() noexcept;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    static LRESULT CALLBACK OptionProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                       DWORD_PTR self) noexcept;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    void OnCommand(int id) noexcept;
+    bool CreateControls() noexcept;
+    void ApplyDpi(UINT dpi, const RECT* suggested) noexcept;
+    void FitClientArea() noexcept;
+    void RebuildFont() noexcept;
+    void SelectOption(int index) noexcept;
+    void MoveOption(int step) noexcept;
+    [[nodiscard]] int OptionIndex(HWND control) const noexcept;
+
+    HINSTANCE instance_;
+    CadLink& cad_;
+    HICON icon_;
+    HICON smallIcon_;
+    HWND hwnd_ = nullptr;
+    std::array<HWND, kFrmControls.size()> controls_{};
+    HFONT font_ = nullptr;
+    UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
+    HWND lastFocus_ = nullptr;
+    bool commandRunning_ = false;
+    std::shared_ptr<CadEntity> pickedEntity_;
+};
+
+}  // namespace morvane

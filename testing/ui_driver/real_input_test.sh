@@ -1,0 +1,120 @@
+#!/bin/sh
+# Real input: the X server's own keyboard and mouse, driven by xdotool, walk the options, press
+# "Select Text", pick a text in the stand-in's drawing and press OK on the message box; the stand-in's log shows the text written in
+# the chosen case. Takes the screenshots of the dialog and of the message box on the way.
+# real_input_test.sh <build folder> <morvane.exe> <cadstandin.exe> <ui_probe.exe> <screenshot folder>
+set -eu
+build=$1 morvane=$2 standin=$3 probe=$4 shots=$5
+. "$(dirname "$0")/../wine/env.sh"
+
+work="$morvane_build/real-input"
+rm -rf "$work"
+mkdir -p "$work" "$shots"
+log="$work/standin.log"
+standin_pid="" morvane_pid=""
+
+finish() {
+    # Ends only what this script started, by process id.
+    for pid in $morvane_pid $standin_pid; do
+        kill "$pid" 2>/dev/null || true
+    done
+}
+trap finish EXIT
+
+fail() {
+    echo "real_input_test: $*" >&2
+    [ -f "$log" ] && sed 's/^/  log: /' "$log" >&2
+    exit 1
+}
+
+# Waits up to 20 s for a line of the stand-in's log that matches the extended regular expression.
+wait_log() {
+    tries=0
+    until grep -Eq "$1" "$log" 2>/dev/null; do
+        tries=$((tries + 1))
+        [ $tries -gt 200 ] && fail "no log line matching: $1"
+        sleep 0.1
+    done
+}
+
+# Prints "left top width height" of a window or control (see ui_probe.exe).
+probe() {
+    wine "$probe" "$@" </dev/null | tr -d '\r'
+}
+
+# Clicks with the real mouse in the middle of "left top width height".
+click_middle() {
+    set -- $1
+    xdotool mousemove $(($1 + $3 / 2)) $(($2 + $4 / 2)) click 1
+}
+
+# Saves the screen's rectangle "left top width height" as a PNG.
+shoot() {
+    set -- $1 "$2"
+    import -window root -crop "${3}x${4}+${1}+${2}" +repage "$5"
+}
+
+cat >"$work/scenario.txt" <<'SCENARIO'
+window 250 40 720 520
+text t1 60 80 "%%Unote"
+text t2 60 160 "Second line of text"
+line l1 60 260 520 300
+pick-timeout 30
+SCENARIO
+
+wine "$standin" --scenario "$(winepath -w "$work/scenario.txt")" --log "$(winepath -w "$log")" </dev/null >/dev/null 2>&1 &
+standin_pid=$!
+wait_log '^ready'
+
+wine "$morvane" </dev/null >/dev/null 2>&1 &
+morvane_pid=$!
+dialog=$(probe window Morvane) || fail "the Morvane window did not show"
+sleep 0.3
+shoot "$dialog" "$shots/morvane-dialog.png"
+
+# The keyboard: the arrow keys walk the four options across the tab-order gap before Option4 and
+# back; Escape leaves the window alone.
+expect_state() {
+    state=$(probe state Morvane)
+    [ "$state" = "$(printf 'focus: %s\nchecked: %s' "$1" "$1")" ] || fail "after $2: $state"
+}
+expect_state "ALL UPPERCASE" "opening"
+xdotool key Down Down Down
+expect_state "Sentence Case" "three times Down"
+xdotool key Escape
+expect_state "Sentence Case" "Escape"
+xdotool key Down
+expect_state "ALL UPPERCASE" "Down from the last option"
+
+click_middle "$(probe control Morvane "Select Text")"
+wait_log '^pick-begin .*source=click'
+centre=$(sed -n 's/^layout t1 .*center=\([0-9]*\),\([0-9]*\).*/\1 \2/p' "$log")
+[ -n "$centre" ] || fail "no layout line for t1"
+xdotool mousemove $centre click 1
+
+box=$(probe box Morvane) || fail "no message box"
+text=$(printf '%s\n' "$box" | sed -n 2p)
+[ "$text" = "note" ] || fail "message box text '$text', expected 'note'"
+sleep 0.3
+shoot "$(printf '%s\n' "$box" | sed -n 1p)" "$shots/morvane-message.png"
+click_middle "$(probe box-ok Morvane)"
+
+wait_log '^call t1 TextString.put .*value="%%uNOTE" hr=0x00000000'
+wait_log '^call t1 Update .*hr=0x00000000'
+probe window Morvane >/dev/null || fail "the Morvane window did not come back"
+sleep 0.3
+import -window root "$shots/morvane-with-standin.png"
+
+click_middle "$(probe control Morvane Cancel)"
+tries=0
+while kill -0 "$morvane_pid" 2>/dev/null; do
+    tries=$((tries + 1))
+    [ $tries -gt 150 ] && fail "Morvane did not end on Cancel"
+    sleep 0.1
+done
+morvane_pid=""
+
+wine "$standin" --send exit --timeout 15 </dev/null >/dev/null 2>&1 || fail "the stand-in did not exit"
+wait "$standin_pid" || true
+standin_pid=""
+echo "real input: picked t1 with the mouse, written %%uNOTE; screenshots in $shots"
