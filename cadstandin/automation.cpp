@@ -221,10 +221,10 @@ const char* ObjectNameOf(EntityKind kind) {
 template <class Interface>
 class Entity : public DispatchObject<Interface> {
 public:
-    Entity(const EntitySpec& spec, DrawingWindow*& window, const IID& dispatchIid, std::initializer_list<IID> answers)
-        : DispatchObject<Interface>(spec.id, dispatchIid, answers, true), window_(window) {
-        state_.spec = spec;
-        state_.shown = spec.text;
+    Entity(const EntityDefinition& definition, DrawingWindow*& window, const IID& dispatchIid, std::initializer_list<IID> answers)
+        : DispatchObject<Interface>(definition.id, dispatchIid, answers, true), window_(window) {
+        state_.definition = definition;
+        state_.shown = definition.text;
         state_.dispatch = static_cast<Interface*>(this);
     }
 
@@ -232,19 +232,19 @@ public:
 
     STDMETHODIMP get_Handle(BSTR* handle) noexcept override {
         return this->Call("Handle.get", 0, "", [&](std::string& results) {
-            return this->TextResult(AsU16(std::wstring(state_.spec.id.begin(), state_.spec.id.end())), handle, results);
+            return this->TextResult(AsU16(std::wstring(state_.definition.id.begin(), state_.definition.id.end())), handle, results);
         });
     }
     STDMETHODIMP get_ObjectName(BSTR* name) noexcept override {
         return this->Call("ObjectName.get", 0, "", [&](std::string& results) {
-            const std::string text = ObjectNameOf(state_.spec.kind);
+            const std::string text = ObjectNameOf(state_.definition.kind);
             return this->TextResult(std::u16string(text.begin(), text.end()), name, results);
         });
     }
     STDMETHODIMP Update() noexcept override {
         return this->Call("Update", 0, "", [&](std::string&) {
-            state_.shown = state_.spec.text;
-            for (EntityState* attribute : state_.attributes) attribute->shown = attribute->spec.text;
+            state_.shown = state_.definition.text;
+            for (EntityState* attribute : state_.attributes) attribute->shown = attribute->definition.text;
             if (window_ != nullptr) window_->Redraw(state_);
             return S_OK;
         });
@@ -254,7 +254,7 @@ protected:
     // The text member of text-like entities: TextString or TextOverride.
     HRESULT ReadText(const char* operation, BSTR* text) noexcept {
         return this->Call(operation, 0, "", [&](std::string& results) {
-            return this->TextResult(state_.spec.text, text, results);
+            return this->TextResult(state_.definition.text, text, results);
         });
     }
     HRESULT WriteText(const char* operation, BSTR text) noexcept {
@@ -265,7 +265,7 @@ protected:
             return E_OUTOFMEMORY;
         }
         return this->Call(operation, 0, arguments, [&](std::string&) {
-            state_.spec.text = FromBstr(text);
+            state_.definition.text = FromBstr(text);
             return S_OK;
         });
     }
@@ -278,15 +278,15 @@ protected:
 // attribute also answers TagString.
 class TextEntity final : public Entity<IStandinAttribute> {
 public:
-    TextEntity(const EntitySpec& spec, DrawingWindow*& window)
-        : Entity(spec, window, spec.kind == EntityKind::Attribute ? IID_IStandinAttribute : IID_IStandinText,
-                 Answers(spec.kind)) {}
+    TextEntity(const EntityDefinition& definition, DrawingWindow*& window)
+        : Entity(definition, window, definition.kind == EntityKind::Attribute ? IID_IStandinAttribute : IID_IStandinText,
+                 Answers(definition.kind)) {}
 
     STDMETHODIMP get_TextString(BSTR* text) noexcept override { return ReadText("TextString.get", text); }
     STDMETHODIMP put_TextString(BSTR text) noexcept override { return WriteText("TextString.put", text); }
     STDMETHODIMP get_TagString(BSTR* tag) noexcept override {
         return Call("TagString.get", 0, "", [&](std::string& results) {
-            return TextResult(state_.spec.name, tag, results);
+            return TextResult(state_.definition.name, tag, results);
         });
     }
 
@@ -300,14 +300,14 @@ private:
 
 class LineEntity final : public Entity<IStandinEntity> {
 public:
-    LineEntity(const EntitySpec& spec, DrawingWindow*& window)
-        : Entity(spec, window, IID_IStandinEntity, {IID_IStandinEntity}) {}
+    LineEntity(const EntityDefinition& definition, DrawingWindow*& window)
+        : Entity(definition, window, IID_IStandinEntity, {IID_IStandinEntity}) {}
 };
 
 class BlockEntity final : public Entity<IStandinBlockReference> {
 public:
-    BlockEntity(const EntitySpec& spec, DrawingWindow*& window)
-        : Entity(spec, window, IID_IStandinBlockReference, {IID_IStandinEntity, IID_IStandinBlockReference}) {}
+    BlockEntity(const EntityDefinition& definition, DrawingWindow*& window)
+        : Entity(definition, window, IID_IStandinBlockReference, {IID_IStandinEntity, IID_IStandinBlockReference}) {}
 
     // The block owns its attributes.
     void AddAttribute(TextEntity* attribute) {
@@ -351,7 +351,7 @@ public:
         });
     }
     STDMETHODIMP get_Name(BSTR* name) noexcept override {
-        return Call("Name.get", 0, "", [&](std::string& results) { return TextResult(state_.spec.name, name, results); });
+        return Call("Name.get", 0, "", [&](std::string& results) { return TextResult(state_.definition.name, name, results); });
     }
 
 private:
@@ -360,15 +360,15 @@ private:
 
 class DimensionEntity final : public Entity<IStandinDimension> {
 public:
-    DimensionEntity(const EntitySpec& spec, DrawingWindow*& window)
-        : Entity(spec, window, IID_IStandinDimension, {IID_IStandinEntity, IID_IStandinDimension}) {}
+    DimensionEntity(const EntityDefinition& definition, DrawingWindow*& window)
+        : Entity(definition, window, IID_IStandinDimension, {IID_IStandinEntity, IID_IStandinDimension}) {}
 
     STDMETHODIMP get_TextOverride(BSTR* text) noexcept override { return ReadText("TextOverride.get", text); }
     STDMETHODIMP put_TextOverride(BSTR text) noexcept override { return WriteText("TextOverride.put", text); }
     STDMETHODIMP get_Measurement(double* value) noexcept override {
         return Call("Measurement.get", 0, "", [&](std::string& results) {
             if (value == nullptr) return E_POINTER;
-            *value = std::hypot(double(state_.spec.x2 - state_.spec.x1), double(state_.spec.y2 - state_.spec.y1));
+            *value = std::hypot(double(state_.definition.x2 - state_.definition.x1), double(state_.definition.y2 - state_.definition.y1));
             results += " result=" + std::to_string(*value);
             return S_OK;
         });
@@ -451,7 +451,7 @@ private:
         Server& server = Server::Get();
         const int number = ++server.picks;
         const HWND foreground = GetForegroundWindow();
-        PickSpec next;  // an empty queue waits for a click
+        PickOutcomeDefinition next;  // an empty queue waits for a click
         const bool queued = !server.scenario.picks.empty();
         if (queued) {
             next = server.scenario.picks.front();
@@ -489,7 +489,7 @@ private:
         }
         if (ending.empty()) {
             switch (outcome.kind) {
-            case PickOutcome::Kind::Entity: ending = "entity id=" + outcome.entity->spec.id; break;
+            case PickOutcome::Kind::Entity: ending = "entity id=" + outcome.entity->definition.id; break;
             case PickOutcome::Kind::Miss: ending = "miss"; break;
             case PickOutcome::Kind::Cancel: ending = "cancel"; break;
             case PickOutcome::Kind::Timeout: ending = "timeout"; break;
@@ -502,7 +502,7 @@ private:
         server.log.Line("pick-end n=" + std::to_string(number) + " outcome=" + ending + " hr=" + HexResult(result));
         server.log.Line("pick-calls n=" + std::to_string(number) + (server.totals - server.atLastPickEnd).Fields());
         server.atLastPickEnd = server.totals;
-        if (SUCCEEDED(result)) results += " result=" + outcome.entity->spec.id;
+        if (SUCCEEDED(result)) results += " result=" + outcome.entity->definition.id;
         return result;
     }
 
@@ -585,8 +585,8 @@ namespace {
 
 // Makes one entity object, with no reference yet.
 template <class Object>
-Object* MakeEntity(const EntitySpec& spec, EntityState*& state, IUnknown*& identity) {
-    auto* object = new Object(spec, g_window);
+Object* MakeEntity(const EntityDefinition& definition, EntityState*& state, IUnknown*& identity) {
+    auto* object = new Object(definition, g_window);
     state = &object->State();
     identity = object->Identity();
     return object;
@@ -594,30 +594,30 @@ Object* MakeEntity(const EntitySpec& spec, EntityState*& state, IUnknown*& ident
 
 }  // namespace
 
-Drawing::Drawing(const std::vector<EntitySpec>& specs) {
-    for (const EntitySpec& spec : specs) {
+Drawing::Drawing(const std::vector<EntityDefinition>& definitions) {
+    for (const EntityDefinition& definition : definitions) {
         EntityState* state = nullptr;
         IUnknown* identity = nullptr;
-        switch (spec.kind) {
+        switch (definition.kind) {
         case EntityKind::Text:
         case EntityKind::MText:
-            MakeEntity<TextEntity>(spec, state, identity);
+            MakeEntity<TextEntity>(definition, state, identity);
             break;
         case EntityKind::Attribute: {
             // The block owns its attributes.
-            TextEntity* attribute = MakeEntity<TextEntity>(spec, state, identity);
-            static_cast<BlockEntity*>(static_cast<IStandinBlockReference*>(Find(spec.block)->dispatch))->AddAttribute(attribute);
+            TextEntity* attribute = MakeEntity<TextEntity>(definition, state, identity);
+            static_cast<BlockEntity*>(static_cast<IStandinBlockReference*>(Find(definition.block)->dispatch))->AddAttribute(attribute);
             states_.push_back(state);
             continue;
         }
         case EntityKind::Line:
-            MakeEntity<LineEntity>(spec, state, identity);
+            MakeEntity<LineEntity>(definition, state, identity);
             break;
         case EntityKind::Block:
-            MakeEntity<BlockEntity>(spec, state, identity);
+            MakeEntity<BlockEntity>(definition, state, identity);
             break;
         case EntityKind::Dimension:
-            MakeEntity<DimensionEntity>(spec, state, identity);
+            MakeEntity<DimensionEntity>(definition, state, identity);
             break;
         }
         objects_.emplace_back(identity);
@@ -630,14 +630,14 @@ Drawing::~Drawing() = default;
 std::vector<EntityState*> Drawing::TopLevel() const {
     std::vector<EntityState*> top;
     for (EntityState* state : states_) {
-        if (state->spec.kind != EntityKind::Attribute) top.push_back(state);
+        if (state->definition.kind != EntityKind::Attribute) top.push_back(state);
     }
     return top;
 }
 
 EntityState* Drawing::Find(std::string_view id) const {
     for (EntityState* state : states_) {
-        if (state->spec.id == id) return state;
+        if (state->definition.id == id) return state;
     }
     return nullptr;
 }

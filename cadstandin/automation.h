@@ -18,7 +18,7 @@ namespace cadstandin {
 // The entities of the drawing, in drawing order. Owns their automation objects.
 class Drawing {
 public:
-    explicit Drawing(const std::vector<EntitySpec>& specs);
+    explicit Drawing(const std::vector<EntityDefinition>& definitions);
     Drawing(const Drawing&) = delete;
     Drawing& operator=(const Drawing&) = delete;
     ~Drawing();

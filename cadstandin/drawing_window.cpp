@@ -103,7 +103,7 @@ SIZE TextLine(HDC dc, int x, int y, std::u16string_view text, HFONT plain, HFONT
 }
 
 std::u16string DimensionText(const EntityState& entity) {
-    const double length = std::hypot(double(entity.spec.x2 - entity.spec.x1), double(entity.spec.y2 - entity.spec.y1));
+    const double length = std::hypot(double(entity.definition.x2 - entity.definition.x1), double(entity.definition.y2 - entity.definition.y1));
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%.0f", length);
     const std::u16string measured(buffer, buffer + std::char_traits<char>::length(buffer));
@@ -347,43 +347,43 @@ void DrawingWindow::Layout() {
     const HDC dc = GetDC(hwnd_);
     const HGDIOBJ oldFont = SelectObject(dc, textFont_);
     for (EntityState* entity : entities_) {
-        const EntitySpec& spec = entity->spec;
-        switch (spec.kind) {
+        const EntityDefinition& definition = entity->definition;
+        switch (definition.kind) {
         case EntityKind::Text:
         case EntityKind::MText:
         case EntityKind::Attribute: {
             LONG width = 0;
-            const auto lines = SplitLines(entity->shown, spec.kind == EntityKind::MText);
+            const auto lines = SplitLines(entity->shown, definition.kind == EntityKind::MText);
             for (const auto& line : lines) width = std::max(width, TextLine(dc, 0, 0, line, textFont_, underlinedFont_, false).cx);
-            entity->bounds = {spec.x1, spec.y1, spec.x1 + std::max(width, 8L), spec.y1 + LONG(lines.size()) * kLineHeight};
+            entity->bounds = {definition.x1, definition.y1, definition.x1 + std::max(width, 8L), definition.y1 + LONG(lines.size()) * kLineHeight};
             break;
         }
         case EntityKind::Line:
-            entity->bounds = {std::min(spec.x1, spec.x2), std::min(spec.y1, spec.y2), std::max(spec.x1, spec.x2) + 1,
-                              std::max(spec.y1, spec.y2) + 1};
+            entity->bounds = {std::min(definition.x1, definition.x2), std::min(definition.y1, definition.y2), std::max(definition.x1, definition.x2) + 1,
+                              std::max(definition.y1, definition.y2) + 1};
             break;
         case EntityKind::Block: {
             LONG width = 160;
             for (const EntityState* attribute : entity->attributes) {
                 width = std::max(width, TextLine(dc, 0, 0, attribute->shown, textFont_, underlinedFont_, false).cx + 24);
             }
-            entity->bounds = {spec.x1, spec.y1, spec.x1 + width,
-                              spec.y1 + kLineHeight + 8 + LONG(entity->attributes.size()) * kLineHeight};
-            LONG y = spec.y1 + kLineHeight + 4;
+            entity->bounds = {definition.x1, definition.y1, definition.x1 + width,
+                              definition.y1 + kLineHeight + 8 + LONG(entity->attributes.size()) * kLineHeight};
+            LONG y = definition.y1 + kLineHeight + 4;
             for (EntityState* attribute : entity->attributes) {
                 const LONG attributeWidth = TextLine(dc, 0, 0, attribute->shown, textFont_, underlinedFont_, false).cx;
-                attribute->bounds = {spec.x1 + 12, y, spec.x1 + 12 + attributeWidth, y + kLineHeight};
+                attribute->bounds = {definition.x1 + 12, y, definition.x1 + 12 + attributeWidth, y + kLineHeight};
                 y += kLineHeight;
             }
             break;
         }
         case EntityKind::Dimension: {
             const SIZE size = TextLine(dc, 0, 0, DimensionText(*entity), textFont_, underlinedFont_, false);
-            const LONG middleX = (spec.x1 + spec.x2) / 2;
-            const LONG middleY = (spec.y1 + spec.y2) / 2;
+            const LONG middleX = (definition.x1 + definition.x2) / 2;
+            const LONG middleY = (definition.y1 + definition.y2) / 2;
             const RECT text{middleX - size.cx / 2, middleY - 6 - kLineHeight, middleX + size.cx / 2 + 1, middleY - 6};
-            const RECT line{std::min(spec.x1, spec.x2), std::min(spec.y1, spec.y2) - 1, std::max(spec.x1, spec.x2) + 1,
-                            std::max(spec.y1, spec.y2) + 16};
+            const RECT line{std::min(definition.x1, definition.x2), std::min(definition.y1, definition.y2) - 1, std::max(definition.x1, definition.x2) + 1,
+                            std::max(definition.y1, definition.y2) + 16};
             entity->bounds = Union(text, line);
             break;
         }
@@ -399,17 +399,17 @@ void DrawingWindow::LogLayout(const EntityState& entity) const {
     const LONG width = entity.bounds.right - entity.bounds.left;
     const LONG height = entity.bounds.bottom - entity.bounds.top;
     char buffer[160];
-    std::snprintf(buffer, sizeof buffer, " kind=%s screen=%ld,%ld,%ld,%ld center=%ld,%ld", KindName(entity.spec.kind),
+    std::snprintf(buffer, sizeof buffer, " kind=%s screen=%ld,%ld,%ld,%ld center=%ld,%ld", KindName(entity.definition.kind),
                   topLeft.x, topLeft.y, width, height, topLeft.x + width / 2, topLeft.y + height / 2);
-    Server::Get().log.Line("layout " + entity.spec.id + buffer);
+    Server::Get().log.Line("layout " + entity.definition.id + buffer);
 }
 
 EntityState* DrawingWindow::HitTest(POINT point) const {
     for (auto it = entities_.rbegin(); it != entities_.rend(); ++it) {
         EntityState* entity = *it;
-        const EntitySpec& spec = entity->spec;
-        if (spec.kind == EntityKind::Line) {
-            if (SegmentDistance(point, {spec.x1, spec.y1}, {spec.x2, spec.y2}) <= kHitMargin + 1) return entity;
+        const EntityDefinition& definition = entity->definition;
+        if (definition.kind == EntityKind::Line) {
+            if (SegmentDistance(point, {definition.x1, definition.y1}, {definition.x2, definition.y2}) <= kHitMargin + 1) return entity;
             continue;
         }
         RECT area = entity->bounds;
@@ -428,33 +428,33 @@ void DrawingWindow::Paint(HDC dc) const {
     SetBkMode(dc, TRANSPARENT);
 
     for (const EntityState* entity : entities_) {
-        const EntitySpec& spec = entity->spec;
-        const COLORREF color = ColorOf(spec.kind);
+        const EntityDefinition& definition = entity->definition;
+        const COLORREF color = ColorOf(definition.kind);
         const HPEN pen = CreatePen(PS_SOLID, 1, color);
         const HGDIOBJ oldPen = SelectObject(dc, pen);
         SetTextColor(dc, color);
-        switch (spec.kind) {
+        switch (definition.kind) {
         case EntityKind::Text:
         case EntityKind::MText:
         case EntityKind::Attribute: {
-            int y = spec.y1;
-            for (const auto& line : SplitLines(entity->shown, spec.kind == EntityKind::MText)) {
-                TextLine(dc, spec.x1, y, line, textFont_, underlinedFont_, true);
+            int y = definition.y1;
+            for (const auto& line : SplitLines(entity->shown, definition.kind == EntityKind::MText)) {
+                TextLine(dc, definition.x1, y, line, textFont_, underlinedFont_, true);
                 y += kLineHeight;
             }
             break;
         }
         case EntityKind::Line:
-            MoveToEx(dc, spec.x1, spec.y1, nullptr);
-            LineTo(dc, spec.x2, spec.y2);
+            MoveToEx(dc, definition.x1, definition.y1, nullptr);
+            LineTo(dc, definition.x2, definition.y2);
             break;
         case EntityKind::Block: {
             const HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
             Rectangle(dc, entity->bounds.left, entity->bounds.top, entity->bounds.right, entity->bounds.bottom);
             SelectObject(dc, oldBrush);
-            MoveToEx(dc, entity->bounds.left, spec.y1 + kLineHeight, nullptr);
-            LineTo(dc, entity->bounds.right, spec.y1 + kLineHeight);
-            TextLine(dc, spec.x1 + 6, spec.y1 + 2, spec.name, textFont_, underlinedFont_, true);
+            MoveToEx(dc, entity->bounds.left, definition.y1 + kLineHeight, nullptr);
+            LineTo(dc, entity->bounds.right, definition.y1 + kLineHeight);
+            TextLine(dc, definition.x1 + 6, definition.y1 + 2, definition.name, textFont_, underlinedFont_, true);
             SetTextColor(dc, ColorOf(EntityKind::Attribute));
             for (const EntityState* attribute : entity->attributes) {
                 TextLine(dc, attribute->bounds.left, attribute->bounds.top, attribute->shown, textFont_, underlinedFont_, true);
@@ -462,9 +462,9 @@ void DrawingWindow::Paint(HDC dc) const {
             break;
         }
         case EntityKind::Dimension: {
-            MoveToEx(dc, spec.x1, spec.y1, nullptr);
-            LineTo(dc, spec.x2, spec.y2);
-            for (const POINT end : {POINT{spec.x1, spec.y1}, POINT{spec.x2, spec.y2}}) {
+            MoveToEx(dc, definition.x1, definition.y1, nullptr);
+            LineTo(dc, definition.x2, definition.y2);
+            for (const POINT end : {POINT{definition.x1, definition.y1}, POINT{definition.x2, definition.y2}}) {
                 MoveToEx(dc, end.x, end.y - 8, nullptr);
                 LineTo(dc, end.x, end.y + 16);
                 MoveToEx(dc, end.x - 5, end.y + 5, nullptr);
@@ -472,7 +472,7 @@ void DrawingWindow::Paint(HDC dc) const {
             }
             const std::u16string text = DimensionText(*entity);
             const SIZE size = TextLine(dc, 0, 0, text, textFont_, underlinedFont_, false);
-            TextLine(dc, (spec.x1 + spec.x2) / 2 - size.cx / 2, (spec.y1 + spec.y2) / 2 - 6 - kLineHeight, text,
+            TextLine(dc, (definition.x1 + definition.x2) / 2 - size.cx / 2, (definition.y1 + definition.y2) / 2 - 6 - kLineHeight, text,
                      textFont_, underlinedFont_, true);
             break;
         }

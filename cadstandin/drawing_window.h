@@ -13,8 +13,8 @@ namespace cadstandin {
 
 // One entity as the window shows it. The entity's automation object owns it.
 struct EntityState {
-    EntitySpec spec;                       // spec.text: the current TextString or TextOverride
-    std::u16string shown;                  // the text on screen: spec.text as of the last Update
+    EntityDefinition definition;                       // definition.text: the current TextString or TextOverride
+    std::u16string shown;                  // the text on screen: definition.text as of the last Update
     std::vector<EntityState*> attributes;  // a block's attributes
     RECT bounds{};                         // in client coordinates, from the window's layout
     IDispatch* dispatch = nullptr;         // the entity's automation object

@@ -253,11 +253,11 @@ bool YesNo(StatementReader& reader) {
 
 void ReadStatement(Scenario& scenario, StatementReader& reader, bool& titled) {
     const std::string keyword = reader.Word("statement");
-    const auto entity = [&](EntityKind kind) -> EntitySpec& {
-        EntitySpec& spec = scenario.entities.emplace_back();
-        spec.kind = kind;
-        spec.id = reader.Word("id");
-        return spec;
+    const auto entity = [&](EntityKind kind) -> EntityDefinition& {
+        EntityDefinition& definition = scenario.entities.emplace_back();
+        definition.kind = kind;
+        definition.id = reader.Word("id");
+        return definition;
     };
     if (keyword == "title") {
         scenario.title = reader.Text("title");
@@ -274,29 +274,29 @@ void ReadStatement(Scenario& scenario, StatementReader& reader, bool& titled) {
         scenario.pickTimeoutSeconds = reader.Number("seconds");
         if (scenario.pickTimeoutSeconds < 0) Fail(reader.Line(), "negative timeout");
     } else if (keyword == "text" || keyword == "mtext") {
-        EntitySpec& spec = entity(keyword == "text" ? EntityKind::Text : EntityKind::MText);
-        spec.x1 = reader.Number("x");
-        spec.y1 = reader.Number("y");
-        spec.text = reader.Text("text");
+        EntityDefinition& definition = entity(keyword == "text" ? EntityKind::Text : EntityKind::MText);
+        definition.x1 = reader.Number("x");
+        definition.y1 = reader.Number("y");
+        definition.text = reader.Text("text");
     } else if (keyword == "line" || keyword == "dimension") {
-        EntitySpec& spec = entity(keyword == "line" ? EntityKind::Line : EntityKind::Dimension);
-        spec.x1 = reader.Number("x1");
-        spec.y1 = reader.Number("y1");
-        spec.x2 = reader.Number("x2");
-        spec.y2 = reader.Number("y2");
-        if (spec.kind == EntityKind::Dimension) spec.text = reader.Text("text override");
+        EntityDefinition& definition = entity(keyword == "line" ? EntityKind::Line : EntityKind::Dimension);
+        definition.x1 = reader.Number("x1");
+        definition.y1 = reader.Number("y1");
+        definition.x2 = reader.Number("x2");
+        definition.y2 = reader.Number("y2");
+        if (definition.kind == EntityKind::Dimension) definition.text = reader.Text("text override");
     } else if (keyword == "block") {
-        EntitySpec& spec = entity(EntityKind::Block);
-        spec.x1 = reader.Number("x");
-        spec.y1 = reader.Number("y");
-        spec.name = reader.Text("block name");
+        EntityDefinition& definition = entity(EntityKind::Block);
+        definition.x1 = reader.Number("x");
+        definition.y1 = reader.Number("y");
+        definition.name = reader.Text("block name");
     } else if (keyword == "attribute") {
-        EntitySpec& spec = entity(EntityKind::Attribute);
-        spec.block = reader.Word("block id");
-        spec.name = reader.Text("tag");
-        spec.text = reader.Text("text");
+        EntityDefinition& definition = entity(EntityKind::Attribute);
+        definition.block = reader.Word("block id");
+        definition.name = reader.Text("tag");
+        definition.text = reader.Text("text");
     } else if (keyword == "pick") {
-        PickSpec& pick = scenario.picks.emplace_back();
+        PickOutcomeDefinition& pick = scenario.picks.emplace_back();
         const std::string what = reader.Word("pick outcome");
         if (what == "miss") {
             pick.kind = PickKind::Miss;
@@ -314,7 +314,7 @@ void ReadStatement(Scenario& scenario, StatementReader& reader, bool& titled) {
             pick.id = what;
         }
     } else if (keyword == "fail") {
-        FailSpec& failure = scenario.failures.emplace_back();
+        InjectedFailure& failure = scenario.failures.emplace_back();
         failure.object = reader.Word("object");
         failure.operation = reader.Word("operation");
         if (!IsFailableOperation(failure.operation)) Fail(reader.Line(), "unknown operation " + failure.operation);
@@ -322,7 +322,7 @@ void ReadStatement(Scenario& scenario, StatementReader& reader, bool& titled) {
         if (reader.More()) {
             const std::string count = reader.Word("count");
             if (count == "always") {
-                failure.count = FailSpec::kAlways;
+                failure.count = InjectedFailure::kAlways;
             } else {
                 const auto [end, error] = std::from_chars(count.data(), count.data() + count.size(), failure.count);
                 if (error != std::errc{} || end != count.data() + count.size() || failure.count < 1) {
@@ -339,22 +339,22 @@ void ReadStatement(Scenario& scenario, StatementReader& reader, bool& titled) {
 void Check(const Scenario& scenario) {
     std::set<std::string> ids;
     std::set<std::string> blocks;
-    for (const EntitySpec& spec : scenario.entities) {
-        if (spec.id == "app" || spec.id == "doc" || spec.id == "util" || spec.id == "*" ||
-            spec.id == "miss" || spec.id == "cancel" || spec.id == "fail" || spec.id == "vanish" ||
-            spec.id == "click") {
-            throw ScenarioError("entity id " + spec.id + " is reserved");
+    for (const EntityDefinition& definition : scenario.entities) {
+        if (definition.id == "app" || definition.id == "doc" || definition.id == "util" || definition.id == "*" ||
+            definition.id == "miss" || definition.id == "cancel" || definition.id == "fail" || definition.id == "vanish" ||
+            definition.id == "click") {
+            throw ScenarioError("entity id " + definition.id + " is reserved");
         }
-        if (!ids.insert(spec.id).second) throw ScenarioError("entity id " + spec.id + " used twice");
-        if (spec.kind == EntityKind::Block) blocks.insert(spec.id);
-        if (spec.kind == EntityKind::Attribute && !blocks.contains(spec.block)) {
-            throw ScenarioError("attribute " + spec.id + ": no block " + spec.block + " before it");
+        if (!ids.insert(definition.id).second) throw ScenarioError("entity id " + definition.id + " used twice");
+        if (definition.kind == EntityKind::Block) blocks.insert(definition.id);
+        if (definition.kind == EntityKind::Attribute && !blocks.contains(definition.block)) {
+            throw ScenarioError("attribute " + definition.id + ": no block " + definition.block + " before it");
         }
     }
-    for (const PickSpec& pick : scenario.picks) {
+    for (const PickOutcomeDefinition& pick : scenario.picks) {
         if (pick.kind == PickKind::Entity && !ids.contains(pick.id)) throw ScenarioError("pick of unknown entity " + pick.id);
     }
-    for (const FailSpec& failure : scenario.failures) {
+    for (const InjectedFailure& failure : scenario.failures) {
         const std::string& object = failure.object;
         if (object != "app" && object != "doc" && object != "util" && object != "*" && !ids.contains(object)) {
             throw ScenarioError("fail on unknown object " + object);

@@ -14,7 +14,7 @@ namespace cadstandin {
 
 enum class EntityKind { Text, MText, Line, Block, Attribute, Dimension };
 
-struct EntitySpec {
+struct EntityDefinition {
     EntityKind kind = EntityKind::Text;
     std::string id;
     int x1 = 0, y1 = 0, x2 = 0, y2 = 0;  // text and block: x1,y1 only
@@ -25,13 +25,13 @@ struct EntitySpec {
 
 enum class PickKind { Entity, Miss, Cancel, Fail, Vanish, Click };
 
-struct PickSpec {
+struct PickOutcomeDefinition {
     PickKind kind = PickKind::Click;
     std::string id;            // PickKind::Entity
     std::int32_t result = 0;   // PickKind::Fail
 };
 
-struct FailSpec {
+struct InjectedFailure {
     std::string object;        // app, doc, util, an entity id, or * for any entity
     std::string operation;     // e.g. TextString.put
     std::int32_t result = 0;
@@ -44,9 +44,9 @@ struct Scenario {
     int windowX = 40, windowY = 40, windowWidth = 800, windowHeight = 560;
     bool visible = true;
     int pickTimeoutSeconds = 60;
-    std::vector<EntitySpec> entities;
-    std::deque<PickSpec> picks;
-    std::vector<FailSpec> failures;
+    std::vector<EntityDefinition> entities;
+    std::deque<PickOutcomeDefinition> picks;
+    std::vector<InjectedFailure> failures;
 };
 
 // A scenario statement that cannot be understood; what() names the line.

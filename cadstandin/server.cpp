@@ -60,7 +60,7 @@ std::optional<HRESULT> Server::TakeFailure(const std::string& object, bool isEnt
         if (it->operation != operation) continue;
         if (it->object != object && !(isEntity && it->object == "*")) continue;
         const HRESULT result = static_cast<HRESULT>(it->result);
-        if (it->count != FailSpec::kAlways && --it->count == 0) scenario.failures.erase(it);
+        if (it->count != InjectedFailure::kAlways && --it->count == 0) scenario.failures.erase(it);
         return result;
     }
     return std::nullopt;

@@ -20,10 +20,10 @@ constexpr std::array<FrmControl, 4> kOptions{FrmControl::Option1, FrmControl::Op
 constexpr std::array<CaseMode, 4> kOptionModes{CaseMode::Upper, CaseMode::Lower, CaseMode::Title,
                                                CaseMode::Sentence};
 
-constexpr const FrmControlSpec& Spec(FrmControl control) {
-    for (const auto& spec : kFrmControls) {
-        if (spec.control == control) {
-            return spec;
+constexpr const FrmControlLayout& LayoutOf(FrmControl control) {
+    for (const auto& layout : kFrmControls) {
+        if (layout.control == control) {
+            return layout;
         }
     }
     return kFrmControls.front();
@@ -50,15 +50,15 @@ RECT WindowRectForClient(UINT dpi) noexcept {
 
 }  // namespace
 
-RECT FrmControlPixels(const FrmControlSpec& spec, UINT dpi) noexcept {
-    int left = TwipsToPixels(spec.twips.left, dpi);
-    int top = TwipsToPixels(spec.twips.top, dpi);
-    if (spec.insideFrame1) {
-        const auto& frame = Spec(FrmControl::Frame1).twips;
+RECT FrmControlPixels(const FrmControlLayout& layout, UINT dpi) noexcept {
+    int left = TwipsToPixels(layout.twips.left, dpi);
+    int top = TwipsToPixels(layout.twips.top, dpi);
+    if (layout.insideFrame1) {
+        const auto& frame = LayoutOf(FrmControl::Frame1).twips;
         left += TwipsToPixels(frame.left, dpi);
         top += TwipsToPixels(frame.top, dpi);
     }
-    return RECT{left, top, left + TwipsToPixels(spec.twips.width, dpi), top + TwipsToPixels(spec.twips.height, dpi)};
+    return RECT{left, top, left + TwipsToPixels(layout.twips.width, dpi), top + TwipsToPixels(layout.twips.height, dpi)};
 }
 
 FrmMorvane::FrmMorvane(HINSTANCE instance, CadLink& cad, HICON icon, HICON smallIcon) noexcept
@@ -120,15 +120,15 @@ HWND FrmMorvane::ControlHandle(FrmControl control) const noexcept { return contr
 
 bool FrmMorvane::CreateControls() noexcept {
     // Created in tab order: the dialog manager walks the controls in creation order.
-    for (const auto& spec : kFrmControls) {
-        const RECT rect = FrmControlPixels(spec, dpi_);
-        HWND control = CreateWindowExW(0, spec.className, spec.caption, WS_CHILD | WS_VISIBLE | spec.style, rect.left,
+    for (const auto& layout : kFrmControls) {
+        const RECT rect = FrmControlPixels(layout, dpi_);
+        HWND control = CreateWindowExW(0, layout.className, layout.caption, WS_CHILD | WS_VISIBLE | layout.style, rect.left,
                                        rect.top, rect.right - rect.left, rect.bottom - rect.top, hwnd_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance_, nullptr);
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(layout.id)), instance_, nullptr);
         if (control == nullptr) {
             return false;
         }
-        controls_[Slot(spec.control)] = control;
+        controls_[Slot(layout.control)] = control;
     }
     for (FrmControl option : kOptions) {
         SetWindowSubclass(ControlHandle(option), &FrmMorvane::OptionProc, 0, reinterpret_cast<DWORD_PTR>(this));
@@ -145,9 +145,9 @@ void FrmMorvane::ApplyDpi(UINT dpi, const RECT* suggested) noexcept {
     SetWindowPos(hwnd_, nullptr, origin.x, origin.y, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     FitClientArea();
-    for (const auto& spec : kFrmControls) {
-        const RECT rect = FrmControlPixels(spec, dpi);
-        SetWindowPos(ControlHandle(spec.control), nullptr, rect.left, rect.top, rect.right - rect.left,
+    for (const auto& layout : kFrmControls) {
+        const RECT rect = FrmControlPixels(layout, dpi);
+        SetWindowPos(ControlHandle(layout.control), nullptr, rect.left, rect.top, rect.right - rect.left,
                      rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     RebuildFont();
@@ -262,14 +262,14 @@ void FrmMorvane::MoveOption(int step) noexcept {
 
 void FrmMorvane::OnCommand(int id) noexcept {
     for (std::size_t i = 0; i < kOptions.size(); ++i) {
-        if (id == Spec(kOptions[i]).id) {
+        if (id == LayoutOf(kOptions[i]).id) {
             SelectOption(static_cast<int>(i));
             return;
         }
     }
-    if (id == Spec(FrmControl::cmdSelect).id) {
+    if (id == LayoutOf(FrmControl::cmdSelect).id) {
         cmdSelect_Click();
-    } else if (id == Spec(FrmControl::cmdCancel).id) {
+    } else if (id == LayoutOf(FrmControl::cmdCancel).id) {
         cmdCancel_Click();
     } else if (id == IDOK) {
         // Enter: the window has no default button, so Enter presses the focused button only.

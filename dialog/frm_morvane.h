@@ -22,7 +22,7 @@ struct TwipsRect {
 // The window's controls, in tab order (the order they are created in).
 enum class FrmControl { Frame1, Option1, Option2, Option3, cmdSelect, cmdCancel, Option4 };
 
-struct FrmControlSpec {
+struct FrmControlLayout {
     FrmControl control;
     int id;
     const wchar_t* className;
@@ -39,7 +39,7 @@ inline constexpr int kFrmClientHeightTwips = 2865;
 // The option buttons are non-automatic: the window keeps exactly one of the four checked itself,
 // because Option4 is not next to the other three in the tab order. The options and buttons are
 // siblings of Frame1 placed at Frame1's position plus their own, so their commands reach the window.
-inline constexpr std::array<FrmControlSpec, 7> kFrmControls{{
+inline constexpr std::array<FrmControlLayout, 7> kFrmControls{{
     {FrmControl::Frame1, 100, L"BUTTON", L"", BS_GROUPBOX | WS_GROUP, false, {180, 120, 2655, 2625}},
     {FrmControl::Option1, 101, L"BUTTON", L"ALL UPPERCASE", BS_RADIOBUTTON | WS_GROUP | WS_TABSTOP, true,
      {270, 270, 1995, 375}},
@@ -58,7 +58,7 @@ inline constexpr std::array<FrmControlSpec, 7> kFrmControls{{
 
 // A control's rectangle in pixels in the window's client area: each container converts its own
 // offsets, so the controls inside Frame1 land where they would as Frame1's children.
-[[nodiscard]] RECT FrmControlPixels(const FrmControlSpec& spec, UINT dpi) noexcept;
+[[nodiscard]] RECT FrmControlPixels(const FrmControlLayout& layout, UINT dpi) noexcept;
 
 // frmMorvane: the program's one window, with the four case options, "Select Text" and "Cancel".
 // It owns its controls, its font and PickedEntity; destroying it ends the program's message loop.

@@ -91,7 +91,7 @@ TEST(Scenario, ReadsEveryStatement) {
     EXPECT_EQ(scenario.picks[5].kind, PickKind::Vanish);
     EXPECT_EQ(scenario.picks[6].kind, PickKind::Click);
     ASSERT_EQ(scenario.failures.size(), 3u);
-    EXPECT_EQ(scenario.failures[1].count, FailSpec::kAlways);
+    EXPECT_EQ(scenario.failures[1].count, InjectedFailure::kAlways);
     EXPECT_EQ(scenario.failures[2].count, 2);
 }
 
@@ -100,9 +100,9 @@ TEST(Scenario, SampleDrawingHasEveryKind) {
     const Scenario scenario = ParseScenario("pick miss\n");
     bool seen[6] = {};
     bool underlined = false;
-    for (const EntitySpec& spec : scenario.entities) {
-        seen[static_cast<int>(spec.kind)] = true;
-        underlined = underlined || spec.text.starts_with(u"%%U");
+    for (const EntityDefinition& definition : scenario.entities) {
+        seen[static_cast<int>(definition.kind)] = true;
+        underlined = underlined || definition.text.starts_with(u"%%U");
     }
     for (bool kind : seen) EXPECT_TRUE(kind);
     EXPECT_TRUE(underlined);

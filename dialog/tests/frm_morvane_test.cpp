@@ -115,8 +115,8 @@ TEST_F(FrmMorvaneTest, DpiChangeLaysOutAgainAndRebuildsTheFont) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
     ASSERT_TRUE(SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, 144));
-    for (const auto& spec : kFrmControls) {
-        auto font = reinterpret_cast<HFONT>(SendMessageW(Control(spec.control), WM_GETFONT, 0, 0));
+    for (const auto& layout : kFrmControls) {
+        auto font = reinterpret_cast<HFONT>(SendMessageW(Control(layout.control), WM_GETFONT, 0, 0));
         ASSERT_NE(font, nullptr);
         LOGFONTW used{};
         ASSERT_EQ(GetObjectW(font, sizeof(used), &used), static_cast<int>(sizeof(used)));
