@@ -7,6 +7,7 @@
 
 #include "cadlink/com/error_number.h"
 #include "cadlink/window_title.h"
+#include "caseconv/failure.h"
 
 namespace morvane::com {
 
@@ -72,7 +73,7 @@ void BringWindowToFront(std::u16string_view title) {
     }
     const auto chosen = ChooseWindowByTitle(windows.titles, title);
     if (!chosen) {
-        ThrowIfFailed(HRESULT_FROM_WIN32(ERROR_NOT_FOUND), ComSite::WindowLookup);
+        throw Failure(error_number::kInvalidCall);
     }
     Activate(windows.handles[*chosen]);
 }

@@ -81,7 +81,7 @@ class CaseRules : public ::testing::TestWithParam<ConversionCase> {};
 TEST_P(CaseRules, ConvertsTheEntityText) {
     const ConversionCase& c = GetParam();
     const morvane::testing::FixedCaseMapper mapper;
-    const std::u16string result = morvane::testing::ConvertEntityText(c.text, c.mode, mapper);
+    const std::u16string result = morvane::ConvertText(c.text, c.mode, mapper);
     EXPECT_EQ(result, c.expected);
     EXPECT_EQ(result.size(), c.text.size());
 }

@@ -5,6 +5,8 @@ set -eu
 build=$1
 here=$(dirname "$0")
 . "$here/env.sh"
+mkdir -p "$morvane_build/wine-bin"
+cp -P "$here"/bin/* "$morvane_build/wine-bin/"
 
 if [ ! -f "$WINEPREFIX/.morvane-ready" ]; then
     rm -rf "$WINEPREFIX"
