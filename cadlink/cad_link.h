@@ -27,6 +27,9 @@ public:
     // entity does not), and GetAttributes gives its attribute entities.
     [[nodiscard]] virtual bool HasAttributes() = 0;
     [[nodiscard]] virtual std::vector<std::shared_ptr<CadEntity>> GetAttributes() = 0;
+    // An attribute of a release that has multiline attributes answers MTextAttribute: true when
+    // its text is formatted text. 438 when the attribute does not answer it (a plain attribute).
+    [[nodiscard]] virtual bool ReadMTextAttribute() = 0;
     // A dimension answers TextOverride (438 when the entity does not).
     [[nodiscard]] virtual std::u16string ReadTextOverride() = 0;
     virtual void WriteTextOverride(std::u16string_view text) = 0;
@@ -67,7 +70,8 @@ class CadLink {
 public:
     virtual ~CadLink() = default;
 
-    // Step a: attaches to the running application; 429 when none can be attached.
+    // Step a: attaches to the running application (release 15 first, else the newest other
+    // release that runs); 429 when none can be attached.
     [[nodiscard]] virtual std::unique_ptr<CadApplication> Attach() = 0;
     // Brings the top-level window with this title to the front (an exact title preferred, else
     // one that begins with it), even when this program is not in the foreground; 5 when none.

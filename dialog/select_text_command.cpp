@@ -88,14 +88,26 @@ bool ChangeTextString(CaseDialog& dialog, CadEntity& entity) {
     return true;
 }
 
+// Formatted (multiline) text keeps its formatting codes: only its visible characters change case.
+std::u16string ConvertFormattedText(std::u16string_view text, CaseMode mode) { return ConvertText(text, mode); }
+
+// A multiline attribute's text is formatted text. Only a text that holds a character of a
+// formatting code makes the attribute be asked; one that does not answer is a plain attribute.
+bool IsFormattedAttribute(CadEntity& attribute, std::u16string_view text) {
+    if (text.find_first_of(u"\\{}") == std::u16string_view::npos) return false;
+    return IfAnswered([&] { return attribute.ReadMTextAttribute(); }).value_or(false);
+}
+
 // Every attribute's text is converted before any is written, so that one too long for the
-// underline code (6) leaves the whole block as it was.
+// underline code (6), or a failure reading one, leaves the whole block as it was.
 void ChangeAttributes(CadEntity& block, CaseMode mode) {
     const std::vector<std::shared_ptr<CadEntity>> attributes = block.GetAttributes();
     std::vector<std::u16string> results;
     results.reserve(attributes.size());
     for (const std::shared_ptr<CadEntity>& attribute : attributes) {
-        results.push_back(ConvertText(Require(attribute).ReadTextString(), mode));
+        CadEntity& entity = Require(attribute);
+        const std::u16string text = entity.ReadTextString();
+        results.push_back(IsFormattedAttribute(entity, text) ? ConvertFormattedText(text, mode) : ConvertText(text, mode));
     }
     for (std::size_t i = 0; i < attributes.size(); ++i) {
         attributes[i]->WriteTextString(results[i]);

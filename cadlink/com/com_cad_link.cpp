@@ -6,12 +6,18 @@
 #include <wrl/client.h>
 
 #include <cstddef>
+#include <optional>
 #include <utility>
+#include <vector>
 
 #include "cadlink/com/bstr.h"
+#include "cadlink/com/call_filter.h"
 #include "cadlink/com/call_slot.h"
+#include "cadlink/com/com_calls.h"
 #include "cadlink/com/com_entity.h"
+#include "cadlink/com/dispatch_call.h"
 #include "cadlink/com/error_number.h"
+#include "cadlink/com/late_bound.h"
 #include "cadlink/com/variant.h"
 #include "cadlink/com/window_front.h"
 #include "caseconv/failure.h"
@@ -23,14 +29,13 @@ namespace {
 using Microsoft::WRL::ComPtr;
 using com::Bstr;
 using com::CallSlot;
+using com::ComCalls;
 using com::ComSite;
 using com::TextVariant;
 using com::ThrowIfFailed;
 using com::Variant;
 
-constexpr wchar_t kProgId[] = L"AutoCad.Application.15";
-
-// The interfaces the CAD application's objects must support.
+// The interfaces release 15's objects must support.
 constexpr IID kApplicationIid = {0x8E75D910, 0x3D21, 0x11D2, {0x85, 0xC4, 0x08, 0x00, 0x09, 0xA0, 0xC6, 0x26}};
 constexpr IID kDocumentIid = {0x8E75D912, 0x3D21, 0x11D2, {0x85, 0xC4, 0x08, 0x00, 0x09, 0xA0, 0xC6, 0x26}};
 constexpr IID kUtilityIid = {0xE4F81D8A, 0x6D4A, 0x11CF, {0x93, 0xFB, 0x08, 0x00, 0x09, 0x9E, 0xB3, 0xB7}};
@@ -42,94 +47,149 @@ constexpr std::size_t kApplicationGetActiveDocument = 12;  // (IDispatch**)
 constexpr std::size_t kDocumentGetUtility = 60;            // (IDispatch**)
 constexpr std::size_t kUtilityGetEntity = 26;              // (IDispatch**, VARIANT*, VARIANT)
 
+using Calls = std::shared_ptr<ComCalls>;
+
 // Reads the property in this slot, which gives an object, and returns the object as the
 // interface it must support.
-[[nodiscard]] ComPtr<IUnknown> ReadObject(IUnknown* owner, std::size_t slot, const IID& iid) {
+[[nodiscard]] ComPtr<IUnknown> ReadObject(IUnknown* owner, std::size_t slot, const IID& iid, ComCalls& calls) {
     ComPtr<IDispatch> object;
-    ThrowIfFailed(CallSlot<IDispatch**>(owner, slot, object.ReleaseAndGetAddressOf()));
+    ThrowIfFailed(calls.Call([&] { return CallSlot<IDispatch**>(owner, slot, object.ReleaseAndGetAddressOf()); }));
     if (!object) {
         throw Failure(error_number::kObjectNotSet);
     }
     ComPtr<IUnknown> result;
-    ThrowIfFailed(object.AsIID(iid, &result));
+    ThrowIfFailed(calls.Call([&] { return object.AsIID(iid, &result); }));
     return result;
 }
 
 class ComUtility final : public CadUtility {
 public:
-    explicit ComUtility(ComPtr<IUnknown> utility) noexcept : utility_(std::move(utility)) {}
+    ComUtility(ComPtr<IUnknown> utility, Calls calls) noexcept : utility_(std::move(utility)), calls_(std::move(calls)) {}
 
     std::shared_ptr<CadEntity> GetEntity(std::u16string_view prompt) override {
         Variant promptValue = TextVariant(prompt);
         ComPtr<IDispatch> entity;
         Variant point;
-        ThrowIfFailed(CallSlot<IDispatch**, VARIANT*, VARIANT>(utility_.Get(), kUtilityGetEntity,
-                                                               entity.ReleaseAndGetAddressOf(),
-                                                               point.ReleaseAndGetAddressOf(), *promptValue.Get()));
+        ThrowIfFailed(calls_->Call([&] {
+            return CallSlot<IDispatch**, VARIANT*, VARIANT>(utility_.Get(), kUtilityGetEntity,
+                                                            entity.ReleaseAndGetAddressOf(),
+                                                            point.ReleaseAndGetAddressOf(), *promptValue.Get());
+        }));
         // A pick that succeeds without an entity picked nothing: the same as a missed pick.
         if (!entity) {
             throw Failure(error_number::kMissedPick);
         }
-        return com::MakeComEntity(std::move(entity));
+        return com::MakeComEntity(std::move(entity), calls_);
     }
 
 private:
     ComPtr<IUnknown> utility_;
+    Calls calls_;
 };
 
 class ComDocument final : public CadDocument {
 public:
-    explicit ComDocument(ComPtr<IUnknown> document) noexcept : document_(std::move(document)) {}
+    ComDocument(ComPtr<IUnknown> document, Calls calls) noexcept : document_(std::move(document)), calls_(std::move(calls)) {}
 
     std::unique_ptr<CadUtility> Utility() override {
-        return std::make_unique<ComUtility>(ReadObject(document_.Get(), kDocumentGetUtility, kUtilityIid));
+        return std::make_unique<ComUtility>(ReadObject(document_.Get(), kDocumentGetUtility, kUtilityIid, *calls_), calls_);
     }
 
 private:
     ComPtr<IUnknown> document_;
+    Calls calls_;
 };
 
 class ComApplication final : public CadApplication {
 public:
-    explicit ComApplication(ComPtr<IUnknown> application) noexcept : application_(std::move(application)) {}
+    ComApplication(ComPtr<IUnknown> application, Calls calls) noexcept
+        : application_(std::move(application)), calls_(std::move(calls)) {}
 
     std::unique_ptr<CadDocument> ActiveDocument() override {
         return std::make_unique<ComDocument>(
-            ReadObject(application_.Get(), kApplicationGetActiveDocument, kDocumentIid));
+            ReadObject(application_.Get(), kApplicationGetActiveDocument, kDocumentIid, *calls_), calls_);
     }
 
     void SetVisible(bool visible) override {
-        ThrowIfFailed(CallSlot<VARIANT_BOOL>(application_.Get(), kApplicationPutVisible,
-                                             visible ? VARIANT_TRUE : VARIANT_FALSE));
+        ThrowIfFailed(calls_->Call([&] {
+            return CallSlot<VARIANT_BOOL>(application_.Get(), kApplicationPutVisible, visible ? VARIANT_TRUE : VARIANT_FALSE);
+        }));
     }
 
     std::u16string ActivationTitle() override {
         Bstr title;
-        ThrowIfFailed(CallSlot<BSTR*>(application_.Get(), kApplicationGetCaption, title.ReleaseAndGetAddressOf()));
+        ThrowIfFailed(calls_->Call(
+            [&] { return CallSlot<BSTR*>(application_.Get(), kApplicationGetCaption, title.ReleaseAndGetAddressOf()); }));
         return title.Text();
     }
 
 private:
     ComPtr<IUnknown> application_;
+    Calls calls_;
 };
 
 class ComCadLink final : public CadLink {
 public:
+    explicit ComCadLink(ComCadLinkParts parts)
+        : running_(parts.running ? std::move(parts.running) : com::MakeRunningObjectTable()),
+          calls_(std::make_shared<ComCalls>(parts.clock ? std::move(parts.clock) : com::MakeMessageLoopClock())),
+          deliverWaitingMessages_(std::move(parts.deliverWaitingMessages)) {}
+
+    // Release 15 through its interfaces exactly as before; only when it does not run, the newest
+    // other release by name; release 15 by name too when its interface cannot be reached (a
+    // server of the other bitness whose interfaces are not registered in this process's view).
     std::unique_ptr<CadApplication> Attach() override {
-        CLSID classId{};
-        ThrowIfFailed(CLSIDFromProgID(kProgId, &classId), ComSite::Attach);
-        ComPtr<IUnknown> running;
-        ThrowIfFailed(GetActiveObject(classId, nullptr, running.GetAddressOf()), ComSite::Attach);
+        if (!filter_) {
+            filter_.emplace(calls_, deliverWaitingMessages_);
+        }
+        std::optional<com::RunningApplication> found;
+        try {
+            found = running_->Release15();
+        } catch (const Failure& failure) {
+            if (failure.number() != error_number::kCannotAttach) throw;
+        }
+        if (!found) {
+            found = running_->NewestRelease();
+            if (!found) {
+                throw Failure(error_number::kCannotAttach);
+            }
+            return LateBound(*found);
+        }
         ComPtr<IUnknown> application;
-        ThrowIfFailed(running.AsIID(kApplicationIid, &application), ComSite::Attach);
-        return std::make_unique<ComApplication>(std::move(application));
+        const HRESULT hr = calls_->Call([&] { return found->object.AsIID(kApplicationIid, &application); });
+        if (hr == E_NOINTERFACE) {
+            return LateBound(*found);
+        }
+        ThrowIfFailed(hr, ComSite::Attach);
+        return std::make_unique<ComApplication>(std::move(application), calls_);
     }
 
     void BringWindowToFront(std::u16string_view title) override { com::BringWindowToFront(title); }
+
+private:
+    std::unique_ptr<CadApplication> LateBound(const com::RunningApplication& found) {
+        ComPtr<IDispatch> application;
+        ThrowIfFailed(calls_->Call([&] { return found.object.As(&application); }), ComSite::Attach);
+        return com::MakeLateBoundApplication(std::move(application), NamesOf(found.classId), calls_);
+    }
+
+    // The DISPIDs are the class's: kept for the next command against the same class.
+    com::LateBoundNames NamesOf(const CLSID& classId) {
+        for (const auto& [known, names] : names_) {
+            if (IsEqualCLSID(known, classId)) return names;
+        }
+        return names_.emplace_back(classId, com::LateBoundNames{}).second;
+    }
+
+    std::unique_ptr<com::RunningApplications> running_;
+    Calls calls_;
+    std::function<void()> deliverWaitingMessages_;
+    std::optional<com::CallFilter> filter_;
+    std::vector<std::pair<CLSID, com::LateBoundNames>> names_;
 };
 
 }  // namespace
 
-std::unique_ptr<CadLink> MakeComCadLink() { return std::make_unique<ComCadLink>(); }
+std::unique_ptr<CadLink> MakeComCadLink(ComCadLinkParts parts) { return std::make_unique<ComCadLink>(std::move(parts)); }
 
 }  // namespace morvane

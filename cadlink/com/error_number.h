@@ -33,10 +33,14 @@ public:
     ExcepInfo() noexcept : value_{} {}
     ExcepInfo(const ExcepInfo&) = delete;
     ExcepInfo& operator=(const ExcepInfo&) = delete;
-    ~ExcepInfo() {
+    ~ExcepInfo() { Clear(); }
+
+    // Frees the strings and empties it, ready for another Invoke.
+    void Clear() noexcept {
         SysFreeString(value_.bstrSource);
         SysFreeString(value_.bstrDescription);
         SysFreeString(value_.bstrHelpFile);
+        value_ = EXCEPINFO{};
     }
 
     [[nodiscard]] EXCEPINFO* Get() noexcept { return &value_; }

@@ -7,12 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "cadlink/com/variant.h"
+#include "cadlink/tests/busy_clock.h"
 #include "caseconv/failure.h"
 
 namespace morvane::com {
 namespace {
 
 using Microsoft::WRL::ComPtr;
+
+// Calls paced by a clock that does not really wait.
+std::shared_ptr<ComCalls> TestCalls() {
+    return std::make_shared<ComCalls>(std::make_unique<testing_clock::SteppedClock>());
+}
 
 // The smallest dispatch object that shows how the binding talks to an entity: it counts name
 // look-ups and references, keeps TextString, hands out a configured GetAttributes result, and
@@ -54,6 +61,10 @@ public:
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result,
                                      EXCEPINFO* exception, UINT*) override {
         ++invokes;
+        if (rejections > 0) {
+            --rejections;
+            return RPC_E_CALL_REJECTED;
+        }
         if (raise != S_OK) {
             exception->bstrDescription = SysAllocString(L"refused");
             exception->scode = raise;
@@ -95,6 +106,8 @@ public:
     int invokes = 0;
     int updates = 0;
     HRESULT raise = S_OK;
+    // How many Invoke calls COM rejects (the application busy) before they go through.
+    int rejections = 0;
     Variant attributes;
     // When set, answers a TextString read with whatever it leaves in the result.
     std::function<void(VARIANT*)> oddAnswer;
@@ -123,7 +136,7 @@ std::int32_t FailureOf(const std::function<void()>& action) {
 TEST(ComEntityTest, LooksUpEachNameOnceAndLetsGo) {
     FakeEntity fake(u"%%Unote");
     {
-        const std::shared_ptr<CadEntity> entity = MakeComEntity(&fake);
+        const std::shared_ptr<CadEntity> entity = MakeComEntity(&fake, TestCalls());
         EXPECT_EQ(fake.references, 1u);
         EXPECT_EQ(entity->ReadTextString(), u"%%Unote");
         entity->WriteTextString(u"%%uNOTE");
@@ -140,7 +153,7 @@ TEST(ComEntityTest, LooksUpEachNameOnceAndLetsGo) {
 // Rule: a text is written and read whole: U+0000 inside and any length.
 TEST(ComEntityTest, TextTravelsWhole) {
     FakeEntity fake;
-    const std::shared_ptr<CadEntity> entity = MakeComEntity(&fake);
+    const std::shared_ptr<CadEntity> entity = MakeComEntity(&fake, TestCalls());
     std::u16string text(70'000, u'x');
     text[3] = u'\0';
     text.back() = u'\0';
@@ -152,12 +165,31 @@ TEST(ComEntityTest, TextTravelsWhole) {
 // Rule: a member the entity lacks is 438; an exception raised through Invoke is its scode.
 TEST(ComEntityTest, FailuresBecomeNumbers) {
     FakeEntity fake(u"abc");
-    const std::shared_ptr<CadEntity> entity = MakeComEntity(&fake);
+    const std::shared_ptr<CadEntity> entity = MakeComEntity(&fake, TestCalls());
     EXPECT_EQ(FailureOf([&] { (void)entity->ReadTextOverride(); }), 438);
     EXPECT_EQ(FailureOf([&] { (void)entity->HasAttributes(); }), 438);
     fake.raise = E_ACCESSDENIED;
     EXPECT_EQ(FailureOf([&] { entity->WriteTextString(u"ABC"); }), -2147024891);
     EXPECT_EQ(fake.Text(), u"abc");
+}
+
+// Rule: a call the busy application rejects is tried again until it goes through, whether COM
+// hands the rejection back or the application raises it as its exception; after 10 s of
+// rejections the number is the rejection's.
+TEST(ComEntityTest, RejectedCallsAreRetried) {
+    FakeEntity fake(u"abc");
+    const std::shared_ptr<CadEntity> entity = MakeComEntity(&fake, TestCalls());
+    fake.rejections = 3;
+    EXPECT_EQ(entity->ReadTextString(), u"abc");
+    EXPECT_EQ(fake.invokes, 4);
+    fake.raise = RPC_E_SERVERCALL_RETRYLATER;
+    EXPECT_EQ(FailureOf([&] { entity->WriteTextString(u"ABC"); }), error_number::kCallRetryLater);
+    EXPECT_GT(fake.invokes, 20);
+    EXPECT_EQ(fake.Text(), u"abc");
+    fake.raise = S_OK;
+    fake.rejections = 1'000;
+    EXPECT_EQ(FailureOf([&] { entity->Update(); }), error_number::kCallRejected);
+    EXPECT_EQ(fake.updates, 0);
 }
 
 struct OddAnswer {
@@ -173,7 +205,7 @@ TEST_P(OddAnswerTest, IsTypeMismatch) {
     FakeEntity fake(u"kept");
     fake.oddAnswer = GetParam().fill;
     {
-        const std::shared_ptr<CadEntity> entity = MakeComEntity(&fake);
+        const std::shared_ptr<CadEntity> entity = MakeComEntity(&fake, TestCalls());
         EXPECT_EQ(FailureOf([&] { (void)entity->ReadTextString(); }), -2147352571);
     }
     EXPECT_EQ(fake.references, 0u);
@@ -226,7 +258,7 @@ TEST_P(GetAttributesTest, GivesEveryAttribute) {
     FakeEntity block;
     block.attributes = AttributeArray({&first, &second}, GetParam());
     {
-        const std::shared_ptr<CadEntity> entity = MakeComEntity(&block);
+        const std::shared_ptr<CadEntity> entity = MakeComEntity(&block, TestCalls());
         const std::vector<std::shared_ptr<CadEntity>> attributes = entity->GetAttributes();
         ASSERT_EQ(attributes.size(), 2u);
         EXPECT_EQ(attributes[0]->ReadTextString(), u"maker");
@@ -244,7 +276,7 @@ TEST(GetAttributesShapeTest, EmptyElementIsSkipped) {
     FakeEntity block;
     block.attributes = AttributeArray({&first, nullptr}, VT_VARIANT);
     {
-        const std::shared_ptr<CadEntity> entity = MakeComEntity(&block);
+        const std::shared_ptr<CadEntity> entity = MakeComEntity(&block, TestCalls());
         const std::vector<std::shared_ptr<CadEntity>> attributes = entity->GetAttributes();
         ASSERT_EQ(attributes.size(), 1u);
         EXPECT_EQ(attributes[0]->ReadTextString(), u"maker");
@@ -259,7 +291,7 @@ INSTANTIATE_TEST_SUITE_P(ArrayKinds, GetAttributesTest, testing::Values(VT_DISPA
 // Rule: no attributes is an empty list; a result that is no array of objects is a type mismatch.
 TEST(GetAttributesShapeTest, EmptyAndWrongShapes) {
     FakeEntity block;
-    const std::shared_ptr<CadEntity> entity = MakeComEntity(&block);
+    const std::shared_ptr<CadEntity> entity = MakeComEntity(&block, TestCalls());
     EXPECT_TRUE(entity->GetAttributes().empty());
     VARIANT* slot = block.attributes.ReleaseAndGetAddressOf();
     slot->vt = VT_I4;

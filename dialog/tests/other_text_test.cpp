@@ -50,6 +50,40 @@ TEST_F(CommandTest, AttributeOverflowWritesNoAttribute) {
     EXPECT_EQ(LeftoverHandles(), 0);
 }
 
+// Only an attribute whose text holds a character of a formatting code (\, { or }) is asked
+// whether it is multiline; one that does not answer (438), or answers false, is plain text and
+// converted as every attribute is.
+TEST_F(CommandTest, OnlyAttributesWithFormattingCharactersAreAskedIfMultiline) {
+    fakes::FakeEntity& block = cad.PickBlock({u"Plain Text", u"{Braced}", u"C:\\Plans", u"First\\PSecond"},
+                                             {true, false, std::nullopt, true});
+    dialog.Select(CaseMode::Upper);
+    Run();
+    EXPECT_FALSE(Called("ATTRIB1.ReadMTextAttribute"));
+    EXPECT_TRUE(Called("ATTRIB2.ReadMTextAttribute"));
+    EXPECT_TRUE(Called("ATTRIB3.ReadMTextAttribute"));
+    EXPECT_TRUE(Called("ATTRIB4.ReadMTextAttribute"));
+    EXPECT_EQ(block.attributes[0]->textString, u"PLAIN TEXT");
+    EXPECT_EQ(block.attributes[1]->textString, u"{BRACED}");
+    EXPECT_EQ(block.attributes[2]->textString, u"C:\\PLANS");
+    EXPECT_EQ(block.attributes[3]->updates, 1);
+    EXPECT_TRUE(dialog.Messages().empty());
+    EXPECT_EQ(LeftoverHandles(), 0);
+}
+
+// A multiline attribute that cannot say whether it is one (any failure but 438) ends in the
+// dispatch with no attribute of the block written.
+TEST_F(CommandTest, MultilineQuestionRefusedWritesNoAttribute) {
+    fakes::FakeEntity& block = cad.PickBlock({u"one", u"{two}"}, {false, true});
+    cad.FailAt("ATTRIB2.ReadMTextAttribute", kFailed);
+    Run();
+    EXPECT_EQ(dialog.Messages(), kRefused);
+    EXPECT_EQ(block.attributes[0]->textString, u"one");
+    EXPECT_EQ(block.attributes[0]->updates, 0);
+    EXPECT_FALSE(Called("ATTRIB1.WriteTextString(ONE)"));
+    EXPECT_TRUE(dialog.Visible());
+    EXPECT_EQ(LeftoverHandles(), 0);
+}
+
 // A dimension's override is converted like a text, with no message; an empty override (the
 // measurement shown) stays empty and is neither written nor redrawn.
 struct OverrideCase {

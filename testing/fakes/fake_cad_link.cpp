@@ -83,6 +83,11 @@ public:
         return attributes;
     }
 
+    bool ReadMTextAttribute() override {
+        Call("ReadMTextAttribute");
+        return Answer(entity_.mtextAttribute);
+    }
+
     std::u16string ReadTextOverride() override { return Read(entity_.textOverride, "ReadTextOverride"); }
     void WriteTextOverride(std::u16string_view text) override {
         Write(entity_.textOverride, "WriteTextOverride", text);
@@ -171,11 +176,16 @@ FakeEntity& FakeCadLink::PickLine() {
     return state_->Add({});
 }
 
-FakeEntity& FakeCadLink::PickBlock(const std::vector<std::u16string>& attributeTexts) {
+FakeEntity& FakeCadLink::PickBlock(const std::vector<std::u16string>& attributeTexts,
+                                   const std::vector<std::optional<bool>>& mtextAttributes) {
     std::vector<FakeEntity*> attributes;
     for (const std::u16string& text : attributeTexts) {
-        const std::string name = "ATTRIB" + std::to_string(attributes.size() + 1);
-        attributes.push_back(&state_->entities.emplace_back(FakeEntity{.name = name, .textString = text}));
+        const std::size_t index = attributes.size();
+        const std::string name = "ATTRIB" + std::to_string(index + 1);
+        attributes.push_back(&state_->entities.emplace_back(FakeEntity{
+            .name = name,
+            .textString = text,
+            .mtextAttribute = index < mtextAttributes.size() ? mtextAttributes[index] : std::nullopt}));
     }
     return state_->Add({.hasAttributes = !attributes.empty(), .attributes = std::move(attributes)});
 }

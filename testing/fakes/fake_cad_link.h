@@ -21,6 +21,8 @@ struct FakeEntity {
     std::optional<std::u16string> textString{};
     std::optional<bool> hasAttributes{};
     std::vector<FakeEntity*> attributes{};
+    // What an attribute answers to MTextAttribute; none: it does not answer (438).
+    std::optional<bool> mtextAttribute{};
     std::optional<std::u16string> textOverride{};
     int updates = 0;
 };
@@ -45,7 +47,9 @@ public:
     // An entity that answers none of the text properties.
     FakeEntity& PickLine();
     // A block reference: HasAttributes answers whether there are any; attributes ATTRIB1, ATTRIB2...
-    FakeEntity& PickBlock(const std::vector<std::u16string>& attributeTexts);
+    // Their MTextAttribute answers, in order, when given (else they do not answer it).
+    FakeEntity& PickBlock(const std::vector<std::u16string>& attributeTexts,
+                          const std::vector<std::optional<bool>>& mtextAttributes = {});
     // A dimension: answers TextOverride, not HasAttributes.
     FakeEntity& PickDimension(std::u16string textOverride);
     void PickNothing() noexcept;

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <memory>
+
+#include "cadlink/busy_retry.h"
+
+namespace morvane::com {
+
+// Whether the CAD application refused a call because it is busy (RPC_E_CALL_REJECTED or
+// RPC_E_SERVERCALL_RETRYLATER), as COM hands it back or as an Invoke's exception reports it.
+[[nodiscard]] bool IsRejection(HRESULT hr, const EXCEPINFO* excepInfo = nullptr) noexcept;
+
+// What every call into the CAD application shares: the pacing of its retries while the
+// application is busy. One call at a time, on the apartment's thread.
+class ComCalls {
+public:
+    explicit ComCalls(std::unique_ptr<BusyClock> clock) noexcept : clock_(std::move(clock)), retry_(*clock_) {}
+    ComCalls(const ComCalls&) = delete;
+    ComCalls& operator=(const ComCalls&) = delete;
+
+    // Runs attempt(), one call into the CAD application giving its HRESULT, again while the
+    // application rejects it (see BusyRetry); returns the last HRESULT. For an Invoke, excepInfo is
+    // the exception it fills (each attempt clears it first). Throws what attempt throws.
+    template <class Attempt>
+    [[nodiscard]] HRESULT Call(Attempt attempt, const EXCEPINFO* excepInfo = nullptr) {
+        return retry_.Run(attempt, [excepInfo](HRESULT hr) { return IsRejection(hr, excepInfo); });
+    }
+
+    [[nodiscard]] BusyRetry& Retry() noexcept { return retry_; }
+
+private:
+    std::unique_ptr<BusyClock> clock_;
+    BusyRetry retry_;
+};
+
+// The program's clock for retries: GetTickCount64, and waits in COM's modal loop, which goes on
+// handing the thread's messages to the message filter, so that the window keeps painting and
+// answering while a call waits. Throws only std::bad_alloc.
+[[nodiscard]] std::unique_ptr<BusyClock> MakeMessageLoopClock();
+
+}  // namespace morvane::com

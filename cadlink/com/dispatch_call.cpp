@@ -1,0 +1,91 @@
+#include "cadlink/com/dispatch_call.h"
+
+#include "cadlink/com/bstr.h"
+#include "cadlink/com/error_number.h"
+#include "caseconv/failure.h"
+
+namespace morvane::com {
+
+using Microsoft::WRL::ComPtr;
+
+void RequireType(const Variant& value, VARTYPE type) {
+    if (value.Type() != type) {
+        throw Failure(error_number::kTypeMismatch);
+    }
+}
+
+std::u16string TextAnswer(const Variant& value) {
+    RequireType(value, VT_BSTR);
+    return TextOf(value.Get()->bstrVal);
+}
+
+bool BoolAnswer(const Variant& value) {
+    RequireType(value, VT_BOOL);
+    return value.Get()->boolVal != VARIANT_FALSE;
+}
+
+ComPtr<IDispatch> ObjectAnswer(const Variant& value) {
+    RequireType(value, VT_DISPATCH);
+    if (value.Get()->pdispVal == nullptr) {
+        throw Failure(error_number::kObjectNotSet);
+    }
+    return value.Get()->pdispVal;
+}
+
+Variant TextVariant(std::u16string_view text) {
+    Bstr value = Bstr::FromText(text);
+    if (!value) {
+        ThrowIfFailed(E_OUTOFMEMORY);
+    }
+    return Variant(std::move(value));
+}
+
+DISPID DispatchNames::Id(IDispatch& object, const wchar_t* name, ComCalls& calls) {
+    for (const auto& [known, id] : ids_) {
+        if (known == name) {
+            return id;
+        }
+    }
+    auto* names = const_cast<LPOLESTR>(name);
+    DISPID found = DISPID_UNKNOWN;
+    ThrowIfFailed(calls.Call([&] { return object.GetIDsOfNames(IID_NULL, &names, 1, LOCALE_USER_DEFAULT, &found); }));
+    ids_.emplace_back(name, found);
+    return found;
+}
+
+Variant ByName::Get(const wchar_t* name) { return Invoke(name, DISPATCH_PROPERTYGET, {}); }
+
+void ByName::Put(const wchar_t* name, Variant value) { (void)Invoke(name, DISPATCH_PROPERTYPUT, {value.Get(), 1}); }
+
+Variant ByName::Call(const wchar_t* name, std::span<VARIANT> arguments) {
+    return Invoke(name, DISPATCH_METHOD, arguments);
+}
+
+Variant ByName::Invoke(const wchar_t* name, WORD kind, std::span<VARIANT> arguments) {
+    const DISPID id = names_->Id(*object_.Get(), name, *calls_);
+    DISPID putId = DISPID_PROPERTYPUT;
+    DISPPARAMS parameters{};
+    parameters.rgvarg = arguments.data();
+    parameters.cArgs = static_cast<UINT>(arguments.size());
+    if (kind == DISPATCH_PROPERTYPUT) {
+        // A property write names its one argument DISPID_PROPERTYPUT.
+        parameters.rgdispidNamedArgs = &putId;
+        parameters.cNamedArgs = 1;
+    }
+    Variant result;
+    ExcepInfo exception;
+    const HRESULT hr = calls_->Call(
+        [&] {
+            result.Clear();
+            exception.Clear();
+            UINT badArgument = 0;
+            return object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &parameters,
+                                   kind == DISPATCH_PROPERTYPUT ? nullptr : result.Get(), exception.Get(),
+                                   &badArgument);
+        },
+        exception.Get());
+    ThrowIfInvokeFailed(hr, *exception);
+    return result;
+}
+
+}  // namespace morvane::com

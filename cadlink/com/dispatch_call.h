@@ -1,0 +1,68 @@
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+#include <wrl/client.h>
+
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "cadlink/com/com_calls.h"
+#include "cadlink/com/variant.h"
+
+// Calls by name through an object's dispatch interface (GetIDsOfNames, then Invoke), the way every
+// object of the CAD application is reached that is not reached through its interface's slots.
+
+namespace morvane::com {
+
+// What the CAD application hands back is checked, never coerced: a coercion would turn an empty
+// answer into "" or another object into its default member's text, and that would be written over
+// the user's text. Each throws morvane::Failure(kTypeMismatch) for an answer of another type.
+void RequireType(const Variant& value, VARTYPE type);
+[[nodiscard]] std::u16string TextAnswer(const Variant& value);
+[[nodiscard]] bool BoolAnswer(const Variant& value);
+// VT_DISPATCH only; Failure(kObjectNotSet) when it holds no object.
+[[nodiscard]] Microsoft::WRL::ComPtr<IDispatch> ObjectAnswer(const Variant& value);
+
+// The whole text as a VT_BSTR VARIANT; throws morvane::Failure when it cannot be allocated.
+[[nodiscard]] Variant TextVariant(std::u16string_view text);
+
+// The DISPIDs of the names used on one dispatch interface, each looked up the first time it is
+// used. Shared by the handles of objects that answer the same interface.
+class DispatchNames {
+public:
+    // The name's DISPID on this object; Failure(438) when the object has no such name.
+    [[nodiscard]] DISPID Id(IDispatch& object, const wchar_t* name, ComCalls& calls);
+
+private:
+    std::vector<std::pair<std::wstring, DISPID>> ids_;
+};
+
+// One object of the CAD application reached by name. Holds its reference until destroyed. Every
+// call is retried while the application is busy; its failures throw morvane::Failure.
+class ByName {
+public:
+    ByName(Microsoft::WRL::ComPtr<IDispatch> object, std::shared_ptr<DispatchNames> names,
+           std::shared_ptr<ComCalls> calls) noexcept
+        : object_(std::move(object)), names_(std::move(names)), calls_(std::move(calls)) {}
+
+    // A property read.
+    [[nodiscard]] Variant Get(const wchar_t* name);
+    // A property write.
+    void Put(const wchar_t* name, Variant value);
+    // A method call; the arguments in the order Invoke takes them, the last one first.
+    Variant Call(const wchar_t* name, std::span<VARIANT> arguments = {});
+
+private:
+    Variant Invoke(const wchar_t* name, WORD kind, std::span<VARIANT> arguments);
+
+    Microsoft::WRL::ComPtr<IDispatch> object_;
+    std::shared_ptr<DispatchNames> names_;
+    std::shared_ptr<ComCalls> calls_;
+};
+
+}  // namespace morvane::com

@@ -1,0 +1,93 @@
+#include "cadlink/com/late_bound.h"
+
+#include <array>
+#include <utility>
+
+#include "cadlink/com/com_entity.h"
+#include "caseconv/failure.h"
+
+namespace morvane::com {
+
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+class LateBoundUtility final : public CadUtility {
+public:
+    LateBoundUtility(ComPtr<IDispatch> utility, const LateBoundNames& names, std::shared_ptr<ComCalls> calls)
+        : utility_(std::move(utility), names.utility, calls), calls_(std::move(calls)) {}
+
+    std::shared_ptr<CadEntity> GetEntity(std::u16string_view prompt) override {
+        Variant promptValue = TextVariant(prompt);
+        Variant entity;
+        Variant point;
+        // GetEntity(Object, PickedPoint, Prompt): the two results come back in variants passed by
+        // reference, as a late-bound client passes them; Invoke takes the arguments last first.
+        std::array<VARIANT, 3> arguments{};
+        arguments[0] = *promptValue.Get();
+        arguments[1].vt = VT_BYREF | VT_VARIANT;
+        arguments[1].pvarVal = point.Get();
+        arguments[2].vt = VT_BYREF | VT_VARIANT;
+        arguments[2].pvarVal = entity.Get();
+        (void)utility_.Call(L"GetEntity", arguments);
+        // A pick that succeeds without an entity picked nothing: the same as a missed pick.
+        if (entity.Type() == VT_EMPTY || (entity.Type() == VT_DISPATCH && entity.Get()->pdispVal == nullptr)) {
+            throw Failure(error_number::kMissedPick);
+        }
+        return MakeComEntity(ObjectAnswer(entity), calls_);
+    }
+
+private:
+    ByName utility_;
+    std::shared_ptr<ComCalls> calls_;
+};
+
+class LateBoundDocument final : public CadDocument {
+public:
+    LateBoundDocument(ComPtr<IDispatch> document, LateBoundNames names, std::shared_ptr<ComCalls> calls)
+        : document_(std::move(document), names.document, calls), names_(std::move(names)), calls_(std::move(calls)) {}
+
+    std::unique_ptr<CadUtility> Utility() override {
+        return std::make_unique<LateBoundUtility>(ObjectAnswer(document_.Get(L"Utility")), names_, calls_);
+    }
+
+private:
+    ByName document_;
+    LateBoundNames names_;
+    std::shared_ptr<ComCalls> calls_;
+};
+
+class LateBoundApplication final : public CadApplication {
+public:
+    LateBoundApplication(ComPtr<IDispatch> application, LateBoundNames names, std::shared_ptr<ComCalls> calls)
+        : application_(std::move(application), names.application, calls),
+          names_(std::move(names)),
+          calls_(std::move(calls)) {}
+
+    std::unique_ptr<CadDocument> ActiveDocument() override {
+        return std::make_unique<LateBoundDocument>(ObjectAnswer(application_.Get(L"ActiveDocument")), names_, calls_);
+    }
+
+    void SetVisible(bool visible) override {
+        Variant value;
+        value.Get()->vt = VT_BOOL;
+        value.Get()->boolVal = visible ? VARIANT_TRUE : VARIANT_FALSE;
+        application_.Put(L"Visible", std::move(value));
+    }
+
+    std::u16string ActivationTitle() override { return TextAnswer(application_.Get(L"Caption")); }
+
+private:
+    ByName application_;
+    LateBoundNames names_;
+    std::shared_ptr<ComCalls> calls_;
+};
+
+}  // namespace
+
+std::unique_ptr<CadApplication> MakeLateBoundApplication(ComPtr<IDispatch> application, LateBoundNames names,
+                                                         std::shared_ptr<ComCalls> calls) {
+    return std::make_unique<LateBoundApplication>(std::move(application), std::move(names), std::move(calls));
+}
+
+}  // namespace morvane::com

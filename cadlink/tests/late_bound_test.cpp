@@ -1,0 +1,291 @@
+// The binding's attach order and its by-name path, against in-process dispatch objects standing in
+// for a running CAD application of another release (or of release 15 whose interface cannot be
+// reached).
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cadlink/com/com_cad_link.h"
+#include "cadlink/com/variant.h"
+#include "cadlink/tests/busy_clock.h"
+#include "cadlink/tests/fake_dispatch.h"
+#include "caseconv/failure.h"
+
+namespace morvane::com {
+namespace {
+
+using Microsoft::WRL::ComPtr;
+using testing_dispatch::FakeDispatch;
+using Parameters = DISPPARAMS&;
+
+// Release 15's application interface, which the by-name objects here do not answer.
+constexpr IID kRelease15ApplicationIid = {0x8E75D910, 0x3D21, 0x11D2, {0x85, 0xC4, 0x08, 0x00, 0x09, 0xA0, 0xC6, 0x26}};
+constexpr CLSID kNewerClass = {0x5A0C8E2B, 0x7D14, 0x4C3A, {0xB1, 0xF6, 0x0E, 0x9D, 0x2C, 0x4B, 0x70, 0x19}};
+
+HRESULT Object(VARIANT* result, IDispatch* object) {
+    result->vt = VT_DISPATCH;
+    result->pdispVal = object;
+    if (object != nullptr) object->AddRef();
+    return S_OK;
+}
+
+HRESULT Text(VARIANT* result, const wchar_t* text) {
+    result->vt = VT_BSTR;
+    result->bstrVal = SysAllocString(text);
+    return S_OK;
+}
+
+// Where the link looks for the running application: release 15's object or a failure, and the
+// newest other release's object or none.
+class FakeRunning final : public RunningApplications {
+public:
+    RunningApplication Release15() override {
+        log.push_back("Release15");
+        if (release15Failure) throw Failure(*release15Failure);
+        return {release15, {}};
+    }
+    std::optional<RunningApplication> NewestRelease() override {
+        log.push_back("NewestRelease");
+        if (newest == nullptr) return std::nullopt;
+        return RunningApplication{newest, kNewerClass};
+    }
+
+    std::optional<std::int32_t> release15Failure = error_number::kCannotAttach;
+    IUnknown* release15 = nullptr;
+    IUnknown* newest = nullptr;
+    std::vector<std::string>& log;
+
+    explicit FakeRunning(std::vector<std::string>& sharedLog) : log(sharedLog) {}
+};
+
+std::int32_t FailureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Failure& failure) {
+        return failure.number();
+    }
+    return 0;
+}
+
+// A running application of a newer release: application, document, utility and a text entity
+// reached by name, all logging into one log, and the link that attaches to it.
+struct FakeCad {
+    FakeCad() {
+        application.Name("app");
+        document.Name("doc");
+        utility.Name("util");
+        entity.Name("entity");
+        application.On(L"ActiveDocument", DISPATCH_PROPERTYGET,
+                       [this](Parameters, VARIANT* result, EXCEPINFO*) { return Object(result, &document); });
+        application.On(L"Visible", DISPATCH_PROPERTYPUT, [this](Parameters parameters, VARIANT*, EXCEPINFO*) {
+            visible = parameters.rgvarg[0];
+            return S_OK;
+        });
+        application.On(L"Caption", DISPATCH_PROPERTYGET,
+                       [](Parameters, VARIANT* result, EXCEPINFO*) { return Text(result, L"AutoCAD 2025 - [Drawing1.dwg]"); });
+        document.On(L"Utility", DISPATCH_PROPERTYGET,
+                    [this](Parameters, VARIANT* result, EXCEPINFO*) { return Object(result, &utility); });
+        utility.On(L"GetEntity", DISPATCH_METHOD, [this](Parameters parameters, VARIANT*, EXCEPINFO*) {
+            if (parameters.cArgs != 3 || parameters.rgvarg[0].vt != VT_BSTR ||
+                parameters.rgvarg[1].vt != (VT_BYREF | VT_VARIANT) || parameters.rgvarg[2].vt != (VT_BYREF | VT_VARIANT)) {
+                return DISP_E_TYPEMISMATCH;
+            }
+            prompt = parameters.rgvarg[0].bstrVal;
+            return pick(*parameters.rgvarg[2].pvarVal, *parameters.rgvarg[1].pvarVal);
+        });
+        entity.On(L"TextString", DISPATCH_PROPERTYGET,
+                  [](Parameters, VARIANT* result, EXCEPINFO*) { return Text(result, L"note"); });
+        running.newest = &application;
+    }
+
+    ~FakeCad() {
+        link.reset();
+        for (const FakeDispatch* object : {&application, &document, &utility, &entity}) {
+            EXPECT_EQ(object->references, 0u) << "references left on an object";
+        }
+    }
+
+    // One command's road up to reading the picked entity's text.
+    std::u16string Road() {
+        const std::unique_ptr<CadApplication> app = link->Attach();
+        const std::unique_ptr<CadDocument> doc = app->ActiveDocument();
+        app->SetVisible(true);
+        title = app->ActivationTitle();
+        const std::unique_ptr<CadUtility> util = doc->Utility();
+        return util->GetEntity(u"Select Text from the drawing:")->ReadTextString();
+    }
+
+    std::vector<std::string> log;
+    FakeDispatch application{&log};
+    FakeDispatch document{&log};
+    FakeDispatch utility{&log};
+    FakeDispatch entity{&log};
+    // What the pick puts into its two results; by default the entity and a point.
+    std::function<HRESULT(VARIANT& object, VARIANT& point)> pick = [this](VARIANT& object, VARIANT& point) {
+        point.vt = VT_R8;
+        point.dblVal = 1.5;
+        return Object(&object, &entity);
+    };
+    VARIANT visible{};
+    std::wstring prompt;
+    std::u16string title;
+    FakeRunning* runningFake = new FakeRunning(log);
+    FakeRunning& running = *runningFake;
+    std::unique_ptr<CadLink> link = MakeComCadLink(
+        {.running = std::unique_ptr<RunningApplications>(runningFake),
+         .clock = std::make_unique<testing_clock::SteppedClock>(),
+         .deliverWaitingMessages = nullptr});
+};
+
+class LateBoundTest : public testing::Test {
+protected:
+    FakeCad cad;
+    std::vector<std::string>& log = cad.log;
+};
+
+// Rule: with release 15 not running, the newest other release is driven by name, step by step in
+// the command's order: visible given true (-1), the title read, the pick with its prompt and its
+// two results as variants passed by reference.
+TEST_F(LateBoundTest, NewerReleaseIsDrivenByNameInTheCommandsOrder) {
+    EXPECT_EQ(cad.Road(), u"note");
+    EXPECT_EQ(log, (std::vector<std::string>{"Release15", "NewestRelease", "app.ids ActiveDocument",
+                                             "app.get ActiveDocument", "app.ids Visible", "app.put Visible",
+                                             "app.ids Caption", "app.get Caption", "doc.ids Utility", "doc.get Utility",
+                                             "util.ids GetEntity", "util.call GetEntity", "entity.ids TextString",
+                                             "entity.get TextString"}));
+    EXPECT_EQ(cad.visible.vt, VT_BOOL);
+    EXPECT_EQ(cad.visible.boolVal, VARIANT_TRUE);
+    EXPECT_EQ(cad.title, u"AutoCAD 2025 - [Drawing1.dwg]");
+    EXPECT_EQ(cad.prompt, L"Select Text from the drawing:");
+}
+
+// Rule: the names of the application, its document and its utility are looked up on the first
+// command only; each picked entity's names are its own.
+TEST_F(LateBoundTest, LaterCommandsLookUpOnlyTheEntitysNames) {
+    (void)cad.Road();
+    log.clear();
+    (void)cad.Road();
+    EXPECT_EQ(log, (std::vector<std::string>{"Release15", "NewestRelease", "app.get ActiveDocument", "app.put Visible",
+                                             "app.get Caption", "doc.get Utility", "util.call GetEntity",
+                                             "entity.ids TextString", "entity.get TextString"}));
+}
+
+// Rule: release 15 found but its interface out of reach (another bitness): the same object is
+// driven by name, and the newest release is not looked for.
+TEST_F(LateBoundTest, Release15WithoutItsInterfaceIsDrivenByName) {
+    cad.running.release15Failure.reset();
+    cad.running.release15 = &cad.application;
+    cad.running.newest = nullptr;
+    EXPECT_EQ(cad.Road(), u"note");
+    EXPECT_EQ(log.at(0), "Release15");
+    EXPECT_EQ(log.at(1), "app.ids ActiveDocument");
+}
+
+// Rule: release 15 found with its interface: the slot-based path, nothing by name.
+TEST_F(LateBoundTest, Release15WithItsInterfaceIsNotDrivenByName) {
+    cad.running.release15Failure.reset();
+    cad.running.release15 = &cad.application;
+    cad.application.answers.push_back(kRelease15ApplicationIid);
+    { const std::unique_ptr<CadApplication> app = cad.link->Attach(); }
+    EXPECT_EQ(log, (std::vector<std::string>{"Release15"}));
+}
+
+// Rule: nothing running is 429; any other failure finding release 15 is its own number, and no
+// other release is looked for.
+TEST_F(LateBoundTest, AttachFailures) {
+    cad.running.newest = nullptr;
+    EXPECT_EQ(FailureOf([&] { (void)cad.link->Attach(); }), error_number::kCannotAttach);
+    log.clear();
+    cad.running.release15Failure = static_cast<std::int32_t>(E_ACCESSDENIED);
+    cad.running.newest = &cad.application;
+    EXPECT_EQ(FailureOf([&] { (void)cad.link->Attach(); }), static_cast<std::int32_t>(E_ACCESSDENIED));
+    EXPECT_EQ(log, (std::vector<std::string>{"Release15"}));
+}
+
+// A way the newer release answers one step differently, and the number that step fails with.
+struct StepCase {
+    const char* name;
+    std::function<void(FakeCad&)> change;
+    std::int32_t number;
+};
+
+class LateBoundFailureTest : public testing::TestWithParam<StepCase> {};
+
+// Rule: by name, every step fails with the same numbers as through the interfaces: answers are
+// checked, never coerced; no object where one is needed is 91; an exception raised is its scode;
+// a pick that gives no entity is the missed pick.
+TEST_P(LateBoundFailureTest, StepFailsWithItsNumber) {
+    FakeCad cad;
+    GetParam().change(cad);
+    EXPECT_EQ(FailureOf([&] { (void)cad.Road(); }), GetParam().number);
+}
+
+HRESULT Raise(EXCEPINFO* exception, HRESULT scode) {
+    exception->scode = scode;
+    return DISP_E_EXCEPTION;
+}
+
+const StepCase kSteps[] = {
+    {"DocumentNotAnObject",
+     [](FakeCad& t) { t.application.On(L"ActiveDocument", DISPATCH_PROPERTYGET, [](Parameters, VARIANT*, EXCEPINFO*) { return S_OK; }); },
+     error_number::kTypeMismatch},
+    {"DocumentNothing",
+     [](FakeCad& t) {
+         t.application.On(L"ActiveDocument", DISPATCH_PROPERTYGET, [](Parameters, VARIANT* r, EXCEPINFO*) { return Object(r, nullptr); });
+     },
+     error_number::kObjectNotSet},
+    {"VisibleRefused",
+     [](FakeCad& t) {
+         t.application.On(L"Visible", DISPATCH_PROPERTYPUT, [](Parameters, VARIANT*, EXCEPINFO* e) { return Raise(e, E_ACCESSDENIED); });
+     },
+     static_cast<std::int32_t>(E_ACCESSDENIED)},
+    {"CaptionANumber",
+     [](FakeCad& t) {
+         t.application.On(L"Caption", DISPATCH_PROPERTYGET, [](Parameters, VARIANT* r, EXCEPINFO*) {
+             r->vt = VT_I4;
+             r->lVal = 42;
+             return S_OK;
+         });
+     },
+     error_number::kTypeMismatch},
+    {"NoUtility", [](FakeCad& t) { t.document.Forget(L"Utility"); }, error_number::kNoSuchMember},
+    {"PickMissed",
+     [](FakeCad& t) { t.pick = [](VARIANT&, VARIANT&) { return DISP_E_EXCEPTION; }; },
+     error_number::kMissedPick},
+    {"PickGivesNothing", [](FakeCad& t) { t.pick = [](VARIANT&, VARIANT&) { return S_OK; }; }, error_number::kMissedPick},
+    {"PickGivesANumber",
+     [](FakeCad& t) {
+         t.pick = [](VARIANT& object, VARIANT&) {
+             object.vt = VT_I4;
+             object.lVal = 7;
+             return S_OK;
+         };
+     },
+     error_number::kTypeMismatch},
+    {"BusyForEver",
+     [](FakeCad& t) {
+         t.application.On(L"Caption", DISPATCH_PROPERTYGET, [](Parameters, VARIANT*, EXCEPINFO*) { return RPC_E_CALL_REJECTED; });
+     },
+     error_number::kCallRejected},
+};
+
+INSTANTIATE_TEST_SUITE_P(Steps, LateBoundFailureTest, testing::ValuesIn(kSteps),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Rule: a step the busy application rejects a few times goes through once it answers.
+TEST_F(LateBoundTest, BusyStepGoesThroughOnceAnswered) {
+    int rejections = 3;
+    cad.application.On(L"Caption", DISPATCH_PROPERTYGET, [&](Parameters, VARIANT* result, EXCEPINFO* exception) {
+        if (rejections-- > 0) return Raise(exception, RPC_E_SERVERCALL_RETRYLATER);
+        return Text(result, L"Busy - [Drawing1.dwg]");
+    });
+    EXPECT_EQ(cad.Road(), u"note");
+    EXPECT_EQ(cad.title, u"Busy - [Drawing1.dwg]");
+}
+
+}  // namespace
+}  // namespace morvane::com
