@@ -5,6 +5,7 @@
 #include "app/resource.h"
 #include "cadlink/com/com_cad_link.h"
 #include "dialog/frm_morvane.h"
+#include "dialog/message_loop.h"
 
 namespace {
 
@@ -32,29 +33,28 @@ private:
 };
 
 int RunProgram(HINSTANCE instance, int showCommand) {
-    const auto cad = morvane::MakeComCadLink();
+    // While a call into the CAD application waits, what arrives for the window is delivered as
+    // the loop below delivers it (the window is made after the link, which it uses).
+    HWND dialog = nullptr;
+    const auto cad = morvane::MakeComCadLink({.running = nullptr,
+                                              .clock = nullptr,
+                                              .deliverWaitingMessages = [&dialog] { morvane::DeliverWaitingMessages(dialog); }});
     morvane::FrmMorvane window(instance, *cad, LoadProgramIcon(instance, SM_CXICON, SM_CYICON),
                                LoadProgramIcon(instance, SM_CXSMICON, SM_CYSMICON));
     if (!window.Open(showCommand)) {
         return 1;
     }
+    dialog = window.Handle();
     // Nothing touches COM before the first "Select Text": joining the apartment once the window is
     // up lets the window appear sooner.
     const ComApartment apartment;
     if (!apartment.Joined()) {
         return 1;
     }
-    MSG message{};
-    BOOL got = FALSE;
-    while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) {
-        if (!IsDialogMessageW(window.Handle(), &message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
+    const int code = morvane::RunMessageLoop(dialog);
     // The picked entity is a COM reference: let it go while the apartment is still there.
     window.PickedEntity().reset();
-    return got < 0 ? 1 : static_cast<int>(message.wParam);
+    return code;
 }
 
 }  // namespace

@@ -219,13 +219,29 @@ void FrmMorvane::cmdSelect_Click() noexcept {
         return;
     }
     commandRunning_ = true;
+    ShowCursorOverWindow(IDC_WAIT);
     morvane::cmdSelect_Click(*this, cad_);
     commandRunning_ = false;
+    ShowCursorOverWindow(IDC_ARROW);
 }
 
 void FrmMorvane::cmdCancel_Click() noexcept {
+    if (commandRunning_) {
+        // A press that arrives while the command waits on the CAD application (delivered while
+        // the call is outstanding): going back to the command would let it go on, pick and
+        // write. The program ends here instead; COM lets go of the CAD application's objects
+        // once this process has gone.
+        ExitProcess(0);
+    }
     if (hwnd_ != nullptr) {
         DestroyWindow(hwnd_);
+    }
+}
+
+void FrmMorvane::ShowCursorOverWindow(const wchar_t* cursor) noexcept {
+    POINT at{};
+    if (hwnd_ != nullptr && GetCursorPos(&at) && GetAncestor(WindowFromPoint(at), GA_ROOT) == hwnd_) {
+        SetCursor(LoadCursorW(nullptr, cursor));
     }
 }
 
@@ -304,6 +320,13 @@ LRESULT FrmMorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) no
     case WM_DPICHANGED:
         ApplyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
+    case WM_SETCURSOR:
+        // While the command runs (and waits on the CAD application) the window says so.
+        if (commandRunning_ && LOWORD(lParam) == HTCLIENT) {
+            SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            return TRUE;
+        }
+        return DefWindowProcW(hwnd_, message, wParam, lParam);
     case WM_CLOSE:
         cmdCancel_Click();
         return 0;

@@ -83,9 +83,12 @@ public:
     void ShowMessage(std::u16string_view text, std::u16string_view caption) override;
     [[nodiscard]] std::shared_ptr<CadEntity>& PickedEntity() override { return pickedEntity_; }
 
-    // Runs the select-text command on this window; a press while one runs is ignored.
+    // Runs the select-text command on this window, with the wait cursor over it; a press while
+    // one runs is ignored.
     void cmdSelect_Click() noexcept;
-    // Ends the program: closes the window and lets PickedEntity go, touching nothing else.
+    // Ends the program: closes the window and lets PickedEntity go, touching nothing else. While
+    // the command runs (a press delivered while a call into the CAD application waits), the
+    // process ends at once, so that nothing after that call runs.
     void cmdCancel_Click() noexcept;
 
 private:
@@ -100,6 +103,7 @@ private:
     void RebuildFont() noexcept;
     void SelectOption(int index) noexcept;
     void MoveOption(int step) noexcept;
+    void ShowCursorOverWindow(const wchar_t* cursor) noexcept;
     [[nodiscard]] int OptionIndex(HWND control) const noexcept;
 
     HINSTANCE instance_;

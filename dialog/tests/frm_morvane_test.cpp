@@ -4,13 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 #include "dialog/frm_morvane.h"
+#include "dialog/message_loop.h"
 #include "testing/fakes/fake_cad_link.h"
 #include "testing/ui_driver/ui_driver.h"
 
@@ -64,7 +67,8 @@ protected:
         return checks;
     }
 
-    fakes::FakeCadLink cad_;
+    fakes::CallLog log_;
+    fakes::FakeCadLink cad_{log_};
     FrmMorvane window_{GetModuleHandleW(nullptr), cad_, nullptr, nullptr};
 };
 
@@ -201,6 +205,35 @@ TEST_F(FrmMorvaneTest, SelectTextRunsTheCommandAndCancelReleasesThePick) {
     EXPECT_EQ(window_.PickedEntity(), nullptr);
     EXPECT_EQ(cad_.LiveHandles(), 0);
     EXPECT_EQ(cad_.Log().Calls().size(), callsBefore);
+}
+
+// While the command waits on the CAD application (here: while it makes the application visible),
+// the window is still answering: it shows the wait cursor, delivers its messages as the loop does,
+// and ignores a second "Select Text"; afterwards the cursor is the arrow again.
+TEST_F(FrmMorvaneTest, WhileACallWaitsTheWindowAnswersAndIgnoresASecondSelect) {
+    cad_.PickText(u"Abc");
+    const LPARAM overClient = MAKELPARAM(HTCLIENT, WM_MOUSEMOVE);
+    const HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
+    bool sawWait = false;
+    log_.Observe([&](std::string_view call) {
+        if (call != "SetVisible(true)") return;
+        sawWait = SendMessageW(window_.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(window_.Handle()), overClient) &&
+                  GetCursor() == wait;
+        PostMessageW(Control(FrmControl::cmdSelect), BM_CLICK, 0, 0);
+        PostMessageW(Control(FrmControl::Option3), BM_CLICK, 0, 0);
+        DeliverWaitingMessages(window_.Handle());
+    });
+    Click(FrmControl::cmdSelect);
+    log_.Observe(nullptr);
+
+    EXPECT_TRUE(sawWait);
+    const std::vector<std::string>& calls = cad_.Log().Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "Attach"), 1);
+    // The option chosen while the call waited is the one the command converts with.
+    EXPECT_EQ(Checks(), (std::array{false, false, true, false}));
+    EXPECT_TRUE(std::find(calls.begin(), calls.end(), "WriteTextString(Abc)") != calls.end());
+    SendMessageW(window_.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(window_.Handle()), overClient);
+    EXPECT_NE(GetCursor(), wait);
 }
 
 // The close box ends the program (the loop gets WM_QUIT); Escape is not a way to close it.
