@@ -55,7 +55,11 @@ public:
         Server& server = Server::Get();
         const bool internal = IsComInternal(iid);
         const bool marshalling = !internal && server.IsBeingHandedOut(static_cast<Interface*>(this), iid);
-        if (!internal && !marshalling) ++server.totals.qi;
+        if (!internal && !marshalling) {
+            ++server.totals.qi;
+            // The stub marshals the interface the client asked for, and asks for it again.
+            if (result == S_OK) server.handingOut.emplace_back(static_cast<Interface*>(this), iid);
+        }
         try {
             server.log.Line("qi " + Name() + " iid=" + GuidText(iid) + " name=" + InterfaceName(iid) + " hr=" +
                             HexResult(result) + (internal ? " internal=yes" : "") + (marshalling ? " marshal=yes" : ""));
@@ -144,8 +148,12 @@ protected:
         server.handingOut.clear();
         std::string results;
         HRESULT outcome = E_UNEXPECTED;
-        const std::optional<HRESULT> injected = server.TakeFailure(Name(), isEntity_, operation);
-        if (injected) {
+        const std::optional<Interception> intercepted = Intercept(operation, viaInvoke);
+        const std::optional<HRESULT> injected =
+            intercepted ? std::nullopt : server.TakeFailure(Name(), isEntity_, operation);
+        if (intercepted) {
+            outcome = intercepted->result;
+        } else if (injected) {
             outcome = *injected;
         } else {
             try {
@@ -153,16 +161,21 @@ protected:
             } catch (...) {
                 outcome = E_OUTOFMEMORY;
             }
+            server.busy.MemberRan(Name(), isEntity_, operation, GetTickCount64());
         }
         try {
             std::string line = "call " + Name() + " " + std::string(operation);
             if (slot > 0) line += " slot=" + std::to_string(slot);
             line += viaInvoke ? " via=invoke" : " via=vtable";
-            server.log.Line(line + arguments + " hr=" + HexResult(outcome) + results + (injected ? " injected=yes" : ""));
+            server.log.Line(line + arguments + " hr=" + HexResult(outcome) + results + (injected ? " injected=yes" : "") +
+                            (intercepted ? intercepted->field : ""));
         } catch (...) {
         }
         return outcome;
     }
+
+    // A newer release's application, document and utility are driven by name only.
+    void RefuseSlots() { refusesSlots_ = true; }
 
     // Hands out a reference to one of the server's objects, as the interface it goes out as.
     template <class Out>
@@ -170,7 +183,10 @@ protected:
         if (out == nullptr) return E_POINTER;
         *out = object;
         object->AddRef();
-        Server::Get().handingOut.emplace_back(object, iid);
+        Server& server = Server::Get();
+        server.handingOut.emplace_back(object, iid);
+        // Through Invoke the object goes back in a variant, as IDispatch.
+        if (server.invokeDepth > 0) server.handingOut.emplace_back(object, IID_IDispatch);
         return S_OK;
     }
 
@@ -185,9 +201,29 @@ protected:
     }
 
 private:
+    struct Interception {
+        HRESULT result;
+        const char* field;  // for the log line
+    };
+
+    // What answers instead of the member: a newer release refuses calls through the slots of its
+    // interfaces; a busy application (retry-later) rejects every member. A member that hangs
+    // waits first, without handling messages, as a hung application does.
+    std::optional<Interception> Intercept(std::string_view operation, bool viaInvoke) {
+        Server& server = Server::Get();
+        if (refusesSlots_ && !viaInvoke) return Interception{E_NOTIMPL, " refused=slot"};
+        if (const std::optional<int> hang = server.busy.TakeHang(Name(), isEntity_, operation)) {
+            server.log.Line("hang " + Name() + " " + std::string(operation) + " milliseconds=" + std::to_string(*hang));
+            Sleep(static_cast<DWORD>(*hang));
+        }
+        if (server.busy.RejectsMember(GetTickCount64())) return Interception{RPC_E_SERVERCALL_RETRYLATER, " busy=yes"};
+        return std::nullopt;
+    }
+
     ComPtr<ITypeInfo> typeInfo_;
     std::vector<IID> answers_;
     bool isEntity_;
+    bool refusesSlots_ = false;
     // Objects are made with no reference: the server's own is the ComPtr it first puts the new object in
     // (MinGW's ComPtr::Attach adds a reference, unlike WRL's, so it is not used for that).
     long references_ = 0;
@@ -275,12 +311,22 @@ protected:
 };
 
 // Single-line text, multi-line text and attributes. A text answers the text interface only; an
-// attribute also answers TagString.
-class TextEntity final : public Entity<IStandinAttribute> {
+// attribute also answers TagString, and in a newer release MTextAttribute.
+class TextEntity final : public Entity<IStandinMultilineAttribute> {
 public:
     TextEntity(const EntityDefinition& definition, DrawingWindow*& window)
-        : Entity(definition, window, definition.kind == EntityKind::Attribute ? IID_IStandinAttribute : IID_IStandinText,
-                 Answers(definition.kind)) {}
+        : Entity(definition, window, DispatchIid(definition.kind), Answers(definition.kind)) {}
+
+    STDMETHODIMP get_MTextAttribute(VARIANT_BOOL* multiline) noexcept override {
+        return Call("MTextAttribute.get", 0, "", [&](std::string& results) {
+            if (multiline == nullptr) return E_POINTER;
+            const std::vector<std::string>& ids = Server::Get().scenario.multilineAttributes;
+            const bool answer = std::find(ids.begin(), ids.end(), state_.definition.id) != ids.end();
+            *multiline = answer ? VARIANT_TRUE : VARIANT_FALSE;
+            results += std::string(" result=") + (answer ? "-1" : "0");
+            return S_OK;
+        });
+    }
 
     STDMETHODIMP get_TextString(BSTR* text) noexcept override { return ReadText("TextString.get", text); }
     STDMETHODIMP put_TextString(BSTR text) noexcept override { return WriteText("TextString.put", text); }
@@ -291,10 +337,21 @@ public:
     }
 
 private:
+    // Release 15 has no multiline attributes: its attributes do not know the name MTextAttribute.
+    static bool Multiline(EntityKind kind) { return kind == EntityKind::Attribute && !Server::Get().release.IsRelease15(); }
+
+    static const IID& DispatchIid(EntityKind kind) {
+        if (kind != EntityKind::Attribute) return IID_IStandinText;
+        return Multiline(kind) ? IID_IStandinMultilineAttribute : IID_IStandinAttribute;
+    }
+
     static std::initializer_list<IID> Answers(EntityKind kind) {
         static const std::initializer_list<IID> text = {IID_IStandinEntity, IID_IStandinText};
         static const std::initializer_list<IID> attribute = {IID_IStandinEntity, IID_IStandinText, IID_IStandinAttribute};
-        return kind == EntityKind::Attribute ? attribute : text;
+        static const std::initializer_list<IID> multiline = {IID_IStandinEntity, IID_IStandinText, IID_IStandinAttribute,
+                                                             IID_IStandinMultilineAttribute};
+        if (kind != EntityKind::Attribute) return text;
+        return Multiline(kind) ? multiline : attribute;
     }
 };
 
@@ -381,6 +438,10 @@ DrawingWindow* g_window = nullptr;
 // ---------------------------------------------------------------------------------------------------------
 // Application, document, utility
 
+// The release served: its interfaces for the application, document and utility (a newer release's
+// have release 15's layout, so the same objects serve both).
+const StandinRelease& Served() { return Server::Get().release; }
+
 std::string PromptText(const VARIANT& prompt, std::u16string& text) {
     const VARIANT* value = &prompt;
     if (V_VT(value) == (VT_VARIANT | VT_BYREF) && V_VARIANTREF(value) != nullptr) value = V_VARIANTREF(value);
@@ -422,11 +483,42 @@ std::string WindowTitle(HWND window) {
 class Utility final : public DispatchObject<IStandinUtility> {
 public:
     Utility(Drawing& drawing, DrawingWindow& window)
-        : DispatchObject("util", IID_IStandinUtility, {IID_IStandinUtility}, false), drawing_(drawing), window_(window) {}
+        : DispatchObject("util", Served().UtilityIid(), {Served().UtilityIid()}, false), drawing_(drawing), window_(window) {
+        if (!Served().IsRelease15()) RefuseSlots();
+    }
 
     CADSTANDIN_PLACEHOLDER(7) CADSTANDIN_PLACEHOLDER(8) CADSTANDIN_PLACEHOLDER(9) CADSTANDIN_PLACEHOLDER_TENS(1)
     CADSTANDIN_PLACEHOLDER(20) CADSTANDIN_PLACEHOLDER(21) CADSTANDIN_PLACEHOLDER(22) CADSTANDIN_PLACEHOLDER(23)
     CADSTANDIN_PLACEHOLDER(24) CADSTANDIN_PLACEHOLDER(25)
+
+    // A late-bound client passes GetEntity's two results as variants by reference (VT_BYREF |
+    // VT_VARIANT). The type library declares the object as [out] IDispatch**, which Wine's
+    // type-library dispatch does not fill through a variant: the object goes to a typed argument and
+    // into the client's variant afterwards, as the CAD application's automation accepts it.
+    STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* parameters, VARIANT* result,
+                        EXCEPINFO* exception, UINT* argumentError) noexcept override {
+        constexpr DISPID kGetEntity = 1;
+        if (id != kGetEntity || (flags & DISPATCH_METHOD) == 0 || parameters == nullptr || parameters->cArgs != 3 ||
+            parameters->cNamedArgs != 0 || parameters->rgvarg[2].vt != (VT_BYREF | VT_VARIANT) ||
+            parameters->rgvarg[2].pvarVal == nullptr) {
+            return DispatchObject::Invoke(id, iid, locale, flags, parameters, result, exception, argumentError);
+        }
+        IDispatch* picked = nullptr;
+        VARIANT arguments[3] = {parameters->rgvarg[0], parameters->rgvarg[1], {}};
+        arguments[2].vt = VT_BYREF | VT_DISPATCH;
+        arguments[2].ppdispVal = &picked;
+        DISPPARAMS typed{arguments, nullptr, 3, 0};
+        const HRESULT outcome = DispatchObject::Invoke(id, iid, locale, flags, &typed, result, exception, argumentError);
+        VARIANT* object = parameters->rgvarg[2].pvarVal;
+        if (SUCCEEDED(outcome)) {
+            VariantClear(object);
+            object->vt = VT_DISPATCH;
+            object->pdispVal = picked;
+        } else if (picked != nullptr) {
+            picked->Release();
+        }
+        return outcome;
+    }
 
     STDMETHODIMP GetEntity(IDispatch** object, VARIANT* point, VARIANT prompt) noexcept override {
         std::u16string promptText;
@@ -513,9 +605,11 @@ private:
 class Document final : public DispatchObject<IStandinDocument> {
 public:
     Document(Drawing& drawing, DrawingWindow& window, std::u16string name)
-        : DispatchObject("doc", IID_IStandinDocument, {IID_IStandinDocument}, false),
+        : DispatchObject("doc", Served().DocumentIid(), {Served().DocumentIid()}, false),
           utility_(new Utility(drawing, window)),
-          name_(std::move(name)) {}
+          name_(std::move(name)) {
+        if (!Served().IsRelease15()) RefuseSlots();
+    }
     ~Document() override = default;
 
     STDMETHODIMP get_Name(BSTR* name) noexcept override {
@@ -525,7 +619,7 @@ public:
     CADSTANDIN_PLACEHOLDER_TENS(3) CADSTANDIN_PLACEHOLDER_TENS(4) CADSTANDIN_PLACEHOLDER_TENS(5)
     STDMETHODIMP get_Utility(IStandinUtility** utility) noexcept override {
         return Call("Utility.get", 60, "", [&](std::string&) {
-            return HandOut<IStandinUtility>(utility_.Get(), IID_IStandinUtility, utility);
+            return HandOut<IStandinUtility>(utility_.Get(), Served().UtilityIid(), utility);
         });
     }
 
@@ -537,9 +631,11 @@ private:
 class Application final : public DispatchObject<IStandinApplication> {
 public:
     Application(Drawing& drawing, DrawingWindow& window, std::u16string documentName)
-        : DispatchObject("app", IID_IStandinApplication, {IID_IStandinApplication}, false),
+        : DispatchObject("app", Served().ApplicationIid(), {Served().ApplicationIid()}, false),
           document_(new Document(drawing, window, std::move(documentName))),
-          window_(window) {}
+          window_(window) {
+        if (!Served().IsRelease15()) RefuseSlots();
+    }
 
     STDMETHODIMP get_Visible(VARIANT_BOOL* visible) noexcept override {
         return Call("Visible.get", 7, "", [&](std::string& results) {
@@ -564,7 +660,7 @@ public:
     CADSTANDIN_PLACEHOLDER(11)
     STDMETHODIMP get_ActiveDocument(IStandinDocument** document) noexcept override {
         return Call("ActiveDocument.get", 12, "", [&](std::string&) {
-            return HandOut<IStandinDocument>(document_.Get(), IID_IStandinDocument, document);
+            return HandOut<IStandinDocument>(document_.Get(), Served().DocumentIid(), document);
         });
     }
     STDMETHODIMP Quit() noexcept override {

@@ -133,7 +133,7 @@ RECT Union(RECT a, RECT b) {
 
 DrawingWindow::DrawingWindow(const Scenario& scenario, std::vector<EntityState*> entities)
     : scenario_(scenario), entities_(std::move(entities)) {
-    title_ = u"AutoCAD Stand-in - [" + scenario.title + u"]";
+    title_ = Server::Get().release.WindowTitle(scenario.title);
 }
 
 DrawingWindow::~DrawingWindow() {

@@ -41,6 +41,7 @@ struct Options {
     bool hidden = false;
     std::wstring send;
     int timeoutSeconds = 10;
+    cadstandin::StandinRelease release;
 };
 
 void ToStderr(const std::string& text) {
@@ -87,7 +88,7 @@ std::optional<Options> ParseOptions(std::string& problem) {
             options.hidden = true;
             continue;
         }
-        if (word != L"--scenario" && word != L"--log" && word != L"--send" && word != L"--timeout") {
+        if (word != L"--scenario" && word != L"--log" && word != L"--send" && word != L"--timeout" && word != L"--release") {
             problem = "unknown argument " + cadstandin::WideToUtf8(word);
             return std::nullopt;
         }
@@ -105,6 +106,15 @@ std::optional<Options> ParseOptions(std::string& problem) {
                 return std::nullopt;
             }
         }
+        if (word == L"--release") {
+            const int number = _wtoi(given->c_str());
+            if (number < cadstandin::StandinRelease::kRelease15 || number > cadstandin::StandinRelease::kNewest ||
+                std::to_wstring(number) != *given) {
+                problem = "--release takes a release number from 15 to 999";
+                return std::nullopt;
+            }
+            options.release = cadstandin::StandinRelease(number);
+        }
         if (word == L"--timeout") {
             options.timeoutSeconds = _wtoi(given->c_str());
             if (options.timeoutSeconds <= 0) {
@@ -117,8 +127,34 @@ std::optional<Options> ParseOptions(std::string& problem) {
 }
 
 // --send: asks the running stand-in to exit or to dump its references.
+struct StandinSearch {
+    std::wstring titlePrefix;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchStandin(HWND window, LPARAM parameter) {
+    auto& search = *reinterpret_cast<StandinSearch*>(parameter);
+    wchar_t className[64] = {};
+    wchar_t title[256] = {};
+    GetClassNameW(window, className, 64);
+    GetWindowTextW(window, title, 256);
+    if (std::wstring(className) == cadstandin::DrawingWindow::kClassName && std::wstring(title).starts_with(search.titlePrefix)) {
+        search.found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The drawing window of the running stand-in of this release (its title names the release).
+HWND FindStandin(const cadstandin::StandinRelease& release) {
+    const std::wstring emptyDocument = cadstandin::AsWide(release.WindowTitle(u""));
+    StandinSearch search{emptyDocument.substr(0, emptyDocument.size() - 1)};
+    EnumWindows(&MatchStandin, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 int Send(const Options& options) {
-    const HWND window = FindWindowW(cadstandin::DrawingWindow::kClassName, nullptr);
+    const HWND window = FindStandin(options.release);
     if (window == nullptr) {
         ToStderr("no stand-in is running");
         return kExitNoServer;
@@ -161,15 +197,16 @@ std::optional<std::string> ReadFile(const std::wstring& path) {
 // Registers, publishes and serves until the window closes; then revokes, disconnects and unregisters.
 int Serve(HINSTANCE instance, const Options& options, bool interactive) {
     Server& server = Server::Get();
+    const CLSID classId = server.release.ClassId();
     ComPtr<IUnknown> running;
-    if (SUCCEEDED(GetActiveObject(CLSID_StandinApplication, nullptr, running.GetAddressOf()))) {
-        return Refuse(kExitRefused, "another stand-in is already running", interactive);
+    if (SUCCEEDED(GetActiveObject(classId, nullptr, running.GetAddressOf()))) {
+        return Refuse(kExitRefused, "another stand-in of this release is already running", interactive);
     }
     running.Reset();
 
     wchar_t exePath[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, exePath, MAX_PATH);
-    cadstandin::Registration registration;
+    cadstandin::Registration registration(server.release);
     std::string problem;
     switch (registration.Register(exePath, options.takeOver, problem)) {
     case cadstandin::Registration::Outcome::Registered: break;
@@ -177,6 +214,16 @@ int Serve(HINSTANCE instance, const Options& options, bool interactive) {
     case cadstandin::Registration::Outcome::Failed: return Refuse(kExitStartFailed, problem, interactive);
     }
     server.typeLibrary = registration.TypeLibrary();
+    // A newer release's entities are release 15's, described by its library (loaded, not registered).
+    if (!server.release.IsRelease15()) {
+        const HRESULT loaded = LoadTypeLibEx(exePath, REGKIND_NONE, server.entityLibrary.ReleaseAndGetAddressOf());
+        if (FAILED(loaded)) return Refuse(kExitStartFailed, "cannot load the entities' type library: " + cadstandin::HexResult(loaded), interactive);
+    }
+    // Rejects incoming calls while the scenario makes the application busy.
+    server.busy.Configure(server.scenario);
+    ComPtr<IMessageFilter> previousFilter;
+    const HRESULT filtered = CoRegisterMessageFilter(cadstandin::MakeBusyFilter().Get(), previousFilter.GetAddressOf());
+    if (FAILED(filtered)) return Refuse(kExitStartFailed, "CoRegisterMessageFilter failed: " + cadstandin::HexResult(filtered), interactive);
 
     int code = kExitOk;
     {
@@ -189,7 +236,7 @@ int Serve(HINSTANCE instance, const Options& options, bool interactive) {
         server.window = window.Handle();
         ComPtr<IStandinApplication> application = cadstandin::CreateApplication(drawing, window);
         DWORD cookie = 0;
-        const HRESULT published = RegisterActiveObject(application.Get(), CLSID_StandinApplication, ACTIVEOBJECT_STRONG, &cookie);
+        const HRESULT published = RegisterActiveObject(application.Get(), classId, ACTIVEOBJECT_STRONG, &cookie);
         if (FAILED(published)) {
             return Refuse(kExitStartFailed, "RegisterActiveObject failed: " + cadstandin::HexResult(published), interactive);
         }
@@ -214,7 +261,9 @@ int Serve(HINSTANCE instance, const Options& options, bool interactive) {
         objects.clear();
         application.Reset();
     }
+    (void)CoRegisterMessageFilter(previousFilter.Get(), nullptr);
     server.typeLibrary.Reset();
+    server.entityLibrary.Reset();
     registration.Unregister();
     server.log.Line("exit code=" + std::to_string(code));
     return code;
@@ -227,7 +276,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const std::optional<Options> options = ParseOptions(problem);
     if (!options) {
         ToStderr(problem);
-        ToStderr("usage: cadstandin [--scenario FILE] [--log FILE] [--take-over] [--hidden] | --send exit|dump [--timeout SECONDS]");
+        ToStderr("usage: cadstandin [--release N] [--scenario FILE] [--log FILE] [--take-over] [--hidden] | "
+                 "[--release N] --send exit|dump [--timeout SECONDS]");
         return kExitUsage;
     }
     if (!options->send.empty()) return Send(*options);
@@ -251,10 +301,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         return Refuse(kExitUsage, error.what(), false);
     }
     if (options->hidden) server.scenario.visible = false;
+    server.release = options->release;
 
     const HRESULT initialized = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (FAILED(initialized)) return Refuse(kExitStartFailed, "CoInitializeEx failed: " + cadstandin::HexResult(initialized), interactive);
-    server.log.Line("start pid=" + std::to_string(GetCurrentProcessId()) + " mode=" + (options->scenario ? "test" : "demo") +
+    server.log.Line("start pid=" + std::to_string(GetCurrentProcessId()) + " release=" + std::to_string(server.release.Number()) +
+                    " mode=" + (options->scenario ? "test" : "demo") +
                     (options->scenario ? " scenario=" + cadstandin::QuoteText(cadstandin::AsU16(*options->scenario)) : std::string()));
     int code = kExitStartFailed;
     try {

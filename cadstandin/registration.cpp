@@ -2,28 +2,19 @@
 
 #include <array>
 #include <optional>
-#include <vector>
 
 #include "cadstandin/server.h"
-#include "standin_automation.h"
 
 namespace cadstandin {
 namespace {
 
 constexpr const wchar_t* kClasses = L"Software\\Classes";
-constexpr const wchar_t* kBackup = L"Software\\CadStandin\\Backup";
 constexpr const wchar_t* kBackupParent = L"Software\\CadStandin";
 constexpr const wchar_t* kClassName = L"AutoCAD Stand-in Application";
 
 std::wstring GuidWide(REFGUID guid) {
     const std::string text = GuidText(guid);
     return std::wstring(text.begin(), text.end());
-}
-
-// The keys under Software\Classes that a real installation may own.
-std::vector<std::wstring> SharedKeys() {
-    return {kProgId, L"Interface\\" + GuidWide(IID_IStandinApplication), L"Interface\\" + GuidWide(IID_IStandinDocument),
-            L"Interface\\" + GuidWide(IID_IStandinUtility)};
 }
 
 std::optional<std::wstring> ReadDefault(HKEY root, const std::wstring& path) {
@@ -47,6 +38,11 @@ LSTATUS WriteDefault(HKEY root, const std::wstring& path, const std::wstring& va
                            static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
+void DeleteTree(HKEY root, const std::wstring& path) {
+    RegDeleteTreeW(root, path.c_str());
+    RegDeleteKeyW(root, path.c_str());
+}
+
 LSTATUS CopyTree(HKEY fromRoot, const std::wstring& from, HKEY toRoot, const std::wstring& to) {
     HKEY source = nullptr;
     LSTATUS status = RegOpenKeyExW(fromRoot, from.c_str(), 0, KEY_READ, &source);
@@ -65,33 +61,76 @@ std::wstring Classes(const std::wstring& path) {
     return std::wstring(kClasses) + L"\\" + path;
 }
 
-std::wstring Backup(const std::wstring& path) {
-    return std::wstring(kBackup) + L"\\" + path;
-}
-
-// Puts back every key a take-over saved; false when there was no backup.
-bool RestoreBackup() {
-    if (!KeyExists(HKEY_CURRENT_USER, kBackup)) return false;
-    for (const std::wstring& path : SharedKeys()) {
-        if (!KeyExists(HKEY_CURRENT_USER, Backup(path))) continue;
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, Classes(path).c_str());
-        RegDeleteKeyW(HKEY_LOCAL_MACHINE, Classes(path).c_str());
-        CopyTree(HKEY_CURRENT_USER, Backup(path), HKEY_LOCAL_MACHINE, Classes(path));
-    }
-    RegDeleteTreeW(HKEY_CURRENT_USER, kBackupParent);
-    RegDeleteKeyW(HKEY_CURRENT_USER, kBackupParent);
-    return true;
-}
-
 bool SameGuid(const std::wstring& text, REFGUID guid) {
     GUID parsed{};
     return CLSIDFromString(text.c_str(), &parsed) == NOERROR && IsEqualGUID(parsed, guid);
+}
+
+// The registry view of the other bitness, seen from a 32-bit process on 64-bit Windows.
+constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
+
+// Wine writes a 32-bit process's interface registrations into the 64-bit view as well; an
+// installer that writes its keys itself fills only its own view, and then a client of the other
+// bitness cannot reach the interfaces (the case a client has to survive). The stand-in keeps its
+// interfaces to its own view, removing what its registration put into the other. A 64-bit process
+// reaches no other view.
+void KeepInterfacesToOwnView(ITypeLib& library) {
+    BOOL wow64 = FALSE;
+    if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) return;
+    TLIBATTR* libraryAttributes = nullptr;
+    if (FAILED(library.GetLibAttr(&libraryAttributes))) return;
+    const GUID libraryId = libraryAttributes->guid;
+    library.ReleaseTLibAttr(libraryAttributes);
+    for (UINT i = 0; i < library.GetTypeInfoCount(); ++i) {
+        Microsoft::WRL::ComPtr<ITypeInfo> info;
+        TYPEATTR* attributes = nullptr;
+        if (FAILED(library.GetTypeInfo(i, info.GetAddressOf())) || FAILED(info->GetTypeAttr(&attributes))) continue;
+        const bool isInterface = attributes->typekind == TKIND_INTERFACE || attributes->typekind == TKIND_DISPATCH;
+        const std::wstring path = Classes(L"Interface\\" + GuidWide(attributes->guid));
+        info->ReleaseTypeAttr(attributes);
+        if (!isInterface) continue;
+        wchar_t owner[64] = {};
+        DWORD size = sizeof owner - sizeof(wchar_t);
+        if (RegGetValueW(HKEY_LOCAL_MACHINE, (path + L"\\TypeLib").c_str(), nullptr, RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY,
+                         nullptr, owner, &size) != ERROR_SUCCESS ||
+            !SameGuid(owner, libraryId)) {
+            continue;
+        }
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | kOtherView, &key) == ERROR_SUCCESS) {
+            RegDeleteTreeW(key, nullptr);
+            RegCloseKey(key);
+        }
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), kOtherView, 0);
+    }
 }
 
 }  // namespace
 
 Registration::~Registration() {
     Unregister();
+}
+
+// The keys under Software\Classes that a real installation of the same release may own.
+std::vector<std::wstring> Registration::SharedKeys() const {
+    return {release_.ProgId(), L"Interface\\" + GuidWide(release_.ApplicationIid()),
+            L"Interface\\" + GuidWide(release_.DocumentIid()), L"Interface\\" + GuidWide(release_.UtilityIid())};
+}
+
+// Puts back every key a take-over of this release saved; false when there was no backup.
+bool Registration::RestoreBackup() const {
+    const std::wstring backup = release_.BackupKey();
+    if (!KeyExists(HKEY_CURRENT_USER, backup)) return false;
+    for (const std::wstring& path : SharedKeys()) {
+        const std::wstring saved = backup + L"\\" + path;
+        if (!KeyExists(HKEY_CURRENT_USER, saved)) continue;
+        DeleteTree(HKEY_LOCAL_MACHINE, Classes(path));
+        CopyTree(HKEY_CURRENT_USER, saved, HKEY_LOCAL_MACHINE, Classes(path));
+    }
+    DeleteTree(HKEY_CURRENT_USER, backup);
+    // Only when no other release's backup is left in it.
+    RegDeleteKeyW(HKEY_CURRENT_USER, kBackupParent);
+    return true;
 }
 
 Registration::Outcome Registration::Register(const std::wstring& exePath, bool takeOver, std::string& message) {
@@ -106,7 +145,7 @@ Registration::Outcome Registration::Register(const std::wstring& exePath, bool t
         if (!KeyExists(HKEY_CLASSES_ROOT, path)) continue;
         const std::optional<std::wstring> owner =
             ReadDefault(HKEY_CLASSES_ROOT, path + (i == 0 ? L"\\CLSID" : L"\\TypeLib"));
-        if (!owner || !SameGuid(*owner, i == 0 ? CLSID_StandinApplication : LIBID_CadStandinLib)) {
+        if (!owner || !SameGuid(*owner, i == 0 ? release_.ClassId() : release_.LibraryId())) {
             foreign.push_back(path);
             message += (message.empty() ? "" : "; ") + WideToUtf8(path) + " is registered to " +
                        (owner ? WideToUtf8(*owner) : std::string("another component"));
@@ -119,7 +158,8 @@ Registration::Outcome Registration::Register(const std::wstring& exePath, bool t
     }
     if (!foreign.empty()) {
         for (const std::wstring& path : foreign) {
-            const LSTATUS status = CopyTree(HKEY_LOCAL_MACHINE, Classes(path), HKEY_CURRENT_USER, Backup(path));
+            const LSTATUS status = CopyTree(HKEY_LOCAL_MACHINE, Classes(path), HKEY_CURRENT_USER,
+                                            release_.BackupKey() + L"\\" + path);
             if (status != ERROR_SUCCESS) {
                 message = "cannot back up " + WideToUtf8(path) + ": error " + std::to_string(status);
                 RestoreBackup();
@@ -131,14 +171,17 @@ Registration::Outcome Registration::Register(const std::wstring& exePath, bool t
     }
 
     registered_ = true;
-    const std::wstring clsid = GuidWide(CLSID_StandinApplication);
+    const std::wstring progId = release_.ProgId();
+    const std::wstring clsid = GuidWide(release_.ClassId());
     const std::wstring clsidKey = Classes(L"CLSID\\" + clsid);
-    for (const auto& [path, value] : std::array<std::pair<std::wstring, std::wstring>, 4>{{
-             {Classes(kProgId), kClassName},
-             {Classes(std::wstring(kProgId) + L"\\CLSID"), clsid},
-             {clsidKey, kClassName},
-             {clsidKey + L"\\ProgID", kProgId},
-         }}) {
+    std::vector<std::pair<std::wstring, std::wstring>> values{
+        {Classes(progId), kClassName},
+        {Classes(progId + L"\\CLSID"), clsid},
+        {clsidKey, kClassName},
+        {clsidKey + L"\\ProgID", progId},
+    };
+    if (!release_.IsRelease15()) values.emplace_back(clsidKey + L"\\VersionIndependentProgID", kVersionIndependentProgId);
+    for (const auto& [path, value] : values) {
         const LSTATUS status = WriteDefault(HKEY_LOCAL_MACHINE, path, value);
         if (status != ERROR_SUCCESS) {
             message = "cannot write HKLM\\" + WideToUtf8(path) + ": error " + std::to_string(status);
@@ -146,15 +189,31 @@ Registration::Outcome Registration::Register(const std::wstring& exePath, bool t
             return Outcome::Failed;
         }
     }
-    const HRESULT loaded = LoadTypeLibEx(exePath.c_str(), REGKIND_REGISTER, typeLibrary_.ReleaseAndGetAddressOf());
+    if (!release_.IsRelease15()) RegisterVersionIndependent();
+
+    const std::wstring libraryPath = exePath + (release_.TypeLibraryResource() == 1 ? L"" : L"\\" + std::to_wstring(release_.TypeLibraryResource()));
+    const HRESULT loaded = LoadTypeLibEx(libraryPath.c_str(), REGKIND_REGISTER, typeLibrary_.ReleaseAndGetAddressOf());
     if (FAILED(loaded)) {
         message = "cannot register the type library: " + HexResult(loaded);
         Unregister();
         return Outcome::Failed;
     }
-    log.Line(std::string("registry progid=") + (backedUp_ ? "taken-over" : "added") + " clsid=" + GuidText(CLSID_StandinApplication) +
-             " typelib=registered");
+    KeepInterfacesToOwnView(*typeLibrary_.Get());
+    log.Line(std::string("registry progid=") + (backedUp_ ? "taken-over" : "added") + " release=" +
+             std::to_string(release_.Number()) + " clsid=" + GuidText(release_.ClassId()) + " typelib=registered" +
+             (release_.IsRelease15() ? "" : versionIndependent_ ? " version-independent=added" : " version-independent=left"));
     return Outcome::Registered;
+}
+
+// "AutoCAD.Application" with CurVer naming this release, unless another class holds it (a real
+// installation or another release's stand-in): then it is left as it is.
+void Registration::RegisterVersionIndependent() {
+    const std::wstring key = Classes(kVersionIndependentProgId);
+    const std::optional<std::wstring> owner = ReadDefault(HKEY_LOCAL_MACHINE, key + L"\\CLSID");
+    if (KeyExists(HKEY_LOCAL_MACHINE, key) && !(owner && SameGuid(*owner, release_.ClassId()))) return;
+    versionIndependent_ = WriteDefault(HKEY_LOCAL_MACHINE, key, kClassName) == ERROR_SUCCESS &&
+                          WriteDefault(HKEY_LOCAL_MACHINE, key + L"\\CLSID", GuidWide(release_.ClassId())) == ERROR_SUCCESS &&
+                          WriteDefault(HKEY_LOCAL_MACHINE, key + L"\\CurVer", release_.ProgId()) == ERROR_SUCCESS;
 }
 
 void Registration::Unregister() {
@@ -163,13 +222,17 @@ void Registration::Unregister() {
     HRESULT unregistered = S_FALSE;
     if (typeLibrary_) {
         typeLibrary_.Reset();
-        unregistered = UnRegisterTypeLib(LIBID_CadStandinLib, 1, 0, LOCALE_NEUTRAL, SYS_WIN64);
+        unregistered = UnRegisterTypeLib(release_.LibraryId(), 1, 0, LOCALE_NEUTRAL, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
     }
-    const std::wstring clsidKey = Classes(L"CLSID\\" + GuidWide(CLSID_StandinApplication));
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, clsidKey.c_str());
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, clsidKey.c_str());
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, Classes(kProgId).c_str());
-    RegDeleteKeyW(HKEY_LOCAL_MACHINE, Classes(kProgId).c_str());
+    DeleteTree(HKEY_LOCAL_MACHINE, Classes(L"CLSID\\" + GuidWide(release_.ClassId())));
+    DeleteTree(HKEY_LOCAL_MACHINE, Classes(release_.ProgId()));
+    if (versionIndependent_) {
+        // Only while it still names this release's class.
+        const std::optional<std::wstring> owner =
+            ReadDefault(HKEY_LOCAL_MACHINE, Classes(std::wstring(kVersionIndependentProgId) + L"\\CLSID"));
+        if (owner && SameGuid(*owner, release_.ClassId())) DeleteTree(HKEY_LOCAL_MACHINE, Classes(kVersionIndependentProgId));
+        versionIndependent_ = false;
+    }
     const bool restored = backedUp_ && RestoreBackup();
     backedUp_ = false;
     Server::Get().log.Line(std::string("unregistry progid=") + (restored ? "restored" : "removed") +

@@ -5,10 +5,15 @@
 #include <wrl/client.h>
 
 #include <string>
+#include <vector>
 
-// The stand-in's registry entries: the ProgID, its class and the type library (with the interfaces it
-// describes). It never harms a real installation: what belongs to another class is refused, or with
-// take-over backed up and put back at exit.
+#include "cadstandin/release.h"
+
+// The stand-in's registry entries: the ProgID of its release, its class and its release's type
+// library (with the interfaces it describes); a newer release also the version-independent ProgID
+// while no other class holds it. It never harms a real installation: what belongs to another class
+// is refused, or with take-over backed up and put back at exit. Stand-ins of different releases
+// register and remove only their own entries, so they run side by side.
 
 namespace cadstandin {
 
@@ -16,7 +21,7 @@ class Registration {
 public:
     enum class Outcome { Registered, Refused, Failed };
 
-    Registration() = default;
+    explicit Registration(StandinRelease release) : release_(release) {}
     Registration(const Registration&) = delete;
     Registration& operator=(const Registration&) = delete;
     ~Registration();
@@ -30,12 +35,15 @@ public:
     [[nodiscard]] Microsoft::WRL::ComPtr<ITypeLib> TypeLibrary() const { return typeLibrary_; }
 
 private:
+    [[nodiscard]] std::vector<std::wstring> SharedKeys() const;
+    bool RestoreBackup() const;
+    void RegisterVersionIndependent();
+
+    StandinRelease release_;
     bool registered_ = false;
     bool backedUp_ = false;
+    bool versionIndependent_ = false;  // the version-independent ProgID is ours to remove
     Microsoft::WRL::ComPtr<ITypeLib> typeLibrary_;
 };
-
-// The ProgID the CAD application's automation object belongs to.
-inline constexpr const wchar_t* kProgId = L"AutoCad.Application.15";
 
 }  // namespace cadstandin

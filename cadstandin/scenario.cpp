@@ -16,7 +16,7 @@ constexpr std::array kFailableOperations = {
     std::string_view{"TextString.put"},  std::string_view{"TextOverride.get"},
     std::string_view{"TextOverride.put"}, std::string_view{"Update"},
     std::string_view{"HasAttributes.get"}, std::string_view{"GetAttributes"},
-    std::string_view{"ObjectName.get"},
+    std::string_view{"ObjectName.get"},  std::string_view{"MTextAttribute.get"},
 };
 
 constexpr std::string_view kSample = R"(# The built-in sample drawing.
@@ -251,6 +251,56 @@ bool YesNo(StatementReader& reader) {
     Fail(reader.Line(), "expected yes or no");
 }
 
+int Seconds(StatementReader& reader) {
+    const int seconds = reader.Number("seconds");
+    if (seconds < 0 || seconds > 3600) Fail(reader.Line(), "seconds must be 0 to 3600");
+    return seconds * 1000;
+}
+
+// A slow or busy application, and what a newer release adds: hang, busy, multiline. False for
+// any other statement.
+bool ReadTimingStatement(Scenario& scenario, const std::string& keyword, StatementReader& reader) {
+    if (keyword == "hang") {
+        HangingCall& hang = scenario.hangs.emplace_back();
+        hang.object = reader.Word("object");
+        hang.operation = reader.Word("operation");
+        if (!IsFailableOperation(hang.operation)) Fail(reader.Line(), "unknown operation " + hang.operation);
+        hang.milliseconds = Seconds(reader);
+        if (reader.More()) {
+            const std::string count = reader.Word("count");
+            if (count == "always") {
+                hang.count = InjectedFailure::kAlways;
+            } else {
+                const auto [end, error] = std::from_chars(count.data(), count.data() + count.size(), hang.count);
+                if (error != std::errc{} || end != count.data() + count.size() || hang.count < 1) {
+                    Fail(reader.Line(), "count must be a positive number or always");
+                }
+            }
+        }
+    } else if (keyword == "busy") {
+        if (scenario.busy) Fail(reader.Line(), "one busy period only");
+        BusyPeriod& busy = scenario.busy.emplace();
+        busy.milliseconds = Seconds(reader);
+        while (reader.More()) {
+            const std::string word = reader.Word("retry-later or after");
+            if (word == "retry-later") {
+                busy.retryLater = true;
+            } else if (word == "after") {
+                busy.afterObject = reader.Word("object");
+                busy.afterOperation = reader.Word("operation");
+                if (!IsFailableOperation(busy.afterOperation)) Fail(reader.Line(), "unknown operation " + busy.afterOperation);
+            } else {
+                Fail(reader.Line(), "expected retry-later or after");
+            }
+        }
+    } else if (keyword == "multiline") {
+        scenario.multilineAttributes.push_back(reader.Word("attribute id"));
+    } else {
+        return false;
+    }
+    return true;
+}
+
 void ReadStatement(Scenario& scenario, StatementReader& reader, bool& titled) {
     const std::string keyword = reader.Word("statement");
     const auto entity = [&](EntityKind kind) -> EntityDefinition& {
@@ -330,10 +380,28 @@ void ReadStatement(Scenario& scenario, StatementReader& reader, bool& titled) {
                 }
             }
         }
-    } else {
+    } else if (!ReadTimingStatement(scenario, keyword, reader)) {
         Fail(reader.Line(), "unknown statement " + keyword);
     }
     reader.End();
+}
+
+void CheckTiming(const Scenario& scenario, const std::set<std::string>& ids) {
+    const auto known = [&](const std::string& object) {
+        return object == "app" || object == "doc" || object == "util" || object == "*" || ids.contains(object);
+    };
+    for (const HangingCall& hang : scenario.hangs) {
+        if (!known(hang.object)) throw ScenarioError("hang on unknown object " + hang.object);
+    }
+    if (scenario.busy && !scenario.busy->afterObject.empty() && !known(scenario.busy->afterObject)) {
+        throw ScenarioError("busy after unknown object " + scenario.busy->afterObject);
+    }
+    for (const std::string& id : scenario.multilineAttributes) {
+        const auto attribute = std::find_if(scenario.entities.begin(), scenario.entities.end(), [&](const EntityDefinition& e) {
+            return e.id == id && e.kind == EntityKind::Attribute;
+        });
+        if (attribute == scenario.entities.end()) throw ScenarioError("multiline names no attribute: " + id);
+    }
 }
 
 void Check(const Scenario& scenario) {
@@ -360,6 +428,7 @@ void Check(const Scenario& scenario) {
             throw ScenarioError("fail on unknown object " + object);
         }
     }
+    CheckTiming(scenario, ids);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -39,6 +40,26 @@ struct InjectedFailure {
     static constexpr int kAlways = -1;
 };
 
+// A call that hangs: the member waits this long before it runs, as in a hung application.
+struct HangingCall {
+    std::string object;        // app, doc, util, an entity id, or * for any entity
+    std::string operation;     // e.g. Visible.put
+    int milliseconds = 0;
+    int count = 1;             // InjectedFailure::kAlways for every call
+};
+
+// A busy application: for a while every incoming call on its automation objects is rejected.
+struct BusyPeriod {
+    int milliseconds = 0;
+    // How the rejection reaches the client: RPC_E_CALL_REJECTED through the stand-in's message
+    // filter (SERVERCALL_REJECTED), or RPC_E_SERVERCALL_RETRYLATER returned by the members
+    // themselves (Wine does not act on a filter's SERVERCALL_RETRYLATER).
+    bool retryLater = false;
+    // When it begins: at the first incoming call, or once this member has run.
+    std::string afterObject;   // empty: the first incoming call
+    std::string afterOperation;
+};
+
 struct Scenario {
     std::u16string title = u"Drawing1.dwg";
     int windowX = 40, windowY = 40, windowWidth = 800, windowHeight = 560;
@@ -47,6 +68,9 @@ struct Scenario {
     std::vector<EntityDefinition> entities;
     std::deque<PickOutcomeDefinition> picks;
     std::vector<InjectedFailure> failures;
+    std::vector<HangingCall> hangs;
+    std::optional<BusyPeriod> busy;
+    std::vector<std::string> multilineAttributes;  // attributes that answer MTextAttribute true
 };
 
 // A scenario statement that cannot be understood; what() names the line.

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "standin_automation.h"
+#include "standin_release_automation.h"
 
 namespace cadstandin {
 
@@ -68,7 +69,10 @@ std::optional<HRESULT> Server::TakeFailure(const std::string& object, bool isEnt
 
 Microsoft::WRL::ComPtr<ITypeInfo> Server::TypeInfo(REFIID iid) {
     Microsoft::WRL::ComPtr<ITypeInfo> info;
-    if (!typeLibrary || FAILED(typeLibrary->GetTypeInfoOfGuid(iid, info.GetAddressOf()))) return nullptr;
+    const auto found = [&](const Microsoft::WRL::ComPtr<ITypeLib>& library) {
+        return library && SUCCEEDED(library->GetTypeInfoOfGuid(iid, info.ReleaseAndGetAddressOf()));
+    };
+    if (!found(typeLibrary) && !found(entityLibrary)) return nullptr;
     // A dual interface's type information describes its dispatch side; Invoke needs the vtable side.
     TYPEATTR* attributes = nullptr;
     if (FAILED(info->GetTypeAttr(&attributes))) return nullptr;
@@ -148,6 +152,10 @@ const KnownInterface kKnownInterfaces[] = {
     {IID_IStandinAttribute, "IStandinAttribute", false},
     {IID_IStandinBlockReference, "IStandinBlockReference", false},
     {IID_IStandinDimension, "IStandinDimension", false},
+    {IID_IStandinMultilineAttribute, "IStandinMultilineAttribute", false},
+    {IID_IStandinReleaseApplication, "IStandinReleaseApplication", false},
+    {IID_IStandinReleaseDocument, "IStandinReleaseDocument", false},
+    {IID_IStandinReleaseUtility, "IStandinReleaseUtility", false},
 };
 
 const KnownInterface* Find(REFIID iid) {
@@ -167,6 +175,11 @@ const char* InterfaceName(REFIID iid) {
 bool IsComInternal(REFIID iid) {
     const KnownInterface* known = Find(iid);
     return known != nullptr && known->comInternal;
+}
+
+bool IsAutomationInterface(REFIID iid) {
+    const KnownInterface* known = Find(iid);
+    return known != nullptr && !known->comInternal;
 }
 
 std::string WideToUtf8(std::wstring_view text) {

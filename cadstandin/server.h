@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "cadstandin/busy.h"
+#include "cadstandin/release.h"
 #include "cadstandin/scenario.h"
 
 // The stand-in server's shared state on its one thread: the log, the call counters, the failures still
@@ -81,6 +83,10 @@ public:
     bool published = false;  // the application is in the running object table
     HWND window = nullptr;
     Microsoft::WRL::ComPtr<ITypeLib> typeLibrary;
+    // The release it serves; a newer release also loads release 15's library for its entities.
+    StandinRelease release;
+    Microsoft::WRL::ComPtr<ITypeLib> entityLibrary;
+    BusyApplication busy;
     // The objects the last call handed out, with the interface they went as. COM's stub asks them for
     // that interface while it marshals the result; a client cannot, as its proxy already holds it.
     // Emptied when the next call arrives.
@@ -110,6 +116,8 @@ private:
 [[nodiscard]] const char* InterfaceName(REFIID iid);
 // COM's own marshalling interfaces (and IUnknown): QueryInterface calls for them are not counted.
 [[nodiscard]] bool IsComInternal(REFIID iid);
+// IDispatch and the stand-in's own interfaces: the ones a busy application rejects calls on.
+[[nodiscard]] bool IsAutomationInterface(REFIID iid);
 
 [[nodiscard]] std::string WideToUtf8(std::wstring_view text);
 [[nodiscard]] std::u16string AsU16(std::wstring_view text);

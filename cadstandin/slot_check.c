@@ -15,3 +15,13 @@ _Static_assert(SLOT(IStandinApplicationVtbl, get_Caption) == 10, "application: a
 _Static_assert(SLOT(IStandinApplicationVtbl, get_ActiveDocument) == 12, "application: active document");
 _Static_assert(SLOT(IStandinDocumentVtbl, get_Utility) == 60, "document: utility");
 _Static_assert(SLOT(IStandinUtilityVtbl, GetEntity) == 26, "utility: pick one entity");
+
+/* A newer release's interfaces have release 15's layout, so that the same objects serve both. */
+#include "standin_release_automation.h"
+
+_Static_assert(sizeof(IStandinReleaseApplicationVtbl) == sizeof(IStandinApplicationVtbl), "same application layout");
+_Static_assert(sizeof(IStandinReleaseDocumentVtbl) == sizeof(IStandinDocumentVtbl), "same document layout");
+_Static_assert(sizeof(IStandinReleaseUtilityVtbl) == sizeof(IStandinUtilityVtbl), "same utility layout");
+_Static_assert(SLOT(IStandinReleaseApplicationVtbl, get_ActiveDocument) == 12, "release application: active document");
+_Static_assert(SLOT(IStandinReleaseDocumentVtbl, get_Utility) == 60, "release document: utility");
+_Static_assert(SLOT(IStandinReleaseUtilityVtbl, GetEntity) == 26, "release utility: pick one entity");

@@ -133,3 +133,46 @@ TEST(HexResult, EightUpperHexDigits) {
 
 }  // namespace
 }  // namespace cadstandin
+
+namespace cadstandin {
+namespace {
+
+// Rule: a slow application (a call that hangs), a busy one (calls rejected for a while) and
+// multiline attributes are part of a scenario.
+TEST(ScenarioTiming, ReadsBlockBusyAndMultiline) {
+    const Scenario timed = ParseScenario(
+        "text t1 1 2 \"x\"\n"
+        "hang app Visible.put 30\n"
+        "hang * Update 2 always\n"
+        "busy 20 retry-later after app Caption.get\n");
+    ASSERT_EQ(timed.hangs.size(), 2u);
+    EXPECT_EQ(timed.hangs[0].object, "app");
+    EXPECT_EQ(timed.hangs[0].operation, "Visible.put");
+    EXPECT_EQ(timed.hangs[0].milliseconds, 30'000);
+    EXPECT_EQ(timed.hangs[0].count, 1);
+    EXPECT_EQ(timed.hangs[1].count, InjectedFailure::kAlways);
+    ASSERT_TRUE(timed.busy.has_value());
+    EXPECT_EQ(timed.busy->milliseconds, 20'000);
+    EXPECT_TRUE(timed.busy->retryLater);
+    EXPECT_EQ(timed.busy->afterObject, "app");
+    EXPECT_EQ(timed.busy->afterOperation, "Caption.get");
+
+    const Scenario plain = ParseScenario("busy 2\nblock b9 1 2 \"DOOR\"\nattribute a1 b9 \"T\" \"{x}\"\nmultiline a1\n");
+    ASSERT_TRUE(plain.busy.has_value());
+    EXPECT_FALSE(plain.busy->retryLater);
+    EXPECT_TRUE(plain.busy->afterObject.empty());
+    EXPECT_EQ(plain.multilineAttributes, std::vector<std::string>{"a1"});
+}
+
+// Rule: a timing statement that cannot be served is refused with its reason.
+TEST(ScenarioTiming, RefusesWhatCannotBeServed) {
+    for (const char* bad : {"hang app Visible.put\n", "hang app Nothing.get 3\n", "hang nobody Update 3\n",
+                            "hang app Update -1\n", "hang app Update 3 0\n", "busy\n", "busy 2 sometimes\n",
+                            "busy 2\nbusy 3\n", "busy 2 after nobody Update\n", "text t1 1 2 \"x\"\nmultiline t1\n",
+                            "multiline a9\n"}) {
+        EXPECT_THROW((void)ParseScenario(bad), ScenarioError) << bad;
+    }
+}
+
+}  // namespace
+}  // namespace cadstandin

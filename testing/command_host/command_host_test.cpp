@@ -15,6 +15,7 @@
 #include "cadlink/com/com_cad_link.h"
 #include "cadlink/tests/window_program.h"
 #include "dialog/select_text_command.h"
+#include "testing/command_host/command_host_fixture.h"
 #include "testing/command_host/stand_in.h"
 #include "testing/fakes/fake_case_dialog.h"
 
@@ -29,54 +30,6 @@ using Message = FakeCaseDialog::Message;
 std::wstring& TitleWindowProgram() {
     static std::wstring path;
     return path;
-}
-
-constexpr char16_t kPickPrompt[] = u"Select Text from the drawing:";
-
-class CommandHostTest : public testing::Test {
-protected:
-    void RunCommand() { cmdSelect_Click(dialog_, *link_); }
-
-    [[nodiscard]] std::vector<std::string> DialogCalls() const { return dialog_.Log().Calls(); }
-
-    // Checks what the server's objects are held by: every object free but the application (which
-    // the running object table holds) and the entity PickedEntity holds; then lets PickedEntity
-    // go and checks that nothing at all is held any more.
-    void ExpectReferences(StandIn& standIn, const std::optional<std::string>& held) {
-        EXPECT_EQ(dialog_.PickedEntity() != nullptr, held.has_value());
-        const std::optional<References> before = standIn.Dump();
-        ASSERT_TRUE(before) << standIn.LogText();
-        for (const auto& [object, connections] : before->external) {
-            const int expected = (object == "app" ? 1 : 0) + (held && object == *held ? 1 : 0);
-            EXPECT_EQ(connections, expected) << "connections to " << object << " while PickedEntity holds "
-                                             << held.value_or("nothing");
-        }
-        dialog_.PickedEntity().reset();
-        const std::optional<References> after = standIn.Dump();
-        ASSERT_TRUE(after) << standIn.LogText();
-        for (const auto& [object, connections] : after->external) {
-            EXPECT_EQ(connections, object == "app" ? 1 : 0) << "connections to " << object << " after all let go";
-        }
-    }
-
-    FakeCaseDialog dialog_;
-    std::unique_ptr<CadLink> link_ = MakeComCadLink();
-};
-
-// The texts written to a member of an object, in order ("call t1 TextString.put ..." lines).
-std::vector<std::u16string> Written(const StandIn& standIn, const std::string& object,
-                                    const std::string& member = "TextString") {
-    std::vector<std::u16string> values;
-    for (const std::string& line : standIn.LogLines("call " + object + " " + member + ".put ")) {
-        if (LogField(line, "hr") == u"0x00000000") {
-            values.push_back(LogField(line, "value").value_or(u"<none>"));
-        }
-    }
-    return values;
-}
-
-std::size_t Updates(const StandIn& standIn, const std::string& object) {
-    return standIn.LogLines("call " + object + " Update ").size();
 }
 
 // The road of one pick: "%%Unote" with ALL UPPERCASE shows "note", writes "%%uNOTE", redraws once

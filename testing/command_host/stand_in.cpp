@@ -57,7 +57,7 @@ std::wstring& StandIn::WorkFolder() {
     return folder;
 }
 
-StandIn::StandIn(std::string_view name, std::string_view scenario) {
+StandIn::StandIn(std::string_view name, std::string_view scenario, std::wstring_view arguments) {
     const std::wstring base = WorkFolder() + L"\\" + SafeName(name);
     const std::wstring scenarioPath = base + L".scenario.txt";
     logPath_ = base + L".log.txt";
@@ -72,6 +72,9 @@ StandIn::StandIn(std::string_view name, std::string_view scenario) {
     }
     std::wstring commandLine = L"\"" + ServerPath() + L"\" --scenario \"" + scenarioPath + L"\" --log \"" +
                                logPath_ + L"\"";
+    if (!arguments.empty()) {
+        commandLine.append(L" ").append(arguments);
+    }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     started_ = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,

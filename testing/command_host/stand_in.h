@@ -35,7 +35,9 @@ public:
     // A folder for scenario and log files; set once by main.
     static std::wstring& WorkFolder();
 
-    StandIn(std::string_view name, std::string_view scenario);
+    // Starts the stand-in with the scenario; `arguments` are more of its command line, such as
+    // L"--release 25".
+    StandIn(std::string_view name, std::string_view scenario, std::wstring_view arguments = {});
     StandIn(const StandIn&) = delete;
     StandIn& operator=(const StandIn&) = delete;
     ~StandIn();
