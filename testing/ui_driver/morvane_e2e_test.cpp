@@ -472,6 +472,118 @@ TEST(MorvanePick, CancelLetsEveryReferenceGo) {
     ExpectHeldOnly(references->external, "");
 }
 
+// ------------------------------------------------------------------------------------------------------
+// A busy or hung CAD application
+
+// Whether the window repaints what is invalidated within the time: it does while its thread
+// delivers messages, even when a call into the CAD application is outstanding.
+bool Repaints(HWND window, DWORD timeoutMs) {
+    InvalidateRect(window, nullptr, FALSE);
+    return WaitUntil([&] { return GetUpdateRect(window, nullptr, FALSE) == FALSE; }, timeoutMs);
+}
+
+// The stand-in's member calls ("call ..." lines) that wrote or redrew anything.
+std::vector<std::string> Writes(const StandIn& standin) {
+    std::vector<std::string> writes;
+    for (const std::string& line : standin.LogLines("call ")) {
+        if (line.find(".put ") != std::string::npos && line.find("Visible.put") == std::string::npos) writes.push_back(line);
+        if (line.find(" Update ") != std::string::npos) writes.push_back(line);
+    }
+    return writes;
+}
+
+struct HungCase {
+    const char* name;
+    int hangSeconds;
+    void (*press)(const Morvane& morvane);
+};
+
+class MorvaneHung : public ::testing::TestWithParam<HungCase> {};
+
+// A call that hangs while the dialog is visible: the window keeps painting, and a press on
+// "Cancel" (its click notification) or the close box 2 s in ends the program at once, long before
+// the call returns, with no further call and nothing written. Letting go of the application's
+// objects would itself be a call into the hung application; COM runs the references of a client
+// that has gone down on Windows (after its ping timeout), Wine 8 does not: they stay until the
+// stand-in exits, and are reported here, not checked.
+TEST_P(MorvaneHung, CancelEndsTheProgramAtOnce) {
+    const HungCase& c = GetParam();
+    StandIn standin(TestName(), Scenario("abc", "pick t1\nhang app Visible.put " + std::to_string(c.hangSeconds) + "\n"));
+    ASSERT_TRUE(standin.Ready()) << standin.Problem();
+    Morvane morvane;
+    morvane.Press(L"Select Text");
+    ASSERT_FALSE(WaitForLogLine(standin, {"hang app Visible.put"}, kTimeoutMs).empty());
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    EXPECT_TRUE(IsWindowVisible(morvane.Window()));
+    EXPECT_TRUE(Repaints(morvane.Window(), kTimeoutMs)) << "the window did not paint while the call hung";
+
+    const auto pressed = std::chrono::steady_clock::now();
+    c.press(morvane);
+    ASSERT_TRUE(morvane.Program().WaitForExit(static_cast<DWORD>(c.hangSeconds - 4) * 1000));
+    const auto ended = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - pressed);
+    std::printf("%s: the program ended %lld ms after the press, the call still hanging\n", c.name,
+                static_cast<long long>(ended.count()));
+    RecordProperty("ended_after_press_ms", static_cast<int>(ended.count()));
+    EXPECT_EQ(morvane.Program().ExitCode(), 0u);
+
+    // Once the hung call has returned: it was the last, and nothing was written.
+    ASSERT_FALSE(WaitForLogLine(standin, {"call app Visible.put"}, static_cast<DWORD>(c.hangSeconds + 10) * 1000).empty());
+    const auto references = standin.Dump();
+    ASSERT_TRUE(references.has_value());
+    const std::vector<std::string> calls = standin.LogLines("call ");
+    ASSERT_FALSE(calls.empty());
+    EXPECT_NE(calls.back().find("call app Visible.put"), std::string::npos) << calls.back();
+    EXPECT_TRUE(Writes(standin).empty());
+    EXPECT_TRUE(standin.LogLines("pick-begin").empty());
+    for (const auto& [object, connections] : references->external) {
+        if (connections != 0) std::printf("%s: still connected to %s: %d\n", c.name, object.c_str(), connections);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Presses, MorvaneHung,
+    ::testing::Values(HungCase{"CancelClicked", 30, [](const Morvane& m) { PressButton(m.Control(L"Cancel")); }},
+                      HungCase{"CloseBox", 12, [](const Morvane& m) { PostMessageW(m.Window(), WM_SYSCOMMAND, SC_CLOSE, 0); }}),
+    [](const ::testing::TestParamInfo<HungCase>& info) { return std::string(info.param.name); });
+
+// Busy for 2 s from the first call: the window keeps painting while the calls are retried, a second
+// "Select Text" is ignored, and the pick goes through once the application answers, the text
+// changed once.
+TEST(MorvaneBusy, TwoSecondsBusyThePickGoesThroughOnce) {
+    StandIn standin(TestName(), Scenario("Abc", "pick t1\npick t1\nbusy 2\n"));
+    ASSERT_TRUE(standin.Ready()) << standin.Problem();
+    Morvane morvane;
+    morvane.Press(L"Select Text");
+    ASSERT_FALSE(WaitForLogLine(standin, {"busy reject"}, kTimeoutMs).empty());
+    EXPECT_TRUE(Repaints(morvane.Window(), kTimeoutMs)) << "the window did not paint while the calls were retried";
+    morvane.Press(L"Select Text");
+    ASSERT_FALSE(WaitForLogLine(standin, {"call t1 Update", "hr=0x00000000"}, kTimeoutMs).empty());
+    ASSERT_TRUE(WaitVisible(morvane));
+    morvane.Sync();
+    EXPECT_EQ(standin.LogLines("pick-begin").size(), 1u);
+    const auto writes = standin.LogLines("call t1 TextString.put");
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_NE(writes[0].find("value=\"ABC\" hr=0x00000000"), std::string::npos) << writes[0];
+    EXPECT_FALSE(WaitForMessageBox(morvane.Program().Id(), 300).has_value());
+}
+
+// Busy for 20 s once the dialog has stepped aside: after 10 s of retries the rejection's number,
+// the dialog back, nothing written.
+TEST(MorvaneBusy, TwentySecondsBusyEndsInTheRejection) {
+    StandIn standin(TestName(), Scenario("Abc", "pick t1\nbusy 20 after app Caption.get\n"));
+    ASSERT_TRUE(standin.Ready()) << standin.Problem();
+    Morvane morvane;
+    morvane.Press(L"Select Text");
+    const auto box = WaitForMessageBox(morvane.Program().Id(), 30'000);
+    ASSERT_TRUE(box.has_value());
+    EXPECT_EQ(box->caption, L"Morvane");
+    EXPECT_EQ(box->text, L"error: -2147418111");
+    EXPECT_TRUE(CloseMessageBox(*box));
+    ASSERT_TRUE(WaitVisible(morvane));
+    EXPECT_TRUE(Writes(standin).empty());
+    EXPECT_TRUE(standin.LogLines("pick-begin").empty());
+}
+
 }  // namespace
 }  // namespace morvane::ui
 
