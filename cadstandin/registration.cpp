@@ -66,17 +66,25 @@ bool SameGuid(const std::wstring& text, REFGUID guid) {
     return CLSIDFromString(text.c_str(), &parsed) == NOERROR && IsEqualGUID(parsed, guid);
 }
 
-// The registry view of the other bitness, seen from a 32-bit process on 64-bit Windows.
-constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
+// The registry view of the other bitness: the 32-bit view for a 64-bit process, the 64-bit view for
+// a 32-bit process on 64-bit Windows; none on 32-bit Windows.
+std::optional<REGSAM> OtherView() {
+    if constexpr (sizeof(void*) == 8) {
+        return KEY_WOW64_32KEY;
+    } else {
+        BOOL wow64 = FALSE;
+        if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) return std::nullopt;
+        return KEY_WOW64_64KEY;
+    }
+}
 
-// Wine writes a 32-bit process's interface registrations into the 64-bit view as well; an
-// installer that writes its keys itself fills only its own view, and then a client of the other
-// bitness cannot reach the interfaces (the case a client has to survive). The stand-in keeps its
-// interfaces to its own view, removing what its registration put into the other. A 64-bit process
-// reaches no other view.
+// Wine's RegisterTypeLib writes the interface keys into both registry views. An installer that
+// writes its keys itself fills only its own view, and then a client of the other bitness cannot
+// reach the interfaces (the case a client has to survive): the stand-in keeps its interfaces to its
+// own view, removing from the other what its registration put there.
 void KeepInterfacesToOwnView(ITypeLib& library) {
-    BOOL wow64 = FALSE;
-    if (!IsWow64Process(GetCurrentProcess(), &wow64) || !wow64) return;
+    const std::optional<REGSAM> otherView = OtherView();
+    if (!otherView) return;
     TLIBATTR* libraryAttributes = nullptr;
     if (FAILED(library.GetLibAttr(&libraryAttributes))) return;
     const GUID libraryId = libraryAttributes->guid;
@@ -89,19 +97,15 @@ void KeepInterfacesToOwnView(ITypeLib& library) {
         const std::wstring path = Classes(L"Interface\\" + GuidWide(attributes->guid));
         info->ReleaseTypeAttr(attributes);
         if (!isInterface) continue;
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | *otherView, &key) != ERROR_SUCCESS) continue;
         wchar_t owner[64] = {};
         DWORD size = sizeof owner - sizeof(wchar_t);
-        if (RegGetValueW(HKEY_LOCAL_MACHINE, (path + L"\\TypeLib").c_str(), nullptr, RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY,
-                         nullptr, owner, &size) != ERROR_SUCCESS ||
-            !SameGuid(owner, libraryId)) {
-            continue;
-        }
-        HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | kOtherView, &key) == ERROR_SUCCESS) {
-            RegDeleteTreeW(key, nullptr);
-            RegCloseKey(key);
-        }
-        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), kOtherView, 0);
+        const bool ours = RegGetValueW(key, L"TypeLib", nullptr, RRF_RT_REG_SZ, nullptr, owner, &size) == ERROR_SUCCESS &&
+                          SameGuid(owner, libraryId);
+        if (ours) RegDeleteTreeW(key, nullptr);
+        RegCloseKey(key);
+        if (ours) RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), *otherView, 0);
     }
 }
 

@@ -1,5 +1,7 @@
 // End to end: the command with the real COM binding against stand-ins of a newer release (driven by
 // name) and of release 15 beside it, and against a busy stand-in.
+#include <windows.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -127,6 +129,23 @@ TEST_F(CommandHostTest, Release15IsUsedBesideANewerRelease) {
     EXPECT_THAT(newer.LogLines("call "), IsEmpty());
     EXPECT_THAT(newer.LogLines("pick-begin"), IsEmpty());
     ExpectReferences(release15, "t1");
+}
+
+// Release 15 whose interface cannot be reached from this process: as for a client of the other
+// bitness when the application registered its interfaces in its own registry view only, here made
+// by removing the application interface's registration once the stand-in has made it. The same
+// object is then driven by name, with the same result.
+TEST_F(CommandHostTest, Release15WithoutItsInterfaceIsDrivenByName) {
+    StandIn standIn("release15_by_name", "text t1 40 60 \"%%Uabc\"\npick t1\n");
+    ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
+    ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Interface\\{8E75D910-3D21-11D2-85C4-080009A0C626}"),
+              ERROR_SUCCESS);
+    RunCommand();
+    EXPECT_THAT(dialog_.Messages(), ElementsAre(Message{u"abc", u"Morvane"}));
+    EXPECT_THAT(Written(standIn, "t1"), ElementsAre(u"%%uABC"));
+    EXPECT_THAT(SlotCalls(standIn), IsEmpty());
+    EXPECT_THAT(standIn.LogLines("call app Visible.put slot=8 via=invoke value=-1 hr=0x00000000"), testing::SizeIs(1));
+    ExpectReferences(standIn, "t1");
 }
 
 // The calls one pick of a plain text costs on the by-name path, the first run after the
