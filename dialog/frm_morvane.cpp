@@ -200,6 +200,7 @@ void FrmMorvane::Hide() {
 }
 
 void FrmMorvane::Show() {
+    commandShownAgain_ = commandRunning_;
     if (hwnd_ != nullptr) {
         ShowWindow(hwnd_, SW_SHOW);
         SetForegroundWindow(hwnd_);
@@ -219,19 +220,29 @@ void FrmMorvane::cmdSelect_Click() noexcept {
         return;
     }
     commandRunning_ = true;
+    commandShownAgain_ = false;
     ShowCursorOverWindow(IDC_WAIT);
     morvane::cmdSelect_Click(*this, cad_);
     commandRunning_ = false;
     ShowCursorOverWindow(IDC_ARROW);
+    if (cancelAfterCommand_) {
+        cmdCancel_Click();
+    }
 }
 
 void FrmMorvane::cmdCancel_Click() noexcept {
-    if (commandRunning_) {
-        // A press that arrives while the command waits on the CAD application (delivered while
-        // the call is outstanding): going back to the command would let it go on, pick and
-        // write. The program ends here instead; COM lets go of the CAD application's objects
-        // once this process has gone.
+    if (commandRunning_ && !commandShownAgain_) {
+        // A press delivered while a call of the command's steps waits on the CAD application:
+        // going back to the command would let it go on, pick and write. The program ends here,
+        // with no further call; COM lets go of the application's objects once this process has
+        // gone (on Windows after its ping timeout).
         ExitProcess(0);
+    }
+    if (commandRunning_) {
+        // The command has shown the window again, its last act; only its references are let go
+        // now. It ends first, so that they are.
+        cancelAfterCommand_ = true;
+        return;
     }
     if (hwnd_ != nullptr) {
         DestroyWindow(hwnd_);

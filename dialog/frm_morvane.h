@@ -87,8 +87,9 @@ public:
     // one runs is ignored.
     void cmdSelect_Click() noexcept;
     // Ends the program: closes the window and lets PickedEntity go, touching nothing else. While
-    // the command runs (a press delivered while a call into the CAD application waits), the
-    // process ends at once, so that nothing after that call runs.
+    // the command's steps run (a press delivered while a call into the CAD application waits),
+    // the process ends at once, so that nothing after that call runs; once the command has shown
+    // the window again, the window closes as soon as the command has ended.
     void cmdCancel_Click() noexcept;
 
 private:
@@ -116,6 +117,8 @@ private:
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     HWND lastFocus_ = nullptr;
     bool commandRunning_ = false;
+    bool commandShownAgain_ = false;  // the command has shown the window again: it is ending
+    bool cancelAfterCommand_ = false;
     std::shared_ptr<CadEntity> pickedEntity_;
 };
 
