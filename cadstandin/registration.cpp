@@ -196,7 +196,11 @@ Registration::Outcome Registration::Register(const std::wstring& exePath, bool t
     if (!release_.IsRelease15()) RegisterVersionIndependent();
 
     const std::wstring libraryPath = exePath + (release_.TypeLibraryResource() == 1 ? L"" : L"\\" + std::to_wstring(release_.TypeLibraryResource()));
-    const HRESULT loaded = LoadTypeLibEx(libraryPath.c_str(), REGKIND_REGISTER, typeLibrary_.ReleaseAndGetAddressOf());
+    // Registered with the path as given: LoadTypeLibEx(REGKIND_REGISTER) records the exe without the
+    // resource number under Wine, and the library then found there would be release 15's.
+    HRESULT loaded = LoadTypeLibEx(libraryPath.c_str(), REGKIND_NONE, typeLibrary_.ReleaseAndGetAddressOf());
+    std::wstring registeredPath = libraryPath;
+    if (SUCCEEDED(loaded)) loaded = RegisterTypeLib(typeLibrary_.Get(), registeredPath.data(), nullptr);
     if (FAILED(loaded)) {
         message = "cannot register the type library: " + HexResult(loaded);
         Unregister();

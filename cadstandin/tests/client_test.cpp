@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "standin_automation.h"
+#include "standin_release_automation.h"
 
 namespace {
 
@@ -952,6 +954,204 @@ TEST(Registration, SecondServerAndBadScenarioAreRefused) {
     ServerProcess bad("pick nobody\n");
     EXPECT_EQ(bad.WaitExit(), 2u);
     EXPECT_TRUE(HasLine(bad.Log(), "error code=2", "nobody"));
+}
+
+// ------------------------------------------------------------------------------------------------------
+// A newer release, a busy and a hung application
+
+// Waits (at most 30 s) for a log line with the prefix; false when the server ended first.
+bool WaitForLine(const ServerProcess& server, const std::string& prefix) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (HasLine(server.Log(), prefix)) return true;
+        if (!server.Running()) return HasLine(server.Log(), prefix);
+        Sleep(50);
+    }
+    return false;
+}
+
+std::wstring ClassesValue(const std::wstring& key) {
+    wchar_t value[128] = {};
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, (L"Software\\Classes\\" + key).c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value,
+                     &size) != ERROR_SUCCESS) {
+        return L"";
+    }
+    return value;
+}
+
+// The running object of a ProgID, as it is published.
+HRESULT RunningObject(const wchar_t* progId, ComPtr<IUnknown>& object) {
+    CLSID clsid{};
+    const HRESULT found = CLSIDFromProgID(progId, &clsid);
+    if (FAILED(found)) return found;
+    return GetActiveObject(clsid, nullptr, object.ReleaseAndGetAddressOf());
+}
+
+// Rule: a newer release registers its own ProgID and the version-independent one (CurVer naming it)
+// under a class of its own, runs beside a release 15 stand-in, and removes only what it added.
+TEST(NewerRelease, RegistersItsOwnKeysBesideRelease15) {
+    ServerProcess release15("");
+    ASSERT_TRUE(release15.WaitReady());
+    const std::wstring release15Class = ProgIdClass();
+    {
+        ServerProcess newer("", L"--release 25");
+        ASSERT_TRUE(WaitForLine(newer, "ready")) << "the newer release did not start beside release 15";
+        const std::wstring newerClass = ClassesValue(L"AutoCAD.Application.25\\CLSID");
+        EXPECT_FALSE(newerClass.empty());
+        EXPECT_NE(newerClass, release15Class);
+        EXPECT_EQ(ClassesValue(L"AutoCAD.Application\\CLSID"), newerClass);
+        EXPECT_EQ(ClassesValue(L"AutoCAD.Application\\CurVer"), L"AutoCAD.Application.25");
+        EXPECT_EQ(ClassesValue(L"CLSID\\" + newerClass + L"\\ProgID"), L"AutoCAD.Application.25");
+        EXPECT_EQ(ClassesValue(L"CLSID\\" + newerClass + L"\\VersionIndependentProgID"), L"AutoCAD.Application");
+        ComPtr<IUnknown> object;
+        EXPECT_EQ(Hex(RunningObject(L"AutoCAD.Application.25", object)), Hex(S_OK));
+        EXPECT_EQ(newer.Stop(), 0u);
+        EXPECT_TRUE(ClassesValue(L"AutoCAD.Application.25\\CLSID").empty());
+        EXPECT_TRUE(ClassesValue(L"AutoCAD.Application\\CLSID").empty());
+    }
+    // Release 15's registration and its interfaces are untouched: it still answers through its slots.
+    EXPECT_EQ(ProgIdClass(), release15Class);
+    ComPtr<IUnknown> application;
+    ASSERT_EQ(Hex(AttachByProgId(application)), Hex(S_OK));
+    Bstr caption;
+    EXPECT_EQ(Hex(SlotOf<GetString>(application.Get(), 10)(application.Get(), caption.Out())), Hex(S_OK));
+    EXPECT_EQ(caption.Text(), u"AutoCAD Stand-in - [Drawing1.dwg]");
+    application.Reset();
+    EXPECT_EQ(release15.Stop(), 0u);
+    // A second stand-in of the same release still does not start.
+    ServerProcess first("", L"--release 25");
+    ASSERT_TRUE(WaitForLine(first, "ready"));
+    ServerProcess second("", L"--release 25");
+    EXPECT_EQ(second.WaitExit(), 3u);
+    EXPECT_TRUE(HasLine(second.Log(), "error code=3", "already running"));
+}
+
+// Rule: a newer release's application answers interface IDs of its own, not release 15's, and
+// refuses calls through their slots; by name every member answers.
+TEST(NewerRelease, RefusesItsSlotsAndAnswersByName) {
+    ServerProcess newer("text t1 40 60 \"x\"\n", L"--release 25");
+    ASSERT_TRUE(WaitForLine(newer, "ready"));
+    ComPtr<IUnknown> running;
+    ASSERT_EQ(Hex(RunningObject(L"AutoCAD.Application.25", running)), Hex(S_OK));
+    ComPtr<IUnknown> release15Interface;
+    EXPECT_EQ(Hex(running->QueryInterface(IID_IStandinApplication, reinterpret_cast<void**>(release15Interface.GetAddressOf()))),
+              Hex(E_NOINTERFACE));
+    ComPtr<IUnknown> own;
+    ASSERT_EQ(Hex(running->QueryInterface(IID_IStandinReleaseApplication, reinterpret_cast<void**>(own.GetAddressOf()))),
+              Hex(S_OK));
+    Bstr refused;
+    EXPECT_EQ(Hex(SlotOf<GetString>(own.Get(), 10)(own.Get(), refused.Out())), Hex(E_NOTIMPL));
+    ComPtr<IDispatch> byName;
+    ASSERT_EQ(Hex(running.As(&byName)), Hex(S_OK));
+    ExceptionInfo exception;
+    std::u16string caption;
+    EXPECT_EQ(Hex(GetText(byName.Get(), L"Caption", caption, exception)), Hex(S_OK));
+    EXPECT_EQ(caption, u"AutoCAD Stand-in R25 - [Drawing1.dwg]");
+    EXPECT_TRUE(HasLine(newer.Log(), "call app Caption.get slot=10 via=vtable", "refused=slot"));
+    EXPECT_TRUE(HasLine(newer.Log(), "call app Caption.get slot=10 via=invoke", "hr=0x00000000"));
+}
+
+// Rule: a newer release's attributes answer MTextAttribute (true for those the scenario calls
+// multiline); release 15's attributes do not know the name.
+TEST(NewerRelease, AttributesAnswerMTextAttribute) {
+    const std::string scenario = "block b1 40 60 \"DOOR\"\nattribute a1 b1 \"NOTE\" \"x\"\nattribute a2 b1 \"T\" \"y\"\n"
+                                 "multiline a1\npick a1\npick a2\n";
+    for (const bool newerRelease : {true, false}) {
+        SCOPED_TRACE(newerRelease ? "release 25" : "release 15");
+        ServerProcess server(scenario, newerRelease ? L"--release 25" : L"");
+        ASSERT_TRUE(WaitForLine(server, "ready"));
+        ComPtr<IUnknown> running;
+        ASSERT_EQ(Hex(RunningObject(newerRelease ? L"AutoCAD.Application.25" : L"AutoCad.Application.15", running)), Hex(S_OK));
+        ComPtr<IDispatch> application;
+        ASSERT_EQ(Hex(running.As(&application)), Hex(S_OK));
+        ExceptionInfo exception;
+        Variant document;
+        ASSERT_EQ(Hex(InvokeByName(application.Get(), L"ActiveDocument", DISPATCH_PROPERTYGET, nullptr, document.Out(), exception)), Hex(S_OK));
+        Variant utility;
+        ASSERT_EQ(Hex(InvokeByName(V_DISPATCH(&document.Get()), L"Utility", DISPATCH_PROPERTYGET, nullptr, utility.Out(), exception)), Hex(S_OK));
+        ComPtr<IUnknown> slots;
+        ASSERT_EQ(Hex(V_DISPATCH(&utility.Get())->QueryInterface(newerRelease ? IID_IStandinReleaseUtility : IID_IStandinUtility,
+                                                                  reinterpret_cast<void**>(slots.GetAddressOf()))),
+                  Hex(S_OK));
+        for (const bool multiline : {true, false}) {
+            ComPtr<IDispatch> attribute;
+            if (newerRelease) {
+                // Picked by name, the two results in variants passed by reference.
+                Variant object;
+                Variant point;
+                Variant prompt;
+                VARIANT arguments[3] = {};
+                arguments[0].vt = VT_BSTR;
+                arguments[0].bstrVal = SysAllocString(L"Pick:");
+                arguments[1].vt = VT_BYREF | VT_VARIANT;
+                arguments[1].pvarVal = point.Out();
+                arguments[2].vt = VT_BYREF | VT_VARIANT;
+                arguments[2].pvarVal = object.Out();
+                DISPID pickId = 0;
+                ASSERT_EQ(Hex(IdOf(V_DISPATCH(&utility.Get()), L"GetEntity", pickId)), Hex(S_OK));
+                DISPPARAMS parameters{arguments, nullptr, 3, 0};
+                ASSERT_EQ(Hex(V_DISPATCH(&utility.Get())->Invoke(pickId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                                                  &parameters, nullptr, exception.Out(), nullptr)),
+                          Hex(S_OK));
+                SysFreeString(arguments[0].bstrVal);
+                ASSERT_EQ(V_VT(&object.Get()), VT_DISPATCH);
+                EXPECT_EQ(V_VT(&point.Get()), VT_ARRAY | VT_R8);
+                attribute = V_DISPATCH(&object.Get());
+            } else {
+                ASSERT_EQ(Hex(Pick(slots.Get(), attribute)), Hex(S_OK));
+            }
+            Variant answer;
+            const HRESULT asked = InvokeByName(attribute.Get(), L"MTextAttribute", DISPATCH_PROPERTYGET, nullptr, answer.Out(), exception);
+            if (newerRelease) {
+                ASSERT_EQ(Hex(asked), Hex(S_OK));
+                ASSERT_EQ(V_VT(&answer.Get()), VT_BOOL);
+                EXPECT_EQ(V_BOOL(&answer.Get()), multiline ? VARIANT_TRUE : VARIANT_FALSE);
+            } else {
+                EXPECT_EQ(Hex(asked), Hex(DISP_E_UNKNOWNNAME));
+            }
+        }
+    }
+}
+
+// Rule: while busy, the application's message filter rejects calls on its objects (the client
+// gets RPC_E_CALL_REJECTED and the member does not run); once the spell is over they go through.
+TEST(BusyApplication, RejectsCallsForTheSpellThenAnswers) {
+    ServerProcess server("busy 2\n");
+    ASSERT_TRUE(server.WaitReady());
+    ComPtr<IUnknown> application;
+    ASSERT_EQ(Hex(AttachByProgId(application)), Hex(S_OK));
+    Bstr caption;
+    EXPECT_EQ(Hex(SlotOf<GetString>(application.Get(), 10)(application.Get(), caption.Out())), Hex(RPC_E_CALL_REJECTED));
+    EXPECT_FALSE(HasLine(server.Log(), "call app Caption.get"));
+    EXPECT_TRUE(HasLine(server.Log(), "busy reject", "name=IStandinApplication method=10"));
+    Sleep(2'500);
+    EXPECT_EQ(Hex(SlotOf<GetString>(application.Get(), 10)(application.Get(), caption.Out())), Hex(S_OK));
+    EXPECT_TRUE(HasLine(server.Log(), "call app Caption.get slot=10 via=vtable", "hr=0x00000000"));
+}
+
+// Rule: in a spell of retry-later the members answer RPC_E_SERVERCALL_RETRYLATER themselves,
+// through the slots and (as the exception's scode) by name; a member that hangs runs after its wait.
+TEST(BusyApplication, RetryLaterComesFromTheMembersAndHangsWait) {
+    ServerProcess server("busy 30 retry-later after app Visible.put\nhang app Caption.get 1\n");
+    ASSERT_TRUE(server.WaitReady());
+    ComPtr<IUnknown> application;
+    ASSERT_EQ(Hex(AttachByProgId(application)), Hex(S_OK));
+    Bstr caption;
+    EXPECT_EQ(Hex(SlotOf<GetString>(application.Get(), 10)(application.Get(), caption.Out())), Hex(S_OK));
+    const std::vector<std::string> log = server.Log();
+    const auto hang = std::find_if(log.begin(), log.end(), [](const std::string& line) { return StartsWith(line, "hang app Caption.get"); });
+    ASSERT_NE(hang, log.end());
+    EXPECT_TRUE(std::any_of(hang, log.end(), [](const std::string& line) { return StartsWith(line, "call app Caption.get"); }));
+    EXPECT_EQ(Hex(SlotOf<PutBool>(application.Get(), 8)(application.Get(), VARIANT_TRUE)), Hex(S_OK));
+    EXPECT_EQ(Hex(SlotOf<GetString>(application.Get(), 10)(application.Get(), caption.Out())), Hex(RPC_E_SERVERCALL_RETRYLATER));
+    ComPtr<IDispatch> byName;
+    ASSERT_EQ(Hex(application.As(&byName)), Hex(S_OK));
+    ExceptionInfo exception;
+    std::u16string text;
+    EXPECT_EQ(Hex(GetText(byName.Get(), L"Caption", text, exception)), Hex(DISP_E_EXCEPTION));
+    EXPECT_EQ(Hex(exception.Scode()), Hex(RPC_E_SERVERCALL_RETRYLATER));
+    EXPECT_TRUE(HasLine(server.Log(), "call app Caption.get slot=10 via=vtable", "busy=yes"));
 }
 
 }  // namespace
