@@ -6,7 +6,11 @@
 // Prints "left top width height" in screen pixels; waits up to 15 s, exit code 1 when nothing shows.
 //   ui_probe state <caption>                  the window's focused control and its checked buttons,
 //                                             one caption a line, the focused one first
+//   ui_probe resources <caption>              what the window's process holds: "handles N user N gdi N
+//                                             private N" (kernel handles, USER and GDI objects,
+//                                             private bytes)
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <string>
@@ -91,6 +95,22 @@ int wmain(int argc, wchar_t** argv) {
         }
         return 0;
     }
-    std::fprintf(stderr, "usage: ui_probe window|control|box|box-ok|state <caption> [<control caption>]\n");
+    if (args.size() == 2 && args[0] == L"resources") {
+        HWND window = WaitForTopWindow(args[1], false);
+        DWORD processId = 0;
+        if (window != nullptr) GetWindowThreadProcessId(window, &processId);
+        const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+        if (process == nullptr) return Print(nullptr);
+        DWORD handles = 0;
+        GetProcessHandleCount(process, &handles);
+        PROCESS_MEMORY_COUNTERS_EX memory{};
+        memory.cb = sizeof(memory);
+        GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof(memory));
+        std::printf("handles %lu user %lu gdi %lu private %llu\n", handles, GetGuiResources(process, GR_USEROBJECTS),
+                    GetGuiResources(process, GR_GDIOBJECTS), static_cast<unsigned long long>(memory.PrivateUsage));
+        CloseHandle(process);
+        return 0;
+    }
+    std::fprintf(stderr, "usage: ui_probe window|control|box|box-ok|state|resources <caption> [<control caption>]\n");
     return 2;
 }
