@@ -19,12 +19,6 @@ Function Lookup(HMODULE module, const char* name) noexcept {
 
 DpiApi DpiApi::Load(DpiLevel upTo) noexcept {
     DpiApi api;
-    if (upTo >= DpiLevel::Windows81) {
-        // Not on Windows 7, where the system DPI is all there is. Loaded for good: the window asks
-        // on every DPI change.
-        HMODULE shcore = LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        api.getDpiForMonitor_ = Lookup<GetDpiForMonitorFunction>(shcore, "GetDpiForMonitor");
-    }
     if (upTo >= DpiLevel::Windows10) {
         HMODULE user32 = GetModuleHandleW(L"user32.dll");
         api.getDpiForWindow_ = Lookup<GetDpiForWindowFunction>(user32, "GetDpiForWindow");
@@ -32,6 +26,12 @@ DpiApi DpiApi::Load(DpiLevel upTo) noexcept {
         api.adjustWindowRectExForDpi_ = Lookup<AdjustWindowRectExForDpiFunction>(user32, "AdjustWindowRectExForDpi");
         api.systemParametersInfoForDpi_ =
             Lookup<SystemParametersInfoForDpiFunction>(user32, "SystemParametersInfoForDpi");
+    }
+    if (upTo >= DpiLevel::Windows81 && api.getDpiForWindow_ == nullptr) {
+        // Only where user32 cannot tell a window's DPI, and never on Windows 7, which has no
+        // shcore. Loaded for good: the window asks on every DPI change.
+        HMODULE shcore = LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        api.getDpiForMonitor_ = Lookup<GetDpiForMonitorFunction>(shcore, "GetDpiForMonitor");
     }
     return api;
 }
