@@ -64,6 +64,23 @@ protected:
         return checks;
     }
 
+    // Shows a message box through the window and closes it from another thread: what the box
+    // showed, or nothing when no box came.
+    std::optional<ui::MessageBoxSeen> ShowMessageAndClose(std::u16string_view text, std::u16string_view caption) {
+        const DWORD thread = GetCurrentThreadId();
+        std::optional<ui::MessageBoxSeen> seen;
+        std::thread watcher([&] {
+            seen = ui::WaitForMessageBox(GetCurrentProcessId(), 10000);
+            if (!seen || !ui::CloseMessageBox(*seen)) {
+                // Never leave the test hanging in the box's modal loop.
+                PostThreadMessageW(thread, WM_QUIT, 0, 0);
+            }
+        });
+        window_.ShowMessage(text, caption);
+        watcher.join();
+        return seen;
+    }
+
     fakes::FakeCadLink cad_;
     FrmMorvane window_{GetModuleHandleW(nullptr), cad_, nullptr, nullptr};
 };
@@ -220,17 +237,8 @@ TEST_F(FrmMorvaneTest, EscapeDoesNothingAndTheCloseBoxEndsTheProgram) {
 // pick): OK only, no icon, the given text and caption.
 TEST_F(FrmMorvaneTest, MessageBoxShowsWhileTheWindowIsHidden) {
     window_.Hide();
-    const DWORD thread = GetCurrentThreadId();
-    std::optional<ui::MessageBoxSeen> seen;
-    std::thread watcher([&] {
-        seen = ui::WaitForMessageBox(GetCurrentProcessId(), 10000);
-        if (!seen || !ui::CloseMessageBox(*seen)) {
-            // Never leave the test hanging in the box's modal loop.
-            PostThreadMessageW(thread, WM_QUIT, 0, 0);
-        }
-    });
-    window_.ShowMessage(u"Missed the object, please try again", u"Selection Error");
-    watcher.join();
+    const std::optional<ui::MessageBoxSeen> seen =
+        ShowMessageAndClose(u"Missed the object, please try again", u"Selection Error");
 
     ASSERT_TRUE(seen.has_value());
     EXPECT_EQ(seen->owner, window_.Handle());
@@ -241,6 +249,15 @@ TEST_F(FrmMorvaneTest, MessageBoxShowsWhileTheWindowIsHidden) {
     EXPECT_FALSE(IsWindowVisible(window_.Handle()));
     window_.Show();
     EXPECT_TRUE(IsWindowVisible(window_.Handle()));
+}
+
+// The whole text shows in the box: a U+0000 inside (kept in the drawing) shows as U+2400.
+TEST_F(FrmMorvaneTest, MessageBoxShowsTheWholeTextWithNulAsItsSymbol) {
+    const std::optional<ui::MessageBoxSeen> seen =
+        ShowMessageAndClose(std::u16string(u"Acme\0Ltd\0", 9), u"Morvane");
+
+    ASSERT_TRUE(seen.has_value());
+    EXPECT_EQ(seen->text, L"Acme\u2400Ltd\u2400");
 }
 
 }  // namespace
