@@ -59,4 +59,12 @@ private:
 [[nodiscard]] std::u16string ConvertCase(std::u16string_view text, CaseMode mode);
 [[nodiscard]] std::u16string ConvertCase(std::u16string_view text, CaseMode mode, const CaseMapper& mapper);
 
+// The text as it is written back: the rest behind the underline code in the given case, with
+// "%%u" in front when the code was there. Throws only std::bad_alloc.
+[[nodiscard]] std::u16string ConvertText(const UnderlineSplit& split, CaseMode mode);
+[[nodiscard]] std::u16string ConvertText(const UnderlineSplit& split, CaseMode mode, const CaseMapper& mapper);
+// SplitUnderlinePrefix, then the above; throws Failure(6) as SplitUnderlinePrefix does.
+[[nodiscard]] std::u16string ConvertText(std::u16string_view text, CaseMode mode);
+[[nodiscard]] std::u16string ConvertText(std::u16string_view text, CaseMode mode, const CaseMapper& mapper);
+
 }  // namespace morvane

@@ -9,7 +9,6 @@ namespace morvane {
 namespace {
 
 constexpr std::u16string_view kUnderlineCode = u"%%U";
-constexpr std::int32_t kOverflow = 6;
 
 }  // namespace
 
@@ -26,7 +25,7 @@ UnderlineSplit SplitUnderlinePrefix(std::u16string_view text, const CaseMapper& 
     }
     // The CAD application's length field behind the code is a signed 16-bit count.
     if (text.size() - kUnderlineCode.size() > static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max())) {
-        throw Failure(kOverflow);
+        throw Failure(error_number::kOverflow);
     }
     return {true, std::u16string(text.substr(kUnderlineCode.size()))};
 }

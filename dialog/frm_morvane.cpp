@@ -2,12 +2,21 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 
 #include "dialog/select_text_command.h"
 
 namespace morvane {
 namespace {
+
+// A message box takes a terminated string: each U+0000 of the text is shown as U+2400 (the symbol
+// for NUL) so that the whole text shows.
+std::wstring BoxText(std::u16string_view text) {
+    std::wstring result(text.begin(), text.end());
+    std::replace(result.begin(), result.end(), L'\0', L'\u2400');
+    return result;
+}
 
 constexpr wchar_t kClassName[] = L"frmMorvane";
 constexpr wchar_t kCaption[] = L"Morvane";
@@ -205,7 +214,7 @@ void FrmMorvane::Show() {
 }
 
 void FrmMorvane::ShowMessage(std::u16string_view text, std::u16string_view caption) {
-    const std::wstring boxText(text.begin(), text.end());
+    const std::wstring boxText = BoxText(text);
     const std::wstring boxCaption(caption.begin(), caption.end());
     // A box owned by a hidden window would have no taskbar button. Taking the front for this
     // window first (hidden or not) makes this the foreground thread, whose box Windows lets take
@@ -329,12 +338,7 @@ LRESULT CALLBACK FrmMorvane::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
     if (self == nullptr) {
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
-    LRESULT result = 0;
-    try {
-        result = self->HandleMessage(message, wParam, lParam);
-    } catch (...) {
-        result = DefWindowProcW(hwnd, message, wParam, lParam);
-    }
+    const LRESULT result = self->HandleMessage(message, wParam, lParam);
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         self->hwnd_ = nullptr;

@@ -17,18 +17,15 @@ namespace morvane {
 
 namespace {
 
-// The error numbers the command tells apart.
-constexpr std::int32_t kMissedPick = static_cast<std::int32_t>(0x80020009);  // -2147352567
-constexpr std::int32_t kNotRunning = 429;
-constexpr std::int32_t kNoSuchMember = 438;
-// The numbers the command raises itself, in the same small positive range as 6 (overflow).
-constexpr std::int32_t kOutOfMemory = 7;
-constexpr std::int32_t kInternalError = 51;
-constexpr std::int32_t kObjectNotSet = 91;
+using error_number::kCannotAttach;
+using error_number::kInternalError;
+using error_number::kMissedPick;
+using error_number::kNoSuchMember;
+using error_number::kObjectNotSet;
+using error_number::kOutOfMemory;
 
 constexpr std::u16string_view kProgramTitle = u"Morvane";
 constexpr std::u16string_view kPickPrompt = u"Select Text from the drawing:";
-constexpr std::u16string_view kUnderlineCode = u"%%u";
 
 // What one run of the command holds. The application and document references live until the
 // command ends, after the failure dispatch has reacted.
@@ -60,16 +57,6 @@ std::optional<std::invoke_result_t<Query>> IfAnswered(Query query) {
     return std::nullopt;
 }
 
-// The rest behind the underline code in the chosen case, with "%%u" in front when the code was
-// there.
-std::u16string Rewrite(const UnderlineSplit& split, CaseMode mode) {
-    std::u16string converted = ConvertCase(split.rest, mode);
-    if (!split.underlined) return converted;
-    std::u16string result;
-    result.reserve(kUnderlineCode.size() + converted.size());
-    return result.append(kUnderlineCode).append(converted);
-}
-
 // Attaches to the running application, takes its document and brings its window to the front.
 void StepForward(Run& run) {
     run.application = run.cad.Attach();
@@ -78,15 +65,13 @@ void StepForward(Run& run) {
     run.cad.BringWindowToFront(run.application->ActivationTitle());
 }
 
-// Empties PickedEntity, lets the user pick and keeps the picked entity there. A pick that brings
-// no entity back counts as missed.
-std::shared_ptr<CadEntity> Pick(Run& run) {
+// Empties PickedEntity, lets the user pick and keeps the picked entity there.
+CadEntity& Pick(Run& run) {
     const std::unique_ptr<CadUtility> utility = Require(run.document).Utility();
     std::shared_ptr<CadEntity>& picked = run.dialog.PickedEntity();
     picked.reset();
     picked = Require(utility).GetEntity(kPickPrompt);
-    if (!picked) throw Failure(kMissedPick);
-    return picked;
+    return Require(picked);
 }
 
 // Rewrites the entity's TextString, showing the text behind an underline code first. False when
@@ -97,7 +82,7 @@ bool ChangeTextString(CaseDialog& dialog, CadEntity& entity) {
     const UnderlineSplit split = SplitUnderlinePrefix(*text);
     if (split.underlined) dialog.ShowMessage(split.rest, kProgramTitle);
     if (const std::optional<CaseMode> mode = dialog.SelectedCase()) {
-        entity.WriteTextString(Rewrite(split, *mode));
+        entity.WriteTextString(ConvertText(split, *mode));
         entity.Update();
     }
     return true;
@@ -110,7 +95,7 @@ void ChangeAttributes(CadEntity& block, CaseMode mode) {
     std::vector<std::u16string> results;
     results.reserve(attributes.size());
     for (const std::shared_ptr<CadEntity>& attribute : attributes) {
-        results.push_back(Rewrite(SplitUnderlinePrefix(Require(attribute).ReadTextString()), mode));
+        results.push_back(ConvertText(Require(attribute).ReadTextString(), mode));
     }
     for (std::size_t i = 0; i < attributes.size(); ++i) {
         attributes[i]->WriteTextString(results[i]);
@@ -122,7 +107,7 @@ void ChangeAttributes(CadEntity& block, CaseMode mode) {
 // nothing written nothing needs redrawing.
 void ChangeTextOverride(CadEntity& dimension, std::u16string_view text, CaseMode mode) {
     if (text.empty()) return;
-    dimension.WriteTextOverride(Rewrite(SplitUnderlinePrefix(text), mode));
+    dimension.WriteTextOverride(ConvertText(text, mode));
     dimension.Update();
 }
 
@@ -144,8 +129,9 @@ void SelectAndConvert(Run& run) {
     // The underline flag lives in each text's split, so every run starts without it.
     run.hidden = true;
     run.dialog.Hide();
-    const std::shared_ptr<CadEntity> entity = Pick(run);
-    if (!ChangeTextString(run.dialog, *entity)) ChangeOtherText(run.dialog, *entity);
+    // PickedEntity keeps the entity alive for as long as the command uses it.
+    CadEntity& entity = Pick(run);
+    if (!ChangeTextString(run.dialog, entity)) ChangeOtherText(run.dialog, entity);
     run.dialog.Show();
 }
 
@@ -178,7 +164,7 @@ void React(const Run& run, std::int32_t number) {
         run.dialog.ShowMessage(u"Missed the object, please try again", u"Selection Error");
         run.dialog.Show();
         break;
-    case kNotRunning:
+    case kCannotAttach:
         run.dialog.ShowMessage(u"Please start AutoCAD", u"AutoCAD not Open");
         if (run.hidden) run.dialog.Show();
         break;

@@ -14,6 +14,7 @@
 #include "cadlink/com/error_number.h"
 #include "cadlink/com/variant.h"
 #include "cadlink/com/window_front.h"
+#include "caseconv/failure.h"
 
 namespace morvane {
 
@@ -47,7 +48,7 @@ constexpr std::size_t kUtilityGetEntity = 26;              // (IDispatch**, VARI
     ComPtr<IDispatch> object;
     ThrowIfFailed(CallSlot<IDispatch**>(owner, slot, object.ReleaseAndGetAddressOf()));
     if (!object) {
-        ThrowIfFailed(E_POINTER, ComSite::NoObject);
+        throw Failure(error_number::kObjectNotSet);
     }
     ComPtr<IUnknown> result;
     ThrowIfFailed(object.AsIID(iid, &result));
@@ -67,7 +68,7 @@ public:
                                                                point.ReleaseAndGetAddressOf(), *promptValue.Get()));
         // A pick that succeeds without an entity picked nothing: the same as a missed pick.
         if (!entity) {
-            ThrowIfFailed(DISP_E_EXCEPTION);
+            throw Failure(error_number::kMissedPick);
         }
         return com::MakeComEntity(std::move(entity));
     }

@@ -7,6 +7,7 @@
 
 #include "cadlink/com/bstr.h"
 #include "cadlink/com/error_number.h"
+#include "caseconv/failure.h"
 
 namespace morvane::com {
 
@@ -21,6 +22,15 @@ Variant TextVariant(std::u16string_view text) {
 namespace {
 
 using Microsoft::WRL::ComPtr;
+
+// What the CAD application hands back is checked, never coerced: a coercion would turn an empty
+// answer into "" or another object into its default member's text, and that would be written over
+// the user's text.
+void RequireType(const Variant& value, VARTYPE type) {
+    if (value.Type() != type) {
+        throw Failure(error_number::kTypeMismatch);
+    }
+}
 
 // The members the binding reaches by name on an entity's dispatch interface.
 enum class Member : std::size_t { TextString, Update, HasAttributes, GetAttributes, TextOverride, Count };
@@ -37,8 +47,8 @@ public:
     void Update() override { (void)Invoke(Member::Update, DISPATCH_METHOD); }
 
     bool HasAttributes() override {
-        Variant value = Invoke(Member::HasAttributes, DISPATCH_PROPERTYGET);
-        ThrowIfFailed(VariantChangeType(value.Get(), value.Get(), 0, VT_BOOL));
+        const Variant value = Invoke(Member::HasAttributes, DISPATCH_PROPERTYGET);
+        RequireType(value, VT_BOOL);
         return value.Get()->boolVal != VARIANT_FALSE;
     }
 
@@ -65,8 +75,10 @@ public:
             } else {
                 Variant item;
                 ThrowIfFailed(SafeArrayGetElement(array, &index, item.ReleaseAndGetAddressOf()));
-                ThrowIfFailed(VariantChangeType(item.Get(), item.Get(), 0, VT_DISPATCH));
-                attribute = item.Get()->pdispVal;
+                if (item.Type() != VT_EMPTY) {
+                    RequireType(item, VT_DISPATCH);
+                    attribute = item.Get()->pdispVal;
+                }
             }
             // An empty slot in the array is no attribute.
             if (attribute) {
@@ -81,8 +93,8 @@ public:
 
 private:
     [[nodiscard]] std::u16string ReadText(Member member) {
-        Variant value = Invoke(member, DISPATCH_PROPERTYGET);
-        ThrowIfFailed(VariantChangeType(value.Get(), value.Get(), 0, VT_BSTR));
+        const Variant value = Invoke(member, DISPATCH_PROPERTYGET);
+        RequireType(value, VT_BSTR);
         return TextOf(value.Get()->bstrVal);
     }
 

@@ -6,45 +6,38 @@ namespace morvane::com {
 
 namespace {
 
-// Numbers raised on the program's side of a call.
-constexpr std::int32_t kInvalidCall = 5;         // no window carries the activation title
-constexpr std::int32_t kObjectNotSet = 91;       // an object the CAD application should have given is missing
-constexpr std::int32_t kCannotAttach = 429;      // no running object for the ProgID
-constexpr std::int32_t kNoSuchInterface = 430;   // the object lacks an interface it must support
-constexpr std::int32_t kNoSuchMember = 438;      // no property or method of the name used
+// What an Invoke's exception reports, in the order it is trusted: a failing scode, then the
+// server's own wCode (automation servers use codes above 1000), else nothing but the exception.
+std::int32_t ExceptionNumber(const EXCEPINFO& excepInfo) noexcept {
+    if (FAILED(excepInfo.scode) && excepInfo.scode != DISP_E_EXCEPTION) {
+        return ErrorNumber(excepInfo.scode, ComSite::Call);
+    }
+    if (excepInfo.wCode != 0) {
+        return excepInfo.wCode;
+    }
+    return error_number::kMissedPick;
+}
 
 }  // namespace
 
-std::int32_t ErrorNumber(HRESULT hr, ComSite site, EXCEPINFO* excepInfo) noexcept {
-    if (site == ComSite::WindowLookup) {
-        return kInvalidCall;
-    }
-    if (site == ComSite::NoObject) {
-        return kObjectNotSet;
-    }
+std::int32_t ErrorNumber(HRESULT hr, ComSite site, const EXCEPINFO* excepInfo) noexcept {
     switch (hr) {
     case MK_E_UNAVAILABLE:
     case CO_E_CLASSSTRING:
     case REGDB_E_CLASSNOTREG:
         if (site == ComSite::Attach) {
-            return kCannotAttach;
+            return error_number::kCannotAttach;
         }
         break;
     case DISP_E_UNKNOWNNAME:
     case DISP_E_MEMBERNOTFOUND:
-        return kNoSuchMember;
+        return error_number::kNoSuchMember;
     case E_NOINTERFACE:
-        return kNoSuchInterface;
+        return error_number::kNoSuchInterface;
     case DISP_E_EXCEPTION:
         // Only Invoke fills an EXCEPINFO; a slot call's DISP_E_EXCEPTION is the number itself.
         if (site == ComSite::Invoke && excepInfo != nullptr) {
-            if (excepInfo->pfnDeferredFillIn != nullptr) {
-                (void)excepInfo->pfnDeferredFillIn(excepInfo);
-                excepInfo->pfnDeferredFillIn = nullptr;
-            }
-            if (FAILED(excepInfo->scode)) {
-                return static_cast<std::int32_t>(excepInfo->scode);
-            }
+            return ExceptionNumber(*excepInfo);
         }
         break;
     default:
@@ -59,7 +52,7 @@ void ThrowIfFailed(HRESULT hr, ComSite site) {
     }
 }
 
-void ThrowIfInvokeFailed(HRESULT hr, EXCEPINFO& excepInfo) {
+void ThrowIfInvokeFailed(HRESULT hr, const EXCEPINFO& excepInfo) {
     if (FAILED(hr)) {
         throw Failure(ErrorNumber(hr, ComSite::Invoke, &excepInfo));
     }

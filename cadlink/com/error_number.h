@@ -9,24 +9,23 @@ namespace morvane::com {
 
 // Where a failing HRESULT came from: the same HRESULT means different things at different places.
 enum class ComSite {
-    Attach,        // CLSIDFromProgID, GetActiveObject
-    Call,          // QueryInterface, a call by vtable slot, GetIDsOfNames, anything else
-    Invoke,        // IDispatch::Invoke, whose DISP_E_EXCEPTION carries an EXCEPINFO
-    WindowLookup,  // finding the CAD application's window by title
-    NoObject,      // a call that succeeded but handed back no object where one is needed
+    Attach,  // CLSIDFromProgID, GetActiveObject
+    Call,    // QueryInterface, a call by vtable slot, GetIDsOfNames, anything else
+    Invoke,  // IDispatch::Invoke, whose DISP_E_EXCEPTION carries an EXCEPINFO
 };
 
 // The program's error number for a failed HRESULT, the one place where COM failures become
-// numbers. WindowLookup and NoObject are failures of this side of the call and give fixed numbers
-// whatever the HRESULT. At Invoke, runs the EXCEPINFO's deferred fill-in if there is one (the
-// caller still owns and frees the EXCEPINFO). Never throws.
-[[nodiscard]] std::int32_t ErrorNumber(HRESULT hr, ComSite site, EXCEPINFO* excepInfo = nullptr) noexcept;
+// numbers. At Invoke, a DISP_E_EXCEPTION gives the number of the EXCEPINFO's scode (translated as
+// any returned HRESULT is), else its wCode, else 0x80020009 itself. The EXCEPINFO's deferred
+// fill-in is never run: it is a function of the CAD application's process, meaningless in ours.
+// Never throws.
+[[nodiscard]] std::int32_t ErrorNumber(HRESULT hr, ComSite site, const EXCEPINFO* excepInfo = nullptr) noexcept;
 
 // Throws morvane::Failure with ErrorNumber(hr, site) when hr is a failure.
 void ThrowIfFailed(HRESULT hr, ComSite site = ComSite::Call);
 
 // For Invoke: throws morvane::Failure with the number for hr and its EXCEPINFO when hr is a failure.
-void ThrowIfInvokeFailed(HRESULT hr, EXCEPINFO& excepInfo);
+void ThrowIfInvokeFailed(HRESULT hr, const EXCEPINFO& excepInfo);
 
 // Owns an EXCEPINFO filled by Invoke and frees its strings.
 class ExcepInfo {

@@ -7,6 +7,7 @@
 
 #include "cadlink/com/error_number.h"
 #include "cadlink/window_title.h"
+#include "caseconv/failure.h"
 #include "foreground/bring_to_front.h"
 
 namespace morvane::com {
@@ -51,7 +52,7 @@ void BringWindowToFront(std::u16string_view title) {
     }
     const auto chosen = ChooseWindowByTitle(windows.titles, title);
     if (!chosen) {
-        ThrowIfFailed(HRESULT_FROM_WIN32(ERROR_NOT_FOUND), ComSite::WindowLookup);
+        throw Failure(error_number::kInvalidCall);
     }
     morvane::BringToFront(windows.handles[*chosen]);
 }

@@ -56,9 +56,12 @@ public:
         ++invokes;
         if (raise != S_OK) {
             exception->bstrDescription = SysAllocString(L"refused");
-            exception->pfnDeferredFillIn = FillIn;
-            deferredScode = raise;
+            exception->scode = raise;
             return DISP_E_EXCEPTION;
+        }
+        if (id == kTextString && flags == DISPATCH_PROPERTYGET && oddAnswer) {
+            oddAnswer(result);
+            return S_OK;
         }
         if (id == kTextString && flags == DISPATCH_PROPERTYGET) {
             result->vt = VT_BSTR;
@@ -93,6 +96,8 @@ public:
     int updates = 0;
     HRESULT raise = S_OK;
     Variant attributes;
+    // When set, answers a TextString read with whatever it leaves in the result.
+    std::function<void(VARIANT*)> oddAnswer;
 
 private:
     static constexpr DISPID kTextString = 1;
@@ -100,12 +105,6 @@ private:
     static constexpr DISPID kGetAttributes = 3;
     static inline const std::map<std::wstring, DISPID> kIds = {
         {L"TextString", kTextString}, {L"Update", kUpdate}, {L"GetAttributes", kGetAttributes}};
-
-    static inline SCODE deferredScode = S_OK;
-    static HRESULT STDMETHODCALLTYPE FillIn(EXCEPINFO* info) {
-        info->scode = deferredScode;
-        return S_OK;
-    }
 
     std::u16string text_;
 };
@@ -150,8 +149,7 @@ TEST(ComEntityTest, TextTravelsWhole) {
     EXPECT_EQ(entity->ReadTextString(), text);
 }
 
-// Rule: a member the entity lacks is 438; an exception raised through Invoke is its scode, taken
-// after the deferred fill-in.
+// Rule: a member the entity lacks is 438; an exception raised through Invoke is its scode.
 TEST(ComEntityTest, FailuresBecomeNumbers) {
     FakeEntity fake(u"abc");
     const std::shared_ptr<CadEntity> entity = MakeComEntity(&fake);
@@ -162,6 +160,38 @@ TEST(ComEntityTest, FailuresBecomeNumbers) {
     EXPECT_EQ(fake.Text(), u"abc");
 }
 
+struct OddAnswer {
+    const char* name;
+    std::function<void(VARIANT*)> fill;
+};
+
+class OddAnswerTest : public testing::TestWithParam<OddAnswer> {};
+
+// Rule: a text read by name must come back as a string; anything else is a type mismatch, never
+// coerced into a text that would be written over the user's.
+TEST_P(OddAnswerTest, IsTypeMismatch) {
+    FakeEntity fake(u"kept");
+    fake.oddAnswer = GetParam().fill;
+    {
+        const std::shared_ptr<CadEntity> entity = MakeComEntity(&fake);
+        EXPECT_EQ(FailureOf([&] { (void)entity->ReadTextString(); }), -2147352571);
+    }
+    EXPECT_EQ(fake.references, 0u);
+}
+
+FakeEntity g_otherObject(u"another object's text");
+
+const OddAnswer kOddAnswers[] = {
+    {"UntouchedResult", [](VARIANT*) {}},
+    {"Empty", [](VARIANT* v) { v->vt = VT_EMPTY; }},
+    {"Null", [](VARIANT* v) { v->vt = VT_NULL; }},
+    {"Number", [](VARIANT* v) { v->vt = VT_I4; v->lVal = 42; }},
+    {"Object", [](VARIANT* v) { v->vt = VT_DISPATCH; v->pdispVal = &g_otherObject; g_otherObject.AddRef(); }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Answers, OddAnswerTest, testing::ValuesIn(kOddAnswers),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // Builds a one-dimensional array of the attribute objects, as objects or as variants holding them.
 Variant AttributeArray(const std::vector<FakeEntity*>& attributes, VARTYPE element) {
     SAFEARRAY* array = SafeArrayCreateVector(element, 0, static_cast<ULONG>(attributes.size()));
@@ -169,10 +199,13 @@ Variant AttributeArray(const std::vector<FakeEntity*>& attributes, VARTYPE eleme
         if (element == VT_DISPATCH) {
             SafeArrayPutElement(array, &i, static_cast<IDispatch*>(attributes[i]));
         } else {
+            // A missing attribute leaves its element empty.
             VARIANT item;
             VariantInit(&item);
-            item.vt = VT_DISPATCH;
-            item.pdispVal = attributes[i];
+            if (attributes[i] != nullptr) {
+                item.vt = VT_DISPATCH;
+                item.pdispVal = attributes[i];
+            }
             SafeArrayPutElement(array, &i, &item);
         }
     }
@@ -203,6 +236,21 @@ TEST_P(GetAttributesTest, GivesEveryAttribute) {
     EXPECT_EQ(first.references, 0u);
     EXPECT_EQ(second.references, 0u);
     EXPECT_EQ(block.references, 0u);
+}
+
+// Rule: an empty element of an array of variants is no attribute; the others still count.
+TEST(GetAttributesShapeTest, EmptyElementIsSkipped) {
+    FakeEntity first(u"maker");
+    FakeEntity block;
+    block.attributes = AttributeArray({&first, nullptr}, VT_VARIANT);
+    {
+        const std::shared_ptr<CadEntity> entity = MakeComEntity(&block);
+        const std::vector<std::shared_ptr<CadEntity>> attributes = entity->GetAttributes();
+        ASSERT_EQ(attributes.size(), 1u);
+        EXPECT_EQ(attributes[0]->ReadTextString(), u"maker");
+    }
+    block.attributes.Clear();
+    EXPECT_EQ(first.references, 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(ArrayKinds, GetAttributesTest, testing::Values(VT_DISPATCH, VT_VARIANT),

@@ -50,11 +50,4 @@ private:
     mutable std::size_t longestRun_ = 0;
 };
 
-// The text as the select-text command writes it back: code off, rest converted, "%%u" in front.
-inline std::u16string ConvertEntityText(std::u16string_view text, CaseMode mode, const CaseMapper& mapper) {
-    const UnderlineSplit split = SplitUnderlinePrefix(text, mapper);
-    std::u16string converted = ConvertCase(split.rest, mode, mapper);
-    return split.underlined ? u"%%u" + converted : converted;
-}
-
 }  // namespace morvane::testing

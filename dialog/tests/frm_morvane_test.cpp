@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "caseconv/failure.h"
 #include "dialog/frm_morvane.h"
 #include "testing/fakes/fake_cad_link.h"
 #include "testing/ui_driver/ui_driver.h"
@@ -65,6 +66,23 @@ protected:
             checks[i] = SendMessageW(Control(options[i]), BM_GETCHECK, 0, 0) == BST_CHECKED;
         }
         return checks;
+    }
+
+    // Shows a message box through the window and closes it from another thread: what the box
+    // showed, or nothing when no box came.
+    std::optional<ui::MessageBoxSeen> ShowMessageAndClose(std::u16string_view text, std::u16string_view caption) {
+        const DWORD thread = GetCurrentThreadId();
+        std::optional<ui::MessageBoxSeen> seen;
+        std::thread watcher([&] {
+            seen = ui::WaitForMessageBox(GetCurrentProcessId(), 10000);
+            if (!seen || !ui::CloseMessageBox(*seen)) {
+                // Never leave the test hanging in the box's modal loop.
+                PostThreadMessageW(thread, WM_QUIT, 0, 0);
+            }
+        });
+        window_.ShowMessage(text, caption);
+        watcher.join();
+        return seen;
     }
 
     fakes::FakeCadLink cad_;
@@ -279,17 +297,8 @@ TEST_F(FrmMorvaneTest, EscapeDoesNothingAndTheCloseBoxEndsTheProgram) {
 // the given text and caption, owned by no window so that it has a taskbar button of its own.
 TEST_F(FrmMorvaneTest, MessageBoxShowsWhileTheWindowIsHidden) {
     window_.Hide();
-    const DWORD thread = GetCurrentThreadId();
-    std::optional<ui::MessageBoxSeen> seen;
-    std::thread watcher([&] {
-        seen = ui::WaitForMessageBox(GetCurrentProcessId(), 10000);
-        if (!seen || !ui::CloseMessageBox(*seen)) {
-            // Never leave the test hanging in the box's modal loop.
-            PostThreadMessageW(thread, WM_QUIT, 0, 0);
-        }
-    });
-    window_.ShowMessage(u"Missed the object, please try again", u"Selection Error");
-    watcher.join();
+    const std::optional<ui::MessageBoxSeen> seen =
+        ShowMessageAndClose(u"Missed the object, please try again", u"Selection Error");
 
     ASSERT_TRUE(seen.has_value());
     EXPECT_EQ(seen->owner, nullptr);
@@ -301,6 +310,16 @@ TEST_F(FrmMorvaneTest, MessageBoxShowsWhileTheWindowIsHidden) {
     window_.Show();
     EXPECT_TRUE(IsWindowVisible(window_.Handle()));
 }
+
+// The whole text shows in the box: a U+0000 inside (kept in the drawing) shows as U+2400.
+TEST_F(FrmMorvaneTest, MessageBoxShowsTheWholeTextWithNulAsItsSymbol) {
+    const std::optional<ui::MessageBoxSeen> seen =
+        ShowMessageAndClose(std::u16string(u"Acme\0Ltd\0", 9), u"Morvane");
+
+    ASSERT_TRUE(seen.has_value());
+    EXPECT_EQ(seen->text, L"Acme\u2400Ltd\u2400");
+}
+
 
 // What the window did to come to the front, in order: each call of the routine that brings a
 // window to the front (with whether the window was showing), and each message box as it showed.
@@ -377,9 +396,9 @@ INSTANTIATE_TEST_SUITE_P(
         FrontCase{"no_text_property", [](fakes::FakeCadLink& cad) { cad.PickLine(); }, {"front(shown)"}},
         FrontCase{"missed_pick", [](fakes::FakeCadLink&) {},
                   {"front(hidden)", "box(Missed the object, please try again)", "front(shown)"}},
-        FrontCase{"not_running", [](fakes::FakeCadLink& cad) { cad.FailAt("Attach", 429); },
+        FrontCase{"not_running", [](fakes::FakeCadLink& cad) { cad.FailAt("Attach", error_number::kCannotAttach); },
                   {"front(shown)", "box(Please start AutoCAD)"}},
-        FrontCase{"no_window_before_hiding", [](fakes::FakeCadLink& cad) { cad.FailAt("BringWindowToFront", 5); },
+        FrontCase{"no_window_before_hiding", [](fakes::FakeCadLink& cad) { cad.FailAt("BringWindowToFront", error_number::kInvalidCall); },
                   {"front(shown)", "box(error: 5)", "front(shown)"}},
         FrontCase{"write_refused_after_the_underline_box",
                   [](fakes::FakeCadLink& cad) {

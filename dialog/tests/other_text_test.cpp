@@ -130,15 +130,15 @@ struct OtherFailureCase {
 
 const OtherFailureCase kOtherFailureCases[] = {
     {"HasAttributesRefused", true, "HasAttributes", kFailed, kRefused, {u"one", u"two"}},
-    {"GetAttributesUnknown", true, "GetAttributes", 438, {}, {u"one", u"two"}},
+    {"GetAttributesUnknown", true, "GetAttributes", error_number::kNoSuchMember, {}, {u"one", u"two"}},
     {"AttributeReadRefused", true, "ATTRIB2.ReadTextString", kFailed, kRefused, {u"one", u"two"}},
-    {"AttributeWriteMissedNumber", true, "ATTRIB1.WriteTextString", -2147352567,
+    {"AttributeWriteMissedNumber", true, "ATTRIB1.WriteTextString", error_number::kMissedPick,
      {kMissedBox}, {u"one", u"two"}},
     {"AttributeUpdateRefused", true, "ATTRIB2.Update", kFailed, kRefused, {u"ONE", u"TWO"}},
-    {"AttributeUpdateUnknown", true, "ATTRIB1.Update", 438, {}, {u"ONE", u"two"}},
+    {"AttributeUpdateUnknown", true, "ATTRIB1.Update", error_number::kNoSuchMember, {}, {u"ONE", u"two"}},
     {"OverrideReadRefused", false, "ReadTextOverride", kFailed, kRefused, {u"one"}},
     {"OverrideWriteRefused", false, "WriteTextOverride", kFailed, kRefused, {u"one"}},
-    {"OverrideUpdateUnknown", false, "Update", 438, {}, {u"ONE"}},
+    {"OverrideUpdateUnknown", false, "Update", error_number::kNoSuchMember, {}, {u"ONE"}},
 };
 
 void PrintTo(const OtherFailureCase& row, std::ostream* out) { *out << row.name; }

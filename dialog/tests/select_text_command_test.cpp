@@ -18,7 +18,7 @@ namespace {
 using namespace std::string_literals;
 using namespace std::string_view_literals;
 
-constexpr std::int32_t kMissedPick = -2147352567;  // 0x80020009
+using error_number::kMissedPick;
 constexpr std::int32_t kFailed = -2147467259;      // E_FAIL
 constexpr std::string_view kPickCall = "GetEntity(Select Text from the drawing:)";
 
@@ -98,21 +98,21 @@ struct DispatchCase {
 };
 
 const DispatchCase kDispatchCases[] = {
-    {"NotRunning", "Attach", 429, {kNotOpenBox}, false, false, u"Abc"},
+    {"NotRunning", "Attach", error_number::kCannotAttach, {kNotOpenBox}, false, false, u"Abc"},
     {"AttachRefused", "Attach", kFailed, {{u"error: -2147467259", u"Morvane"}}, false, true, u"Abc"},
-    {"NoDocument", "ActiveDocument", 430, {{u"error: 430", u"Morvane"}}, false, true, u"Abc"},
+    {"NoDocument", "ActiveDocument", error_number::kNoSuchInterface, {{u"error: 430", u"Morvane"}}, false, true, u"Abc"},
     {"MissedNumberFromVisible", "SetVisible", kMissedPick, {kMissedBox}, false, true, u"Abc"},
-    {"NoTitle", "ActivationTitle", 438, {}, false, true, u"Abc"},
+    {"NoTitle", "ActivationTitle", error_number::kNoSuchMember, {}, false, true, u"Abc"},
     {"NoWindowWithTitle", "BringWindowToFront", 5, {{u"error: 5", u"Morvane"}}, false, true, u"Abc"},
     {"NoUtility", "Utility", -2147417848, {{u"error: -2147417848", u"Morvane"}}, true, true, u"Abc"},
     {"MissedPick", "GetEntity", kMissedPick, {kMissedBox}, true, true, u"Abc"},
     {"ServerGoneDuringPick", "GetEntity", -2147023174, {{u"error: -2147023174", u"Morvane"}}, true, true, u"Abc"},
-    {"NotRunningAfterHiding", "GetEntity", 429, {kNotOpenBox}, true, true, u"Abc"},
+    {"NotRunningAfterHiding", "GetEntity", error_number::kCannotAttach, {kNotOpenBox}, true, true, u"Abc"},
     {"ReadRefused", "ReadTextString", -2147418113, {{u"error: -2147418113", u"Morvane"}}, true, true, u"Abc"},
     {"WriteRefused", "WriteTextString", kFailed, {{u"error: -2147467259", u"Morvane"}}, true, true, u"Abc"},
-    {"WriteUnknown", "WriteTextString", 438, {}, true, true, u"Abc"},
+    {"WriteUnknown", "WriteTextString", error_number::kNoSuchMember, {}, true, true, u"Abc"},
     {"UpdateRefused", "Update", kFailed, {{u"error: -2147467259", u"Morvane"}}, true, true, u"ABC"},
-    {"UpdateUnknown", "Update", 438, {}, true, true, u"ABC"},
+    {"UpdateUnknown", "Update", error_number::kNoSuchMember, {}, true, true, u"ABC"},
     {"LowestNumber", "Update", INT32_MIN, {{u"error: -2147483648", u"Morvane"}}, true, true, u"ABC"},
     {"HighestNumber", "Update", INT32_MAX, {{u"error: 2147483647", u"Morvane"}}, true, true, u"ABC"},
 };
@@ -250,12 +250,11 @@ TEST_F(CommandTest, PickedEntityAfterFailures) {
     EXPECT_EQ(cad.LiveHandles(), 0);
 }
 
-// A pick that reports success but brings back no entity counts as missed, and an empty
-// application handle is reported, not used.
+// An empty handle from the binding (which hands out none) is reported as 91, never used.
 TEST_F(CommandTest, EmptyHandlesAreFailures) {
     cad.PickEmptyHandle();
     Run();
-    EXPECT_EQ(dialog.Messages(), (Messages{kMissedBox}));
+    EXPECT_EQ(dialog.Messages(), (Messages{{u"error: 91", u"Morvane"}}));
     EXPECT_TRUE(dialog.Visible());
     EXPECT_EQ(cad.LiveHandles(), 0);
 
@@ -278,6 +277,16 @@ TEST_F(CommandTest, FailingMessageBoxStillShowsTheDialog) {
     EXPECT_TRUE(dialog.Visible());
     EXPECT_EQ(Calls().back(), "Show");
     EXPECT_EQ(LeftoverHandles(), 0);
+}
+
+// A failing box for 429 at attach leaves the dialog as it was: never hidden, so never shown.
+TEST_F(CommandTest, FailingMessageBoxAtAttachLeavesTheDialogAlone) {
+    cad.FailAt("Attach", error_number::kCannotAttach);
+    dialog.FailMessages(std::make_exception_ptr(std::bad_alloc()));
+    Run();
+    EXPECT_FALSE(Called("Hide"));
+    EXPECT_FALSE(Called("Show"));
+    EXPECT_TRUE(dialog.Visible());
 }
 
 }  // namespace

@@ -8,12 +8,8 @@
 
 namespace morvane::fakes {
 
-namespace {
-
-constexpr std::int32_t kMissedPick = static_cast<std::int32_t>(0x80020009);
-constexpr std::int32_t kNoSuchMember = 438;
-
-}  // namespace
+using error_number::kMissedPick;
+using error_number::kNoSuchMember;
 
 // Shared by the fake and every handle it hands out, so that a handle may outlive the fake (the
 // dialog's PickedEntity often does).

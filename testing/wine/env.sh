@@ -10,3 +10,10 @@ if [ -f "$morvane_build/xvfb.display" ]; then
     DISPLAY=":$(cat "$morvane_build/xvfb.display")"
     export DISPLAY
 fi
+# Debian's Wine tools reach the loader through "wine" and "wine-stable" on the PATH: setup.sh puts
+# the project's (testing/wine/bin) into the build folder.
+case ":$PATH:" in
+*":$morvane_build/wine-bin:"*) ;;
+*) PATH="$morvane_build/wine-bin:$PATH" ;;
+esac
+export PATH

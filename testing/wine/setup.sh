@@ -23,6 +23,8 @@ if [ "$bits" = 32 ]; then
     fi
 fi
 . "$here/env.sh"
+mkdir -p "$morvane_build/wine-bin"
+cp -P "$here"/bin/* "$morvane_build/wine-bin/"
 
 if [ ! -f "$WINEPREFIX/.morvane-ready" ]; then
     rm -rf "$WINEPREFIX"

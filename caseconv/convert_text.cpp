@@ -1,0 +1,31 @@
+#include "caseconv/caseconv.h"
+
+namespace morvane {
+namespace {
+
+// The form the code always goes back in, whatever form was found.
+constexpr std::u16string_view kUnderlineCodeWritten = u"%%u";
+
+}  // namespace
+
+std::u16string ConvertText(const UnderlineSplit& split, CaseMode mode, const CaseMapper& mapper) {
+    std::u16string converted = ConvertCase(split.rest, mode, mapper);
+    if (!split.underlined) return converted;
+    std::u16string result;
+    result.reserve(kUnderlineCodeWritten.size() + converted.size());
+    return result.append(kUnderlineCodeWritten).append(converted);
+}
+
+std::u16string ConvertText(const UnderlineSplit& split, CaseMode mode) {
+    return ConvertText(split, mode, DefaultCaseMapper());
+}
+
+std::u16string ConvertText(std::u16string_view text, CaseMode mode, const CaseMapper& mapper) {
+    return ConvertText(SplitUnderlinePrefix(text, mapper), mode, mapper);
+}
+
+std::u16string ConvertText(std::u16string_view text, CaseMode mode) {
+    return ConvertText(text, mode, DefaultCaseMapper());
+}
+
+}  // namespace morvane
