@@ -10,19 +10,29 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "standin_automation.h"
 #include "standin_release_automation.h"
+#include "testing/support/process.h"
+#include "testing/support/text.h"
+#include "testing/support/top_windows.h"
+#include "testing/support/wait.h"
 
 namespace {
 
 using Microsoft::WRL::ComPtr;
+using morvane::testing_support::FindTopWindow;
+using morvane::testing_support::Process;
+using morvane::testing_support::Waited;
+using morvane::testing_support::WaitUntil;
+using morvane::testing_support::WindowQuery;
+using morvane::testing_support::WindowsPath;
 using namespace std::string_literals;
 
 std::wstring g_serverPath;
@@ -214,55 +224,39 @@ public:
             std::fwrite(scenario.data(), 1, scenario.size(), file);
             std::fclose(file);
         }
-        std::wstring command = L"\"" + g_serverPath + L"\" --scenario \"" + scenarioPath_ + L"\" --log \"" + logPath_ +
-                               L"\" " + arguments;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        if (CreateProcessW(g_serverPath.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                           &info)) {
-            CloseHandle(info.hThread);
-            process_ = info.hProcess;
-            processId_ = info.dwProcessId;
+        try {
+            process_.emplace(g_serverPath, L"--scenario \"" + scenarioPath_ + L"\" --log \"" + logPath_ + L"\" " +
+                                               arguments);
+        } catch (const std::runtime_error& error) {
+            std::fprintf(stderr, "%s\n", error.what());
         }
     }
+
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
-    ~ServerProcess() {
-        if (process_ == nullptr) return;
-        if (Running()) Stop();
-        if (Running()) TerminateProcess(process_, 1);
-        CloseHandle(process_);
-    }
+    ~ServerProcess() { Stop(); }
 
-    [[nodiscard]] bool Started() const { return process_ != nullptr; }
-    [[nodiscard]] bool Running() const { return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+    [[nodiscard]] bool Started() const { return process_.has_value(); }
 
-    // Waits (at most 30 s) until GetActiveObject finds the server; false when it ended or never came.
-    [[nodiscard]] bool WaitReady() const {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (Running() && std::chrono::steady_clock::now() < deadline) {
-            ComPtr<IUnknown> application;
-            if (SUCCEEDED(AttachByProgId(application))) return true;
-            Sleep(50);
-        }
-        return false;
+    // Waits (at most 30 s) until GetActiveObject finds the server; fails when it ended or never came.
+    [[nodiscard]] Waited WaitReady() const {
+        if (!process_) return Waited::Failed("the stand-in did not start");
+        return process_->WaitWhileRunning(
+            [] {
+                ComPtr<IUnknown> application;
+                return SUCCEEDED(AttachByProgId(application));
+            },
+            30000, "the stand-in's application in the running object table");
     }
 
     // Waits for the process to end; its exit code, or STILL_ACTIVE after the timeout.
     DWORD WaitExit(DWORD milliseconds = 15000) const {
-        if (process_ == nullptr) return STILL_ACTIVE;
-        WaitForSingleObject(process_, milliseconds);
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(process_, &code);
-        return code;
+        return process_ ? process_->WaitForExit(milliseconds).value_or(STILL_ACTIVE) : STILL_ACTIVE;
     }
 
-    // Asks the server to exit the way a test script does; its exit code.
-    DWORD Stop() const {
-        const HWND window = Window();
-        if (window != nullptr) PostMessageW(window, WM_CLOSE, 0, 0);
-        return WaitExit();
+    // Asks the server to exit the way a test script does, and ends it when it does not; its exit code.
+    DWORD Stop() {
+        return process_ ? process_->Close(Window(), 15000).value_or(STILL_ACTIVE) : STILL_ACTIVE;
     }
 
     // Has the server write its reference counts to the log; true once they are there.
@@ -272,26 +266,21 @@ public:
         return SendMessageTimeoutW(Window(), message, 0, 0, SMTO_ABORTIFHUNG, 10000, &answer) != 0 && answer == 1;
     }
 
-    [[nodiscard]] HWND Window() const {
-        struct Search {
-            DWORD processId;
-            HWND found;
-        } search{processId_, nullptr};
-        EnumWindows(
-            [](HWND window, LPARAM parameter) -> BOOL {
-                auto* search = reinterpret_cast<Search*>(parameter);
-                DWORD owner = 0;
-                GetWindowThreadProcessId(window, &owner);
-                wchar_t name[64] = {};
-                GetClassNameW(window, name, 64);
-                if (owner == search->processId && std::wstring(name) == L"CadStandinDrawing") {
-                    search->found = window;
-                    return FALSE;
+    // Waits (at most 30 s) until the log has a line with the prefix; fails when the server ended first.
+    [[nodiscard]] Waited WaitForLogLine(const std::string& prefix) const {
+        if (!process_) return Waited::Failed("the stand-in did not start");
+        return process_->WaitWhileRunning(
+            [&] {
+                for (const std::string& line : Log()) {
+                    if (line.compare(0, prefix.size(), prefix) == 0) return true;
                 }
-                return TRUE;
+                return false;
             },
-            reinterpret_cast<LPARAM>(&search));
-        return search.found;
+            30000, "a log line " + prefix);
+    }
+
+    [[nodiscard]] HWND Window() const {
+        return process_ ? FindTopWindow(WindowQuery().OfProcess(process_->Id()).OfClass(L"CadStandinDrawing")) : nullptr;
     }
 
     [[nodiscard]] std::vector<std::string> Log() const {
@@ -314,8 +303,7 @@ public:
 private:
     std::wstring scenarioPath_;
     std::wstring logPath_;
-    HANDLE process_ = nullptr;
-    DWORD processId_ = 0;
+    std::optional<Process> process_;
 };
 
 // ------------------------------------------------------------------------------------------------------
@@ -383,7 +371,8 @@ protected:
     void Start(const std::string& scenario) {
         server_.emplace(scenario);
         ASSERT_TRUE(server_->Started());
-        ASSERT_TRUE(server_->WaitReady()) << "the stand-in did not publish its application";
+        const Waited ready = server_->WaitReady();
+        ASSERT_TRUE(ready) << ready.Reason();
         ASSERT_EQ(AttachByProgId(application_), S_OK);
         ASSERT_EQ(GetBySlot(application_.Get(), 12, IID_IStandinDocument, document_), S_OK);
         ASSERT_EQ(GetBySlot(document_.Get(), 60, IID_IStandinUtility, utility_), S_OK);
@@ -738,17 +727,17 @@ TEST_F(StandinTest, ReferencesReturnWhenTheClientLetsGo) {
     text.Reset();
     block.Reset();
     LetGo();
-    bool settled = false;
-    for (int attempt = 0; attempt < 50 && !settled; ++attempt) {
-        ASSERT_TRUE(server_->Dump());
-        settled = true;
-        for (const auto& [name, line] : LastReferences(server_->Log(), "request")) {
-            const bool published = Field(line, "rot").has_value();
-            if (Number(line, "ext") != (published ? 1 : 0) || (!published && Number(line, "raw") != 0)) settled = false;
-        }
-        if (!settled) Sleep(100);
-    }
-    EXPECT_TRUE(settled) << "references left after the client let go";
+    const Waited settled = WaitUntil(
+        [&] {
+            if (!server_->Dump()) return false;
+            for (const auto& [name, line] : LastReferences(server_->Log(), "request")) {
+                const bool published = Field(line, "rot").has_value();
+                if (Number(line, "ext") != (published ? 1 : 0) || (!published && Number(line, "raw") != 0)) return false;
+            }
+            return true;
+        },
+        5000, "no references left after the client let go", 100);
+    EXPECT_TRUE(settled) << settled.Reason();
     EXPECT_EQ(server_->Stop(), 0u);
     for (const auto& [name, line] : LastReferences(server_->Log(), "exit")) {
         EXPECT_EQ(Number(line, "ext"), Field(line, "rot") ? 1 : 0) << line;
@@ -806,7 +795,7 @@ protected:
     HRESULT PickWhile(ComPtr<IDispatch>& entity, Act act) {
         const std::size_t picksBefore = Lines(server_->Log(), "pick-begin ").size();
         std::thread actor([&] {
-            for (int i = 0; i < 200 && Lines(server_->Log(), "pick-begin ").size() == picksBefore; ++i) Sleep(50);
+            (void)WaitUntil([&] { return Lines(server_->Log(), "pick-begin ").size() > picksBefore; }, 10000);
             act();
         });
         const HRESULT result = Pick(utility_.Get(), entity);
@@ -959,17 +948,6 @@ TEST(Registration, SecondServerAndBadScenarioAreRefused) {
 // ------------------------------------------------------------------------------------------------------
 // A newer release, a busy and a hung application
 
-// Waits (at most 30 s) for a log line with the prefix; false when the server ended first.
-bool WaitForLine(const ServerProcess& server, const std::string& prefix) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (HasLine(server.Log(), prefix)) return true;
-        if (!server.Running()) return HasLine(server.Log(), prefix);
-        Sleep(50);
-    }
-    return false;
-}
-
 std::wstring ClassesValue(const std::wstring& key) {
     wchar_t value[128] = {};
     DWORD size = sizeof value;
@@ -996,7 +974,7 @@ TEST(NewerRelease, RegistersItsOwnKeysBesideRelease15) {
     const std::wstring release15Class = ProgIdClass();
     {
         ServerProcess newer("", L"--release 25");
-        ASSERT_TRUE(WaitForLine(newer, "ready")) << "the newer release did not start beside release 15";
+        ASSERT_TRUE(newer.WaitForLogLine("ready")) << "the newer release did not start beside release 15";
         const std::wstring newerClass = ClassesValue(L"AutoCAD.Application.25\\CLSID");
         EXPECT_FALSE(newerClass.empty());
         EXPECT_NE(newerClass, release15Class);
@@ -1021,7 +999,7 @@ TEST(NewerRelease, RegistersItsOwnKeysBesideRelease15) {
     EXPECT_EQ(release15.Stop(), 0u);
     // A second stand-in of the same release still does not start.
     ServerProcess first("", L"--release 25");
-    ASSERT_TRUE(WaitForLine(first, "ready"));
+    ASSERT_TRUE(first.WaitForLogLine("ready"));
     ServerProcess second("", L"--release 25");
     EXPECT_EQ(second.WaitExit(), 3u);
     EXPECT_TRUE(HasLine(second.Log(), "error code=3", "already running"));
@@ -1031,7 +1009,7 @@ TEST(NewerRelease, RegistersItsOwnKeysBesideRelease15) {
 // refuses calls through their slots; by name every member answers.
 TEST(NewerRelease, RefusesItsSlotsAndAnswersByName) {
     ServerProcess newer("text t1 40 60 \"x\"\n", L"--release 25");
-    ASSERT_TRUE(WaitForLine(newer, "ready"));
+    ASSERT_TRUE(newer.WaitForLogLine("ready"));
     ComPtr<IUnknown> running;
     ASSERT_EQ(Hex(RunningObject(L"AutoCAD.Application.25", running)), Hex(S_OK));
     ComPtr<IUnknown> release15Interface;
@@ -1060,7 +1038,7 @@ TEST(NewerRelease, AttributesAnswerMTextAttribute) {
     for (const bool newerRelease : {true, false}) {
         SCOPED_TRACE(newerRelease ? "release 25" : "release 15");
         ServerProcess server(scenario, newerRelease ? L"--release 25" : L"");
-        ASSERT_TRUE(WaitForLine(server, "ready"));
+        ASSERT_TRUE(server.WaitForLogLine("ready"));
         ComPtr<IUnknown> running;
         ASSERT_EQ(Hex(RunningObject(newerRelease ? L"AutoCAD.Application.25" : L"AutoCad.Application.15", running)), Hex(S_OK));
         ComPtr<IDispatch> application;
@@ -1162,15 +1140,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: cadstandin_client_tests <path of cadstandin.exe>\n");
         return 2;
     }
-    // ctest passes the build's Unix path; Wine sees the Unix root as drive Z:.
-    std::string path = argv[1];
-    if (!path.empty() && path[0] == '/') {
-        path = "Z:" + path;
-        for (char& c : path) {
-            if (c == '/') c = '\\';
-        }
-    }
-    g_serverPath.assign(path.begin(), path.end());
+    g_serverPath = WindowsPath(argv[1]);
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 3;
     const int result = RUN_ALL_TESTS();
     CoUninitialize();
