@@ -7,6 +7,10 @@
 set -eu
 build=$1 morvane=$2 standin=$3 probe=$4
 . "$(dirname "$0")/../wine/env.sh"
+if [ -n "$morvane_wine_unavailable" ]; then
+    echo "skipped: $morvane_wine_unavailable" >&2
+    exit 77
+fi
 
 work="$morvane_build/hung-input"
 rm -rf "$work"
