@@ -219,6 +219,8 @@ public:
     // Starts the server with this scenario (UTF-8) and these extra arguments.
     explicit ServerProcess(const std::string& scenario, const std::wstring& arguments = L"")
         : scenarioPath_(TestFileName(L".txt")), logPath_(TestFileName(L".log")) {
+        // A log of an earlier run under the same name would answer for the new server.
+        DeleteFileW(logPath_.c_str());
         std::FILE* file = _wfopen(scenarioPath_.c_str(), L"wb");
         if (file != nullptr) {
             std::fwrite(scenario.data(), 1, scenario.size(), file);
