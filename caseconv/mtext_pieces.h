@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+// How the CAD application reads a formatted text (multiline text, a dimension's override): runs of
+// visible characters between formatting codes. Used by ConvertMTextCase, which keeps the codes and
+// converts the runs.
+
+namespace morvane::mtext {
+
+// What stands in, for the word and sentence rules, for a code that draws one character: a letter
+// or digit (a stacked fraction, an escaped letter) or any other character (an escaped brace or
+// backslash, a named symbol such as the degree sign). Neither has a case, separates words or ends a
+// sentence.
+inline constexpr char16_t kLetterStandIn = u'0';
+inline constexpr char16_t kSymbolStandIn = u'#';
+
+struct Piece {
+    enum class Kind { Text, Code };
+    Kind kind;
+    std::size_t start;
+    std::size_t length;
+    // For a code: the one character the word and sentence rules see in its place ("\P" a line feed,
+    // "\~" a space, a stand-in above), or none when they see nothing.
+    std::optional<char16_t> readsAs;
+};
+
+// The text cut into pieces, in order and without gaps: maximal runs of text, and one piece per code.
+// A code of the "up to ;" kind whose ";" never comes runs to the end of the text. Throws only
+// std::bad_alloc.
+[[nodiscard]] std::vector<Piece> Pieces(std::u16string_view text);
+
+// Whether the text holds "\", "{" or "}", the units every code begins with.
+[[nodiscard]] bool HasCodes(std::u16string_view text) noexcept;
+
+}  // namespace morvane::mtext
