@@ -1,7 +1,8 @@
 #include <algorithm>
+#include <cstddef>
 #include <string>
-#include <vector>
 
+#include "caseconv/case_rules.h"
 #include "caseconv/caseconv.h"
 #include "caseconv/mtext_pieces.h"
 #include "caseconv/utf16.h"
@@ -11,45 +12,64 @@ namespace {
 
 using mtext::Piece;
 
-// A run of text that ends in a high surrogate ends in a lone one: whatever follows lies behind a
-// code, and the two must not be read as a pair.
-bool EndsInLoneHighSurrogate(std::u16string_view run) noexcept {
-    return !run.empty() && utf16::IsHighSurrogate(run.back());
+// Walks the text once: each visible unit goes to onVisible(position), each code to onCode(piece).
+// A run of text that a code ends and whose last unit is a high surrogate ends in a lone one, which
+// must not pair with what follows the code: onLoneHigh(position) is told of it after its run.
+template <class OnVisible, class OnLoneHigh, class OnCode>
+void Walk(std::u16string_view text, OnVisible onVisible, OnLoneHigh onLoneHigh, OnCode onCode) {
+    const std::size_t size = text.size();
+    for (std::size_t at = 0; at < size;) {
+        const std::size_t runStart = at;
+        while (at < size && !mtext::IsCodeStart(text[at])) onVisible(at++);
+        if (at == size) return;
+        if (at > runStart && utf16::IsHighSurrogate(text[at - 1])) onLoneHigh(at - 1);
+        const Piece code = mtext::PieceAt(text, at);
+        onCode(code);
+        at += code.length;
+    }
 }
 
 }  // namespace
 
-// The visible characters are gathered into one text, with each code replaced by what it reads as,
-// converted there by ConvertCase's own rules, and put back where they came from.
+// Upper and Lower map each character on its own: the whole text is mapped and every code put back,
+// with the one character that a code may have paired with (a low surrogate behind "\" and a high
+// one). Title and Sentence look at the characters around: the visible characters are gathered into
+// one text, with each code replaced by what it reads as, converted there and put back where they
+// came from. Either way ConvertCase's own rules do the converting.
 std::u16string ConvertMTextCase(std::u16string_view text, CaseMode mode, const CaseMapper& mapper) {
     if (!mtext::HasCodes(text)) return ConvertCase(text, mode, mapper);
-    const std::vector<Piece> pieces = mtext::Pieces(text);
-    std::u16string seen;
-    seen.reserve(text.size());
-    for (const Piece& piece : pieces) {
-        if (piece.kind == Piece::Kind::Text) {
-            const std::u16string_view run = text.substr(piece.start, piece.length);
-            seen.append(run);
-            // A lone surrogate has no case and is no letter, separator or sentence end: nor is the stand-in.
-            if (EndsInLoneHighSurrogate(run)) seen.back() = mtext::kSymbolStandIn;
-        } else if (piece.readsAs) {
-            seen.push_back(*piece.readsAs);
-        }
+    if (mode == CaseMode::Upper || mode == CaseMode::Lower) {
+        std::u16string result(text);
+        ConvertCaseInPlace(result, mode, mapper);
+        Walk(
+            text, [](std::size_t) {}, [](std::size_t) {},
+            [&](const Piece& code) {
+                const std::size_t end = code.start + code.length;
+                const std::size_t restored = code.length + (end < text.size() && utf16::IsLowSurrogate(text[end]) ? 1 : 0);
+                std::copy_n(text.begin() + code.start, restored, result.begin() + code.start);
+            });
+        return result;
     }
-    const std::u16string converted = ConvertCase(seen, mode, mapper);
+
+    std::u16string seen(text.size(), u'\0');
+    std::size_t length = 0;
+    Walk(
+        text, [&](std::size_t at) { seen[length++] = text[at]; },
+        // A lone surrogate has no case and is no letter, separator or sentence end; nor is the stand-in.
+        [&](std::size_t) { seen[length - 1] = mtext::kSymbolStandIn; },
+        [&](const Piece& code) {
+            if (code.readsAs) seen[length++] = *code.readsAs;
+        });
+    seen.resize(length);
+    ConvertCaseInPlace(seen, mode, mapper);
 
     std::u16string result(text);
     std::size_t from = 0;
-    for (const Piece& piece : pieces) {
-        if (piece.kind == Piece::Kind::Text) {
-            const bool loneAtEnd = EndsInLoneHighSurrogate(text.substr(piece.start, piece.length));
-            std::copy_n(converted.begin() + static_cast<std::ptrdiff_t>(from), piece.length - (loneAtEnd ? 1 : 0),
-                        result.begin() + static_cast<std::ptrdiff_t>(piece.start));
-            from += piece.length;
-        } else if (piece.readsAs) {
-            ++from;
-        }
-    }
+    Walk(
+        text, [&](std::size_t at) { result[at] = seen[from++]; }, [&](std::size_t at) { result[at] = text[at]; },
+        [&](const Piece& code) {
+            if (code.readsAs) ++from;
+        });
     return result;
 }
 

@@ -1,21 +1,15 @@
 #include "caseconv/mtext_pieces.h"
 
-#include <algorithm>
-
 #include "caseconv/letter_or_digit.h"
 
 namespace morvane::mtext {
 namespace {
 
-constexpr std::u16string_view kCodeStarts = u"\\{}";
-
-// Codes whose argument runs up to and including the next ";": font, colour, height, alignment,
-// tracking, obliquing, width, paragraph indents.
-constexpr std::u16string_view kUpToSemicolon = u"ACcFfHQTWp";
-// Switches of underline, overline and strike-through.
-constexpr std::u16string_view kSwitches = u"LlOoKk";
-// Paragraph break, column break, the separator of a dimension's two lines.
-constexpr std::u16string_view kLineBreaks = u"PNX";
+// Where the next code begins at or after `at`, or the text's size.
+std::size_t NextCodeStart(std::u16string_view text, std::size_t at) noexcept {
+    while (at < text.size() && !IsCodeStart(text[at])) ++at;
+    return at;
+}
 
 constexpr bool IsHexDigit(char16_t unit) noexcept {
     return (unit >= u'0' && unit <= u'9') || (unit >= u'A' && unit <= u'F') || (unit >= u'a' && unit <= u'f');
@@ -42,27 +36,41 @@ std::optional<char32_t> NamedCharacter(std::u16string_view text, std::size_t at,
 }
 
 // The code that begins with the backslash at text[at].
-Piece CodeAt(std::u16string_view text, std::size_t at) {
+Piece CodeAt(std::u16string_view text, std::size_t at) noexcept {
     const auto code = [&](std::size_t length, std::optional<char16_t> readsAs) {
         return Piece{Piece::Kind::Code, at, length, readsAs};
     };
     if (at + 1 == text.size()) return code(1, kSymbolStandIn);
     const char16_t name = text[at + 1];
-    if (kLineBreaks.find(name) != std::u16string_view::npos) return code(2, u'\n');
-    if (name == u'~') return code(2, u' ');
-    if (kSwitches.find(name) != std::u16string_view::npos) return code(2, std::nullopt);
-    if (name == u'S' || kUpToSemicolon.find(name) != std::u16string_view::npos) {
+    switch (name) {
+    case u'P':  // paragraph break
+    case u'N':  // column break
+    case u'X':  // a dimension's second line
+        return code(2, u'\n');
+    case u'~':  // non-breaking space
+        return code(2, u' ');
+    case u'L': case u'l':  // underline on, off
+    case u'O': case u'o':  // overline
+    case u'K': case u'k':  // strike-through
+        return code(2, std::nullopt);
+    // Alignment, colour, font, height, obliquing, tracking, width and paragraph indents format what
+    // follows; stacked text is drawn, as a fraction. Each runs up to and including the next ";".
+    case u'A': case u'C': case u'c': case u'F': case u'f': case u'H': case u'Q': case u'T': case u'W': case u'p':
+    case u'S': {
         const std::size_t semicolon = text.find(u';', at + 2);
         if (semicolon == std::u16string_view::npos) return code(text.size() - at, std::nullopt);
-        // Stacked text is drawn, as a fraction; the others only format what follows.
         return code(semicolon + 1 - at, name == u'S' ? std::optional(kLetterStandIn) : std::nullopt);
     }
-    if (name == u'U') {
+    case u'U':
         if (const auto named = NamedCharacter(text, at, 4)) return code(7, StandInFor(*named));
-    } else if (name == u'M') {
+        break;
+    case u'M':
         // A character of a double-byte code page: the CAD application draws one character, usually
         // an ideograph.
         if (NamedCharacter(text, at, 5)) return code(8, kLetterStandIn);
+        break;
+    default:
+        break;
     }
     // An escaped "\", "{" or "}", or a code the CAD application does not know: it draws the unit
     // behind the backslash.
@@ -72,23 +80,13 @@ Piece CodeAt(std::u16string_view text, std::size_t at) {
 }  // namespace
 
 bool HasCodes(std::u16string_view text) noexcept {
-    return text.find_first_of(kCodeStarts) != std::u16string_view::npos;
+    return NextCodeStart(text, 0) < text.size();
 }
 
-std::vector<Piece> Pieces(std::u16string_view text) {
-    std::vector<Piece> pieces;
-    for (std::size_t at = 0; at < text.size();) {
-        if (text[at] == u'{' || text[at] == u'}') {
-            pieces.push_back({Piece::Kind::Code, at, 1, std::nullopt});
-        } else if (text[at] == u'\\') {
-            pieces.push_back(CodeAt(text, at));
-        } else {
-            const std::size_t end = std::min(text.find_first_of(kCodeStarts, at), text.size());
-            pieces.push_back({Piece::Kind::Text, at, end - at, std::nullopt});
-        }
-        at += pieces.back().length;
-    }
-    return pieces;
+Piece PieceAt(std::u16string_view text, std::size_t at) noexcept {
+    if (text[at] == u'{' || text[at] == u'}') return {Piece::Kind::Code, at, 1, std::nullopt};
+    if (text[at] == u'\\') return CodeAt(text, at);
+    return {Piece::Kind::Text, at, NextCodeStart(text, at) - at, std::nullopt};
 }
 
 }  // namespace morvane::mtext

@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <optional>
 #include <string_view>
-#include <vector>
 
 // How the CAD application reads a formatted text (multiline text, a dimension's override): runs of
 // visible characters between formatting codes. Used by ConvertMTextCase, which keeps the codes and
@@ -28,10 +27,15 @@ struct Piece {
     std::optional<char16_t> readsAs;
 };
 
-// The text cut into pieces, in order and without gaps: maximal runs of text, and one piece per code.
-// A code of the "up to ;" kind whose ";" never comes runs to the end of the text. Throws only
-// std::bad_alloc.
-[[nodiscard]] std::vector<Piece> Pieces(std::u16string_view text);
+// "\", "{" and "}": every code begins with one of them, and no run of text holds one.
+[[nodiscard]] constexpr bool IsCodeStart(char16_t unit) noexcept {
+    return unit == u'\\' || unit == u'{' || unit == u'}';
+}
+
+// The piece that starts at text[at] (at < text.size()): a maximal run of text, or one code. Walking
+// from 0 piece by piece cuts the whole text without gaps. A code of the "up to ;" kind whose ";"
+// never comes runs to the end of the text.
+[[nodiscard]] Piece PieceAt(std::u16string_view text, std::size_t at) noexcept;
 
 // Whether the text holds "\", "{" or "}", the units every code begins with.
 [[nodiscard]] bool HasCodes(std::u16string_view text) noexcept;
