@@ -66,6 +66,9 @@ private:
 // ConvertCase does. The result has the input's length; throws only std::bad_alloc.
 [[nodiscard]] std::u16string ConvertMTextCase(std::u16string_view text, CaseMode mode);
 [[nodiscard]] std::u16string ConvertMTextCase(std::u16string_view text, CaseMode mode, const CaseMapper& mapper);
+// Whether the text, read as formatted text, would hold any code: "\", "{" or "}", which every code
+// begins with. Without them formatted and plain text convert alike.
+[[nodiscard]] bool HasFormattingCodes(std::u16string_view text) noexcept;
 
 // How an entity's text is read: plain (ConvertCase; only the underline code at the start is
 // special) or formatted (ConvertMTextCase).

@@ -37,7 +37,7 @@ void Walk(std::u16string_view text, OnVisible onVisible, OnLoneHigh onLoneHigh, 
 // one text, with each code replaced by what it reads as, converted there and put back where they
 // came from. Either way ConvertCase's own rules do the converting.
 std::u16string ConvertMTextCase(std::u16string_view text, CaseMode mode, const CaseMapper& mapper) {
-    if (!mtext::HasCodes(text)) return ConvertCase(text, mode, mapper);
+    if (!HasFormattingCodes(text)) return ConvertCase(text, mode, mapper);
     if (mode == CaseMode::Upper || mode == CaseMode::Lower) {
         std::u16string result(text);
         ConvertCaseInPlace(result, mode, mapper);

@@ -1,15 +1,17 @@
 #include "caseconv/mtext_pieces.h"
 
+#include "caseconv/caseconv.h"
 #include "caseconv/letter_or_digit.h"
 
 namespace morvane::mtext {
-namespace {
 
 // Where the next code begins at or after `at`, or the text's size.
-std::size_t NextCodeStart(std::u16string_view text, std::size_t at) noexcept {
+static std::size_t NextCodeStart(std::u16string_view text, std::size_t at) noexcept {
     while (at < text.size() && !IsCodeStart(text[at])) ++at;
     return at;
 }
+
+namespace {
 
 constexpr bool IsHexDigit(char16_t unit) noexcept {
     return (unit >= u'0' && unit <= u'9') || (unit >= u'A' && unit <= u'F') || (unit >= u'a' && unit <= u'f');
@@ -79,10 +81,6 @@ Piece CodeAt(std::u16string_view text, std::size_t at) noexcept {
 
 }  // namespace
 
-bool HasCodes(std::u16string_view text) noexcept {
-    return NextCodeStart(text, 0) < text.size();
-}
-
 Piece PieceAt(std::u16string_view text, std::size_t at) noexcept {
     if (text[at] == u'{' || text[at] == u'}') return {Piece::Kind::Code, at, 1, std::nullopt};
     if (text[at] == u'\\') return CodeAt(text, at);
@@ -90,3 +88,11 @@ Piece PieceAt(std::u16string_view text, std::size_t at) noexcept {
 }
 
 }  // namespace morvane::mtext
+
+namespace morvane {
+
+bool HasFormattingCodes(std::u16string_view text) noexcept {
+    return mtext::NextCodeStart(text, 0) < text.size();
+}
+
+}  // namespace morvane

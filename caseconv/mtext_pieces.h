@@ -37,7 +37,4 @@ struct Piece {
 // never comes runs to the end of the text.
 [[nodiscard]] Piece PieceAt(std::u16string_view text, std::size_t at) noexcept;
 
-// Whether the text holds "\", "{" or "}", the units every code begins with.
-[[nodiscard]] bool HasCodes(std::u16string_view text) noexcept;
-
 }  // namespace morvane::mtext

@@ -33,9 +33,9 @@ void RequireType(const Variant& value, VARTYPE type) {
 }
 
 // The members the binding reaches by name on an entity's dispatch interface.
-enum class Member : std::size_t { TextString, Update, HasAttributes, GetAttributes, TextOverride, Count };
+enum class Member : std::size_t { TextString, Update, HasAttributes, GetAttributes, TextOverride, ObjectName, Count };
 constexpr std::array<const wchar_t*, static_cast<std::size_t>(Member::Count)> kMemberNames = {
-    L"TextString", L"Update", L"HasAttributes", L"GetAttributes", L"TextOverride"};
+    L"TextString", L"Update", L"HasAttributes", L"GetAttributes", L"TextOverride", L"ObjectName"};
 
 // One entity reached by name through its dispatch interface; each name is looked up once.
 class ComEntity final : public CadEntity {
@@ -45,6 +45,7 @@ public:
     std::u16string ReadTextString() override { return ReadText(Member::TextString); }
     void WriteTextString(std::u16string_view text) override { WriteText(Member::TextString, text); }
     void Update() override { (void)Invoke(Member::Update, DISPATCH_METHOD); }
+    std::u16string ObjectName() override { return ReadText(Member::ObjectName); }
 
     bool HasAttributes() override {
         const Variant value = Invoke(Member::HasAttributes, DISPATCH_PROPERTYGET);

@@ -77,7 +77,7 @@ void CheckFormattedShape(const std::u16string& in, const std::u16string& out, co
             Check(out.compare(piece.start, piece.length, in, piece.start, piece.length) == 0, "codes are kept in place");
         }
     }
-    if (!morvane::mtext::HasCodes(in)) {
+    if (!morvane::HasFormattingCodes(in)) {
         Check(out == morvane::ConvertCase(in, mode, mapper), "without codes it is ConvertCase");
     }
 }
