@@ -266,6 +266,7 @@ protected:
         }
         return this->Call(operation, 0, arguments, [&](std::string&) {
             state_.definition.text = FromBstr(text);
+            if (window_ != nullptr) window_->Written(state_);
             return S_OK;
         });
     }
