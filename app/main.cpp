@@ -8,9 +8,10 @@
 
 namespace {
 
+// Shared: the system owns the icon and frees it with the program's module; nothing destroys it.
 HICON LoadProgramIcon(HINSTANCE instance, int metricX, int metricY) noexcept {
     return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_MORVANE), IMAGE_ICON,
-                                         GetSystemMetrics(metricX), GetSystemMetrics(metricY), LR_DEFAULTCOLOR));
+                                         GetSystemMetrics(metricX), GetSystemMetrics(metricY), LR_SHARED));
 }
 
 // This thread's membership of a single-threaded COM apartment, for as long as the object lives.

@@ -104,9 +104,12 @@ public:
         server.handingOut.clear();
         ++server.totals.invoke;
         HRESULT outcome = DISP_E_UNKNOWNINTERFACE;
+        const OddAnswer* odd = result != nullptr ? OddAnswerTo(id, flags) : nullptr;
         if (!IsEqualIID(iid, IID_NULL)) {
         } else if (!typeInfo_) {
             outcome = E_UNEXPECTED;
+        } else if (odd != nullptr) {
+            outcome = GiveOddAnswer(*odd, result);
         } else {
             ++server.invokeDepth;
             outcome = typeInfo_->Invoke(static_cast<Interface*>(this), id, flags, parameters, result, exception,
@@ -116,8 +119,39 @@ public:
         std::string line = "dispatch " + Name() + " Invoke dispid=" + std::to_string(id) + " flags=" +
                            InvokeKind(flags) + " hr=" + HexResult(outcome);
         if (outcome == DISP_E_EXCEPTION && exception != nullptr) line += " scode=" + HexResult(exception->scode);
+        if (odd != nullptr) line += " answer=odd";
         server.log.Line(line);
         return outcome;
+    }
+
+    // The scenario's odd answer to this property read of an entity, if it has one.
+    const OddAnswer* OddAnswerTo(DISPID id, WORD flags) const {
+        if (!isEntity_ || !(flags & DISPATCH_PROPERTYGET) || !typeInfo_) return nullptr;
+        BSTR name = nullptr;
+        UINT names = 0;
+        if (FAILED(typeInfo_->GetNames(id, &name, 1, &names)) || names == 0) return nullptr;
+        const std::string operation = WideToUtf8(std::wstring_view(name, SysStringLen(name))) + ".get";
+        SysFreeString(name);
+        return Server::Get().OddAnswerFor(Name(), operation);
+    }
+
+    HRESULT GiveOddAnswer(const OddAnswer& answer, VARIANT* result) {
+        VariantInit(result);
+        switch (answer.kind) {
+        case OddAnswerKind::Empty:
+            break;
+        case OddAnswerKind::Null:
+            result->vt = VT_NULL;
+            break;
+        case OddAnswerKind::Number:
+            result->vt = VT_I4;
+            result->lVal = answer.number;
+            break;
+        case OddAnswerKind::Object:
+            result->vt = VT_DISPATCH;
+            return HandOut<IDispatch>(static_cast<Interface*>(this), IID_IDispatch, &result->pdispVal);
+        }
+        return S_OK;
     }
 
     STDMETHODIMP_(DWORD) AddConnection(DWORD type, DWORD) noexcept override {

@@ -331,6 +331,26 @@ void ReadStatement(Scenario& scenario, StatementReader& reader, bool& titled) {
                 }
             }
         }
+    } else if (keyword == "answer") {
+        OddAnswer& answer = scenario.oddAnswers.emplace_back();
+        answer.object = reader.Word("object");
+        answer.operation = reader.Word("operation");
+        if (answer.operation != "TextString.get" && answer.operation != "TextOverride.get") {
+            Fail(reader.Line(), "only TextString.get and TextOverride.get can be answered oddly");
+        }
+        const std::string kind = reader.Word("answer");
+        if (kind == "empty") {
+            answer.kind = OddAnswerKind::Empty;
+        } else if (kind == "null") {
+            answer.kind = OddAnswerKind::Null;
+        } else if (kind == "number") {
+            answer.kind = OddAnswerKind::Number;
+            answer.number = reader.Number("number");
+        } else if (kind == "object") {
+            answer.kind = OddAnswerKind::Object;
+        } else {
+            Fail(reader.Line(), "answer must be empty, null, number or object");
+        }
     } else {
         Fail(reader.Line(), "unknown statement " + keyword);
     }
@@ -359,6 +379,11 @@ void Check(const Scenario& scenario) {
         const std::string& object = failure.object;
         if (object != "app" && object != "doc" && object != "util" && object != "*" && !ids.contains(object)) {
             throw ScenarioError("fail on unknown object " + object);
+        }
+    }
+    for (const OddAnswer& answer : scenario.oddAnswers) {
+        if (answer.object != "*" && !ids.contains(answer.object)) {
+            throw ScenarioError("answer on unknown entity " + answer.object);
         }
     }
 }

@@ -39,6 +39,17 @@ struct InjectedFailure {
     static constexpr int kAlways = -1;
 };
 
+// A text read answered through Invoke with something that is no text, as a faulty or busy CAD
+// application might: nothing (VT_EMPTY), VT_NULL, a number (VT_I4) or an object (the entity itself).
+enum class OddAnswerKind { Empty, Null, Number, Object };
+
+struct OddAnswer {
+    std::string object;        // an entity id, or * for any entity
+    std::string operation;     // TextString.get or TextOverride.get
+    OddAnswerKind kind = OddAnswerKind::Empty;
+    std::int32_t number = 0;   // OddAnswerKind::Number
+};
+
 struct Scenario {
     std::u16string title = u"Drawing1.dwg";
     int windowX = 40, windowY = 40, windowWidth = 800, windowHeight = 560;
@@ -47,6 +58,7 @@ struct Scenario {
     std::vector<EntityDefinition> entities;
     std::deque<PickOutcomeDefinition> picks;
     std::vector<InjectedFailure> failures;
+    std::vector<OddAnswer> oddAnswers;
 };
 
 // A scenario statement that cannot be understood; what() names the line.

@@ -66,6 +66,13 @@ std::optional<HRESULT> Server::TakeFailure(const std::string& object, bool isEnt
     return std::nullopt;
 }
 
+const OddAnswer* Server::OddAnswerFor(const std::string& object, std::string_view operation) const {
+    for (const OddAnswer& answer : scenario.oddAnswers) {
+        if (answer.operation == operation && (answer.object == object || answer.object == "*")) return &answer;
+    }
+    return nullptr;
+}
+
 Microsoft::WRL::ComPtr<ITypeInfo> Server::TypeInfo(REFIID iid) {
     Microsoft::WRL::ComPtr<ITypeInfo> info;
     if (!typeLibrary || FAILED(typeLibrary->GetTypeInfoOfGuid(iid, info.GetAddressOf()))) return nullptr;

@@ -91,6 +91,8 @@ public:
     // The injected failure for this call, if one is due (and uses it up).
     [[nodiscard]] std::optional<HRESULT> TakeFailure(const std::string& object, bool isEntity,
                                                      std::string_view operation);
+    // The odd answer this entity gives to a read of this member, if the scenario has one.
+    [[nodiscard]] const OddAnswer* OddAnswerFor(const std::string& object, std::string_view operation) const;
     // The type information through which Invoke dispatches the interface.
     [[nodiscard]] Microsoft::WRL::ComPtr<ITypeInfo> TypeInfo(REFIID iid);
 

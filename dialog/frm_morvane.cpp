@@ -2,12 +2,21 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 
 #include "dialog/select_text_command.h"
 
 namespace morvane {
 namespace {
+
+// A message box takes a terminated string: each U+0000 of the text is shown as U+2400 (the symbol
+// for NUL) so that the whole text shows.
+std::wstring BoxText(std::u16string_view text) {
+    std::wstring result(text.begin(), text.end());
+    std::replace(result.begin(), result.end(), L'\0', L'\u2400');
+    return result;
+}
 
 constexpr wchar_t kClassName[] = L"frmMorvane";
 constexpr wchar_t kCaption[] = L"Morvane";
@@ -42,12 +51,6 @@ constexpr bool InTabOrder() {
 }
 static_assert(InTabOrder());
 
-RECT WindowRectForClient(UINT dpi) noexcept {
-    RECT rect{0, 0, TwipsToPixels(kFrmClientWidthTwips, dpi), TwipsToPixels(kFrmClientHeightTwips, dpi)};
-    AdjustWindowRectExForDpi(&rect, kStyle, FALSE, kExStyle, dpi);
-    return rect;
-}
-
 }  // namespace
 
 RECT FrmControlPixels(const FrmControlLayout& layout, UINT dpi) noexcept {
@@ -61,8 +64,8 @@ RECT FrmControlPixels(const FrmControlLayout& layout, UINT dpi) noexcept {
     return RECT{left, top, left + TwipsToPixels(layout.twips.width, dpi), top + TwipsToPixels(layout.twips.height, dpi)};
 }
 
-FrmMorvane::FrmMorvane(HINSTANCE instance, CadLink& cad, HICON icon, HICON smallIcon) noexcept
-    : instance_(instance), cad_(cad), icon_(icon), smallIcon_(smallIcon) {}
+FrmMorvane::FrmMorvane(HINSTANCE instance, CadLink& cad, HICON icon, HICON smallIcon, FrmPlatform platform) noexcept
+    : instance_(instance), cad_(cad), platform_(platform), icon_(icon), smallIcon_(smallIcon) {}
 
 FrmMorvane::~FrmMorvane() {
     if (hwnd_ != nullptr) {
@@ -89,7 +92,7 @@ bool FrmMorvane::Open(int showCommand) noexcept {
         }
     }
     // Laid out for the system's DPI; again below if the window lands on a monitor with another.
-    dpi_ = GetDpiForSystem();
+    dpi_ = platform_.dpi.SystemDpi();
     const RECT frame = WindowRectForClient(dpi_);
     hwnd_ = CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                             frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance_, this);
@@ -102,7 +105,7 @@ bool FrmMorvane::Open(int showCommand) noexcept {
         SetLastError(error);
         return false;
     }
-    if (const UINT dpi = GetDpiForWindow(hwnd_); dpi != dpi_) {
+    if (const UINT dpi = platform_.dpi.WindowDpi(hwnd_); dpi != dpi_) {
         ApplyDpi(dpi, nullptr);
     } else {
         FitClientArea();
@@ -117,6 +120,11 @@ bool FrmMorvane::Open(int showCommand) noexcept {
 }
 
 HWND FrmMorvane::ControlHandle(FrmControl control) const noexcept { return controls_[Slot(control)]; }
+
+RECT FrmMorvane::WindowRectForClient(UINT dpi) const noexcept {
+    const RECT client{0, 0, TwipsToPixels(kFrmClientWidthTwips, dpi), TwipsToPixels(kFrmClientHeightTwips, dpi)};
+    return platform_.dpi.WindowRectForClient(client, kStyle, kExStyle, dpi);
+}
 
 bool FrmMorvane::CreateControls() noexcept {
     // Created in tab order: the dialog manager walks the controls in creation order.
@@ -169,11 +177,10 @@ void FrmMorvane::FitClientArea() noexcept {
 }
 
 void FrmMorvane::RebuildFont() noexcept {
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof(metrics);
+    LOGFONTW messageFont{};
     HFONT font = nullptr;
-    if (SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi_)) {
-        font = CreateFontIndirectW(&metrics.lfMessageFont);
+    if (platform_.dpi.MessageFont(dpi_, messageFont)) {
+        font = CreateFontIndirectW(&messageFont);
     }
     for (HWND control : controls_) {
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
@@ -202,16 +209,21 @@ void FrmMorvane::Hide() {
 void FrmMorvane::Show() {
     if (hwnd_ != nullptr) {
         ShowWindow(hwnd_, SW_SHOW);
-        SetForegroundWindow(hwnd_);
+        platform_.bringToFront(hwnd_);
     }
 }
 
 void FrmMorvane::ShowMessage(std::u16string_view text, std::u16string_view caption) {
-    const std::wstring boxText(text.begin(), text.end());
+    const std::wstring boxText = BoxText(text);
     const std::wstring boxCaption(caption.begin(), caption.end());
-    // Owned by the window even while it is hidden, so the box stays modal to it; the box comes to
-    // the front on its own, since the CAD application's window may be in front at that moment.
-    MessageBoxW(hwnd_, boxText.c_str(), boxCaption.c_str(), MB_OK | MB_SETFOREGROUND);
+    // A box owned by a hidden window would have no taskbar button. Taking the front for this
+    // window first (hidden or not) makes this the foreground thread, whose box Windows lets take
+    // the front.
+    HWND owner = hwnd_ != nullptr && IsWindowVisible(hwnd_) ? hwnd_ : nullptr;
+    if (hwnd_ != nullptr) {
+        platform_.bringToFront(hwnd_);
+    }
+    MessageBoxW(owner, boxText.c_str(), boxCaption.c_str(), MB_OK | MB_SETFOREGROUND);
 }
 
 void FrmMorvane::cmdSelect_Click() noexcept {
@@ -326,12 +338,7 @@ LRESULT CALLBACK FrmMorvane::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
     if (self == nullptr) {
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
-    LRESULT result = 0;
-    try {
-        result = self->HandleMessage(message, wParam, lParam);
-    } catch (...) {
-        result = DefWindowProcW(hwnd, message, wParam, lParam);
-    }
+    const LRESULT result = self->HandleMessage(message, wParam, lParam);
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         self->hwnd_ = nullptr;

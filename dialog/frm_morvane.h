@@ -8,6 +8,8 @@
 #include <string_view>
 
 #include "dialog/case_dialog.h"
+#include "dialog/dpi_api.h"
+#include "foreground/bring_to_front.h"
 
 namespace morvane {
 
@@ -60,13 +62,20 @@ inline constexpr std::array<FrmControlLayout, 7> kFrmControls{{
 // offsets, so the controls inside Frame1 land where they would as Frame1's children.
 [[nodiscard]] RECT FrmControlPixels(const FrmControlLayout& layout, UINT dpi) noexcept;
 
+// What the window takes from the system, replaced in tests: the DPI functions of the Windows it
+// runs on, and the routine that brings a window to the front from the background.
+struct FrmPlatform {
+    DpiApi dpi = DpiApi::Load();
+    void (*bringToFront)(HWND window) noexcept = &BringToFront;
+};
+
 // frmMorvane: the program's one window, with the four case options, "Select Text" and "Cancel".
 // It owns its controls, its font and PickedEntity; destroying it ends the program's message loop.
 class FrmMorvane final : public CaseDialog {
 public:
     // Keeps a reference to the CAD link (which must outlive the window) and the icons (shared,
     // not destroyed). Creates nothing yet; never throws.
-    FrmMorvane(HINSTANCE instance, CadLink& cad, HICON icon, HICON smallIcon) noexcept;
+    FrmMorvane(HINSTANCE instance, CadLink& cad, HICON icon, HICON smallIcon, FrmPlatform platform = {}) noexcept;
     ~FrmMorvane() override;
     FrmMorvane(const FrmMorvane&) = delete;
     FrmMorvane& operator=(const FrmMorvane&) = delete;
@@ -79,7 +88,11 @@ public:
 
     [[nodiscard]] std::optional<CaseMode> SelectedCase() const override;
     void Hide() override;
+    // Shows the window and brings it to the front with its focused control, since the CAD
+    // application had the last input.
     void Show() override;
+    // The box comes to the front as well. While the window is hidden the box has no owner, so it
+    // has a taskbar button of its own should Windows refuse it the front.
     void ShowMessage(std::u16string_view text, std::u16string_view caption) override;
     [[nodiscard]] std::shared_ptr<CadEntity>& PickedEntity() override { return pickedEntity_; }
 
@@ -96,6 +109,7 @@ private:
     void OnCommand(int id) noexcept;
     bool CreateControls() noexcept;
     void ApplyDpi(UINT dpi, const RECT* suggested) noexcept;
+    [[nodiscard]] RECT WindowRectForClient(UINT dpi) const noexcept;
     void FitClientArea() noexcept;
     void RebuildFont() noexcept;
     void SelectOption(int index) noexcept;
@@ -104,6 +118,7 @@ private:
 
     HINSTANCE instance_;
     CadLink& cad_;
+    FrmPlatform platform_;
     HICON icon_;
     HICON smallIcon_;
     HWND hwnd_ = nullptr;

@@ -8,6 +8,7 @@
 #include "cadlink/com/error_number.h"
 #include "cadlink/window_title.h"
 #include "caseconv/failure.h"
+#include "foreground/bring_to_front.h"
 
 namespace morvane::com {
 
@@ -41,28 +42,6 @@ BOOL CALLBACK CollectWindow(HWND window, LPARAM context) noexcept {
     }
 }
 
-// Windows hands the foreground only to the process that owns it or to one the foreground thread
-// lets in: joining the foreground thread's input queue for the moment makes this thread one.
-void Activate(HWND window) noexcept {
-    if (IsIconic(window)) {
-        ShowWindow(window, SW_RESTORE);
-    }
-    DWORD ownerProcess = 0;
-    GetWindowThreadProcessId(window, &ownerProcess);
-    AllowSetForegroundWindow(ownerProcess);
-
-    const DWORD thisThread = GetCurrentThreadId();
-    const HWND foreground = GetForegroundWindow();
-    const DWORD foregroundThread = foreground != nullptr ? GetWindowThreadProcessId(foreground, nullptr) : 0;
-    const bool joined = foregroundThread != 0 && foregroundThread != thisThread &&
-                        AttachThreadInput(thisThread, foregroundThread, TRUE) != FALSE;
-    BringWindowToTop(window);
-    SetForegroundWindow(window);
-    if (joined) {
-        AttachThreadInput(thisThread, foregroundThread, FALSE);
-    }
-}
-
 }  // namespace
 
 void BringWindowToFront(std::u16string_view title) {
@@ -75,7 +54,7 @@ void BringWindowToFront(std::u16string_view title) {
     if (!chosen) {
         throw Failure(error_number::kInvalidCall);
     }
-    Activate(windows.handles[*chosen]);
+    morvane::BringToFront(windows.handles[*chosen]);
 }
 
 }  // namespace morvane::com

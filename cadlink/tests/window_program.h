@@ -27,26 +27,15 @@ bool WaitFor(Condition condition) {
 
 // The top-level window of the process with exactly this title; null when there is none.
 inline HWND FindWindowOf(DWORD process, const wchar_t* title) {
-    struct Search {
-        DWORD process;
-        const wchar_t* title;
-        HWND found;
-    } search{process, title, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM context) noexcept -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(context);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t text[256]{};
-            GetWindowTextW(window, text, 256);
-            if (owner == s.process && std::wstring(text) == s.title) {
-                s.found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (HWND window = FindWindowExW(nullptr, nullptr, nullptr, title); window != nullptr;
+         window = FindWindowExW(nullptr, window, nullptr, title)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == process) {
+            return window;
+        }
+    }
+    return nullptr;
 }
 
 // Runs cadlink_title_window.exe with windows of the given titles (a command-line tail of quoted

@@ -271,25 +271,15 @@ public:
     }
 
     [[nodiscard]] HWND Window() const {
-        struct Search {
-            DWORD processId;
-            HWND found;
-        } search{processId_, nullptr};
-        EnumWindows(
-            [](HWND window, LPARAM parameter) -> BOOL {
-                auto* search = reinterpret_cast<Search*>(parameter);
-                DWORD owner = 0;
-                GetWindowThreadProcessId(window, &owner);
-                wchar_t name[64] = {};
-                GetClassNameW(window, name, 64);
-                if (owner == search->processId && std::wstring(name) == L"CadStandinDrawing") {
-                    search->found = window;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
-        return search.found;
+        for (HWND window = FindWindowExW(nullptr, nullptr, L"CadStandinDrawing", nullptr); window != nullptr;
+             window = FindWindowExW(nullptr, window, L"CadStandinDrawing", nullptr)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == processId_) {
+                return window;
+            }
+        }
+        return nullptr;
     }
 
     [[nodiscard]] std::vector<std::string> Log() const {

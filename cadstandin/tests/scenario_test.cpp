@@ -73,7 +73,9 @@ TEST(Scenario, ReadsEveryStatement) {
         "pick t1\npick miss\npick cancel\npick fail 0x80004005\npick fail -2147352567\npick vanish\npick click\n"
         "fail t1 TextString.put 0x80070005\n"
         "fail * Update 0x8007000E always\n"
-        "fail app Visible.put 0x80004005 2\n");
+        "fail app Visible.put 0x80004005 2\n"
+        "answer t1 TextString.get number 42\n"
+        "answer * TextOverride.get object\n");
     EXPECT_EQ(scenario.title, u"Plan.dwg");
     EXPECT_EQ(scenario.windowX, 10);
     EXPECT_EQ(scenario.windowHeight, 480);
@@ -93,6 +95,11 @@ TEST(Scenario, ReadsEveryStatement) {
     ASSERT_EQ(scenario.failures.size(), 3u);
     EXPECT_EQ(scenario.failures[1].count, InjectedFailure::kAlways);
     EXPECT_EQ(scenario.failures[2].count, 2);
+    ASSERT_EQ(scenario.oddAnswers.size(), 2u);
+    EXPECT_EQ(scenario.oddAnswers[0].kind, OddAnswerKind::Number);
+    EXPECT_EQ(scenario.oddAnswers[0].number, 42);
+    EXPECT_EQ(scenario.oddAnswers[1].object, "*");
+    EXPECT_EQ(scenario.oddAnswers[1].kind, OddAnswerKind::Object);
 }
 
 // Rule: without entities the scenario uses the sample drawing, which has every kind and a "%%U" text.
@@ -123,7 +130,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, ScenarioRefused,
                                          "fail zz TextString.put 0x80004005\n", "fail app Explode 0x80004005\n",
                                          "fail app Visible.put 0xZZ\n", "fail app Visible.put 1 0\n",
                                          "text app 1 2 \"a\"\n", "text t1 1 2 \"\\u{}\"\n", "text t1 1 2 \"\xC3\"\n",
-                                         "text t1 1 2 \"\xC0\x80\"\n", "window 1 1 10 10\n", "visible maybe\n"));
+                                         "text t1 1 2 \"\xC0\x80\"\n", "window 1 1 10 10\n", "visible maybe\n",
+                                         "text t1 1 2 \"a\"\nanswer t1 Update empty\n",
+                                         "text t1 1 2 \"a\"\nanswer t1 TextString.get maybe\n",
+                                         "answer zz TextString.get empty\n"));
 
 // Rule: an HRESULT is shown the way the log and the tests compare it.
 TEST(HexResult, EightUpperHexDigits) {

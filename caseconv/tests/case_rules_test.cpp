@@ -57,7 +57,8 @@ const ConversionCase kRuleCases[] = {
     {"SentenceMixedRunAndTab", u"why?!\t\tbecause"s, CaseMode::Sentence, u"Why?!\t\tBecause"s},
     {"SentenceNulEnds", u"end.\0next"s, CaseMode::Sentence, u"End.\0Next"s},
     {"SentenceMarkAtEnd", u"one. two."s, CaseMode::Sentence, u"One. Two."s},
-    {"SentenceInvertedMark", u"¿QUÉ? SÍ"s, CaseMode::Sentence, u"¿Qué? SÍ"s},
+    {"SentenceInvertedMark", u"¿QUÉ? SÉ"s, CaseMode::Sentence, u"¿Qué? Sé"s},
+    {"SentenceLetterAtRangeStart", u"ØRE. X"s, CaseMode::Sentence, u"Øre. X"s},
     {"SentenceCyrillic", u"σ. ДД"s, CaseMode::Sentence, u"Σ. Дд"s},
     {"SentenceCaselessLetterFirst", u"中 abc. def"s, CaseMode::Sentence, u"中 abc. Def"s},
     // Surrogate pairs are one character and stay pairs.

@@ -1,15 +1,19 @@
-// The window in process, against the CAD binding's double: relayout at another DPI, keyboard
-// handling through the dialog manager, the command's road through the real window, message boxes.
+// The window in process, against the CAD binding's double: layout and font at the system's DPI and
+// after a DPI change on each Windows' DPI functions, keyboard handling through the dialog manager,
+// the command's road through the real window, message boxes and bringing both to the front.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "caseconv/failure.h"
 #include "dialog/frm_morvane.h"
 #include "testing/fakes/fake_cad_link.h"
 #include "testing/ui_driver/ui_driver.h"
@@ -64,6 +68,23 @@ protected:
         return checks;
     }
 
+    // Shows a message box through the window and closes it from another thread: what the box
+    // showed, or nothing when no box came.
+    std::optional<ui::MessageBoxSeen> ShowMessageAndClose(std::u16string_view text, std::u16string_view caption) {
+        const DWORD thread = GetCurrentThreadId();
+        std::optional<ui::MessageBoxSeen> seen;
+        std::thread watcher([&] {
+            seen = ui::WaitForMessageBox(GetCurrentProcessId(), 10000);
+            if (!seen || !ui::CloseMessageBox(*seen)) {
+                // Never leave the test hanging in the box's modal loop.
+                PostThreadMessageW(thread, WM_QUIT, 0, 0);
+            }
+        });
+        window_.ShowMessage(text, caption);
+        watcher.join();
+        return seen;
+    }
+
     fakes::FakeCadLink cad_;
     FrmMorvane window_{GetModuleHandleW(nullptr), cad_, nullptr, nullptr};
 };
@@ -75,55 +96,111 @@ RECT ClientRectOf(HWND control) {
     return rect;
 }
 
-// Relayout on a DPI change: every control where its twips put it at the new DPI (worked out by
-// hand, container offsets converted separately), the window at the suggested place, and the
-// system's message font for that DPI.
-TEST_F(FrmMorvaneTest, DpiChangeLaysOutAgainAndRebuildsTheFont) {
-    RECT suggested{100, 80, 500, 480};
-    SendMessageW(window_.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+// Every control's rectangle in the client area, worked out by hand (container offsets converted
+// separately), at the two DPIs the tests run at.
+struct DpiLayout {
+    UINT dpi;
+    SIZE client;
+    std::array<std::pair<FrmControl, RECT>, 7> controls;
+};
 
+constexpr std::array<DpiLayout, 2> kLayouts{{
+    {96,
+     {202, 191},
+     {{{FrmControl::Frame1, {12, 8, 189, 183}},
+       {FrmControl::Option1, {30, 26, 163, 51}},
+       {FrmControl::Option2, {30, 50, 163, 75}},
+       {FrmControl::Option3, {30, 74, 163, 99}},
+       {FrmControl::Option4, {30, 98, 163, 123}},
+       {FrmControl::cmdSelect, {20, 134, 93, 167}},
+       {FrmControl::cmdCancel, {108, 134, 173, 167}}}}},
+    {144,
+     {303, 287},
+     {{{FrmControl::Frame1, {18, 12, 284, 275}},
+       {FrmControl::Option1, {45, 39, 245, 77}},
+       {FrmControl::Option2, {45, 75, 245, 113}},
+       {FrmControl::Option3, {45, 111, 245, 149}},
+       {FrmControl::Option4, {45, 147, 245, 185}},
+       {FrmControl::cmdSelect, {30, 201, 140, 251}},
+       {FrmControl::cmdCancel, {162, 201, 260, 251}}}}},
+}};
+
+// The window's client area and controls where the table puts them at the DPI, and every control
+// in the system's message font for that DPI (as Windows 10's per-DPI function gives it).
+void ExpectLaidOutAt(const FrmMorvane& window, UINT dpi) {
+    const DpiLayout* layout = nullptr;
+    for (const auto& candidate : kLayouts) {
+        layout = candidate.dpi == dpi ? &candidate : layout;
+    }
+    ASSERT_NE(layout, nullptr) << "no layout worked out for " << dpi << " DPI";
     RECT client{};
-    GetClientRect(window_.Handle(), &client);
-    EXPECT_EQ(client.right, 303);
-    EXPECT_EQ(client.bottom, 287);
-    RECT frame{};
-    GetWindowRect(window_.Handle(), &frame);
-    EXPECT_EQ(frame.left, 100);
-    EXPECT_EQ(frame.top, 80);
-
-    struct Expected {
-        FrmControl control;
-        RECT rect;
-    };
-    const std::array<Expected, 7> expected{{
-        {FrmControl::Frame1, {18, 12, 284, 275}},
-        {FrmControl::Option1, {45, 39, 245, 77}},
-        {FrmControl::Option2, {45, 75, 245, 113}},
-        {FrmControl::Option3, {45, 111, 245, 149}},
-        {FrmControl::Option4, {45, 147, 245, 185}},
-        {FrmControl::cmdSelect, {30, 201, 140, 251}},
-        {FrmControl::cmdCancel, {162, 201, 260, 251}},
-    }};
-    for (const auto& [control, rect] : expected) {
-        const RECT actual = ClientRectOf(Control(control));
-        EXPECT_EQ(actual.left, rect.left) << static_cast<int>(control);
-        EXPECT_EQ(actual.top, rect.top) << static_cast<int>(control);
-        EXPECT_EQ(actual.right, rect.right) << static_cast<int>(control);
-        EXPECT_EQ(actual.bottom, rect.bottom) << static_cast<int>(control);
+    GetClientRect(window.Handle(), &client);
+    EXPECT_EQ(client.right, layout->client.cx) << dpi;
+    EXPECT_EQ(client.bottom, layout->client.cy) << dpi;
+    for (const auto& [control, rect] : layout->controls) {
+        const RECT actual = ClientRectOf(window.ControlHandle(control));
+        EXPECT_TRUE(EqualRect(&actual, &rect)) << "control " << static_cast<int>(control) << " at " << dpi << " DPI: "
+                                               << actual.left << "," << actual.top << "," << actual.right << ","
+                                               << actual.bottom;
     }
 
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof(metrics);
-    ASSERT_TRUE(SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, 144));
-    for (const auto& layout : kFrmControls) {
-        auto font = reinterpret_cast<HFONT>(SendMessageW(Control(layout.control), WM_GETFONT, 0, 0));
+    ASSERT_TRUE(SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, dpi));
+    for (const auto& control : kFrmControls) {
+        auto font = reinterpret_cast<HFONT>(SendMessageW(window.ControlHandle(control.control), WM_GETFONT, 0, 0));
         ASSERT_NE(font, nullptr);
         LOGFONTW used{};
         ASSERT_EQ(GetObjectW(font, sizeof(used), &used), static_cast<int>(sizeof(used)));
-        EXPECT_EQ(used.lfHeight, metrics.lfMessageFont.lfHeight);
+        EXPECT_EQ(used.lfHeight, metrics.lfMessageFont.lfHeight) << dpi;
         EXPECT_STREQ(used.lfFaceName, metrics.lfMessageFont.lfFaceName);
     }
 }
+
+class FrmMorvaneDpiTest : public ::testing::TestWithParam<DpiLevel> {};
+
+// On each Windows' DPI functions (the newer ones hidden as older Windows lacks them): the window
+// opens laid out for the system's DPI, with its font; where monitors have DPIs of their own
+// (8.1 on), a DPI change lays it out again at the suggested place and rebuilds the font. The suite
+// runs once at 96 and once at 144 system DPI.
+TEST_P(FrmMorvaneDpiTest, LayoutAndFontAreExactAtTheSystemDpiAndAfterAChange) {
+    fakes::FakeCadLink cad;
+    FrmMorvane window(GetModuleHandleW(nullptr), cad, nullptr, nullptr, FrmPlatform{DpiApi::Load(GetParam())});
+    ASSERT_TRUE(window.Open(SW_SHOWNORMAL)) << GetLastError();
+    Pump(window.Handle());
+    const UINT systemDpi = GetDpiForSystem();
+    // testing/wine/at_dpi.sh says which DPI it set.
+    if (wchar_t expected[8]{}; GetEnvironmentVariableW(L"MORVANE_SYSTEM_DPI", expected, 8) > 0) {
+        ASSERT_EQ(systemDpi, static_cast<UINT>(_wtoi(expected)));
+    }
+    ExpectLaidOutAt(window, systemDpi);
+    if (GetParam() == DpiLevel::Windows7) {
+        return;  // Windows 7 knows one DPI and sends no DPI changes.
+    }
+
+    const UINT otherDpi = systemDpi == 96 ? 144 : 96;
+    RECT suggested{100, 80, 500, 480};
+    SendMessageW(window.Handle(), WM_DPICHANGED, MAKEWPARAM(otherDpi, otherDpi), reinterpret_cast<LPARAM>(&suggested));
+    ExpectLaidOutAt(window, otherDpi);
+    RECT frame{};
+    GetWindowRect(window.Handle(), &frame);
+    EXPECT_EQ(frame.left, 100);
+    EXPECT_EQ(frame.top, 80);
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, FrmMorvaneDpiTest,
+                         ::testing::Values(DpiLevel::Windows10, DpiLevel::Windows81, DpiLevel::Windows7),
+                         [](const ::testing::TestParamInfo<DpiLevel>& info) {
+                             switch (info.param) {
+                             case DpiLevel::Windows10:
+                                 return std::string("Windows10");
+                             case DpiLevel::Windows81:
+                                 return std::string("Windows81");
+                             case DpiLevel::Windows7:
+                                 return std::string("Windows7");
+                             }
+                             return std::string();
+                         });
 
 struct ArrowCase {
     FrmControl from;
@@ -216,24 +293,15 @@ TEST_F(FrmMorvaneTest, EscapeDoesNothingAndTheCloseBoxEndsTheProgram) {
     EXPECT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
-// A message box shows, modal to the window, even while the window is hidden (as it is during a
-// pick): OK only, no icon, the given text and caption.
+// A message box shows even while the window is hidden (as it is during a pick): OK only, no icon,
+// the given text and caption, owned by no window so that it has a taskbar button of its own.
 TEST_F(FrmMorvaneTest, MessageBoxShowsWhileTheWindowIsHidden) {
     window_.Hide();
-    const DWORD thread = GetCurrentThreadId();
-    std::optional<ui::MessageBoxSeen> seen;
-    std::thread watcher([&] {
-        seen = ui::WaitForMessageBox(GetCurrentProcessId(), 10000);
-        if (!seen || !ui::CloseMessageBox(*seen)) {
-            // Never leave the test hanging in the box's modal loop.
-            PostThreadMessageW(thread, WM_QUIT, 0, 0);
-        }
-    });
-    window_.ShowMessage(u"Missed the object, please try again", u"Selection Error");
-    watcher.join();
+    const std::optional<ui::MessageBoxSeen> seen =
+        ShowMessageAndClose(u"Missed the object, please try again", u"Selection Error");
 
     ASSERT_TRUE(seen.has_value());
-    EXPECT_EQ(seen->owner, window_.Handle());
+    EXPECT_EQ(seen->owner, nullptr);
     EXPECT_EQ(seen->caption, L"Selection Error");
     EXPECT_EQ(seen->text, L"Missed the object, please try again");
     EXPECT_EQ(seen->buttons, std::vector<std::wstring>{L"OK"});
@@ -242,6 +310,103 @@ TEST_F(FrmMorvaneTest, MessageBoxShowsWhileTheWindowIsHidden) {
     window_.Show();
     EXPECT_TRUE(IsWindowVisible(window_.Handle()));
 }
+
+// The whole text shows in the box: a U+0000 inside (kept in the drawing) shows as U+2400.
+TEST_F(FrmMorvaneTest, MessageBoxShowsTheWholeTextWithNulAsItsSymbol) {
+    const std::optional<ui::MessageBoxSeen> seen =
+        ShowMessageAndClose(std::u16string(u"Acme\0Ltd\0", 9), u"Morvane");
+
+    ASSERT_TRUE(seen.has_value());
+    EXPECT_EQ(seen->text, L"Acme\u2400Ltd\u2400");
+}
+
+
+// What the window did to come to the front, in order: each call of the routine that brings a
+// window to the front (with whether the window was showing), and each message box as it showed.
+class FrontLog {
+public:
+    static FrontLog*& Current() {
+        static FrontLog* current = nullptr;
+        return current;
+    }
+    static void BringToFront(HWND window) noexcept {
+        Current()->Add(IsWindowVisible(window) ? "front(shown)" : "front(hidden)");
+    }
+    void Add(std::string event) {
+        const std::lock_guard lock(mutex_);
+        events_.push_back(std::move(event));
+    }
+    std::vector<std::string> Events() {
+        const std::lock_guard lock(mutex_);
+        return events_;
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::string> events_;
+};
+
+struct FrontCase {
+    const char* name;
+    void (*arrange)(fakes::FakeCadLink& cad);
+    std::vector<std::string> events;
+};
+
+class FrmMorvaneFrontTest : public ::testing::TestWithParam<FrontCase> {};
+
+// The window comes to the front on every way back from a command and before every message box
+// (the box itself then takes the front), whichever way the command ends; never while it stays
+// away for the pick.
+TEST_P(FrmMorvaneFrontTest, ComesToTheFrontOnEveryWayBackAndBeforeEveryBox) {
+    FrontLog log;
+    FrontLog::Current() = &log;
+    fakes::FakeCadLink cad;
+    GetParam().arrange(cad);
+    FrmMorvane window(GetModuleHandleW(nullptr), cad, nullptr, nullptr,
+                      FrmPlatform{DpiApi::Load(), &FrontLog::BringToFront});
+    ASSERT_TRUE(window.Open(SW_SHOWNORMAL)) << GetLastError();
+    Pump(window.Handle());
+
+    // Reads and closes every box the command shows, until it has ended.
+    std::atomic<bool> commandRunning{true};
+    std::thread watcher([&] {
+        while (commandRunning) {
+            if (const auto box = ui::WaitForMessageBox(GetCurrentProcessId(), 50)) {
+                log.Add("box(" + ui::Utf8(box->text) + ")");
+                (void)ui::CloseMessageBox(*box);
+            }
+        }
+    });
+    SendMessageW(window.ControlHandle(FrmControl::cmdSelect), BM_CLICK, 0, 0);
+    commandRunning = false;
+    watcher.join();
+    Pump(window.Handle());
+    FrontLog::Current() = nullptr;
+
+    EXPECT_EQ(log.Events(), GetParam().events);
+    EXPECT_TRUE(IsWindowVisible(window.Handle()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, FrmMorvaneFrontTest,
+    ::testing::Values(
+        FrontCase{"plain_text", [](fakes::FakeCadLink& cad) { cad.PickText(u"Abc"); }, {"front(shown)"}},
+        FrontCase{"underlined_text", [](fakes::FakeCadLink& cad) { cad.PickText(u"%%Uabc"); },
+                  {"front(hidden)", "box(abc)", "front(shown)"}},
+        FrontCase{"no_text_property", [](fakes::FakeCadLink& cad) { cad.PickLine(); }, {"front(shown)"}},
+        FrontCase{"missed_pick", [](fakes::FakeCadLink&) {},
+                  {"front(hidden)", "box(Missed the object, please try again)", "front(shown)"}},
+        FrontCase{"not_running", [](fakes::FakeCadLink& cad) { cad.FailAt("Attach", error_number::kCannotAttach); },
+                  {"front(shown)", "box(Please start AutoCAD)"}},
+        FrontCase{"no_window_before_hiding", [](fakes::FakeCadLink& cad) { cad.FailAt("BringWindowToFront", error_number::kInvalidCall); },
+                  {"front(shown)", "box(error: 5)", "front(shown)"}},
+        FrontCase{"write_refused_after_the_underline_box",
+                  [](fakes::FakeCadLink& cad) {
+                      cad.PickText(u"%%Uabc");
+                      cad.FailAt("WriteTextString", -2147467259);
+                  },
+                  {"front(hidden)", "box(abc)", "front(hidden)", "box(error: -2147467259)", "front(shown)"}}),
+    [](const ::testing::TestParamInfo<FrontCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace morvane

@@ -279,5 +279,15 @@ TEST_F(CommandTest, FailingMessageBoxStillShowsTheDialog) {
     EXPECT_EQ(LeftoverHandles(), 0);
 }
 
+// A failing box for 429 at attach leaves the dialog as it was: never hidden, so never shown.
+TEST_F(CommandTest, FailingMessageBoxAtAttachLeavesTheDialogAlone) {
+    cad.FailAt("Attach", error_number::kCannotAttach);
+    dialog.FailMessages(std::make_exception_ptr(std::bad_alloc()));
+    Run();
+    EXPECT_FALSE(Called("Hide"));
+    EXPECT_FALSE(Called("Show"));
+    EXPECT_TRUE(dialog.Visible());
+}
+
 }  // namespace
 }  // namespace morvane

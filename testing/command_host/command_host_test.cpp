@@ -391,6 +391,7 @@ TEST_P(FailureTest, EndsInItsReaction) {
 }
 
 const std::u16string kAbc = u"ABC";
+const Message kTypeMismatchBox{u"error: -2147352571", u"Morvane"};
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, FailureTest,
@@ -405,7 +406,12 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"RefusedVisible", "fail app Visible.put 0x80004005\npick t1\n", {u"error: -2147467259", u"Morvane"}, false, {}, 0, std::nullopt},
         FailureCase{"RefusedCaption", "fail app Caption.get 0x80070005\npick t1\n", {u"error: -2147024891", u"Morvane"}, false, {}, 0, std::nullopt},
         FailureCase{"RefusedDocument", "fail app ActiveDocument.get 0x80004005\npick t1\n", {u"error: -2147467259", u"Morvane"}, false, {}, 0, std::nullopt},
-        FailureCase{"RefusedUtility", "fail doc Utility.get 0x80004005\npick t1\n", {u"error: -2147467259", u"Morvane"}, true, {}, 0, std::nullopt}),
+        FailureCase{"RefusedUtility", "fail doc Utility.get 0x80004005\npick t1\n", {u"error: -2147467259", u"Morvane"}, true, {}, 0, std::nullopt},
+        // Answers that are no text are never coerced into one and written over the user's text.
+        FailureCase{"EmptyAnswer", "answer t1 TextString.get empty\npick t1\n", kTypeMismatchBox, true, {}, 0, "t1"},
+        FailureCase{"NullAnswer", "answer t1 TextString.get null\npick t1\n", kTypeMismatchBox, true, {}, 0, "t1"},
+        FailureCase{"NumberAnswer", "answer t1 TextString.get number 42\npick t1\n", kTypeMismatchBox, true, {}, 0, "t1"},
+        FailureCase{"ObjectAnswer", "answer t1 TextString.get object\npick t1\n", kTypeMismatchBox, true, {}, 0, "t1"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A missed pick after a successful one empties PickedEntity: the earlier entity is let go.

@@ -349,6 +349,48 @@ TEST(MorvanePick, TheRoadOfOnePick) {
     ExpectHeldOnly(references->external, "t1");
 }
 
+struct FrontCase {
+    const char* name;
+    bool byKeyboard;  // Tab to "Select Text" and Enter, rather than a click that leaves the focus
+    const wchar_t* focused;
+};
+
+class MorvaneFront : public ::testing::TestWithParam<FrontCase> {};
+
+// After the pick the stand-in had the last input; the box showing the underlined text then takes
+// the front, and once it is closed the window does, with the focus on the control that had it.
+TEST_P(MorvaneFront, TheBoxAndThenTheWindowTakeTheFrontAndTheFocus) {
+    const FrontCase& c = GetParam();
+    StandIn standin(TestName(), Scenario("%%Unote", "pick t1\n"));
+    ASSERT_TRUE(standin.Ready()) << standin.Problem();
+    Morvane morvane;
+    if (c.byKeyboard) {
+        PostKey(morvane.Window(), VK_TAB);
+        morvane.Sync();
+        ASSERT_EQ(FocusOf(morvane.Window()), morvane.Control(L"Select Text"));
+        PostKey(morvane.Window(), VK_RETURN);
+    } else {
+        morvane.Press(L"Select Text");
+    }
+
+    const auto box = WaitForMessageBox(morvane.Program().Id(), kTimeoutMs);
+    ASSERT_TRUE(box.has_value());
+    EXPECT_FALSE(WaitForLogLine(standin, {"pick-begin", "foreground=yes"}, 0).empty());
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == box->box; }, kTimeoutMs));
+    EXPECT_EQ(box->owner, nullptr);
+    EXPECT_TRUE(CloseMessageBox(*box));
+
+    ASSERT_TRUE(WaitVisible(morvane));
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == morvane.Window(); }, kTimeoutMs));
+    morvane.Sync();
+    EXPECT_EQ(FocusOf(morvane.Window()), morvane.Control(c.focused));
+}
+
+INSTANTIATE_TEST_SUITE_P(Focus, MorvaneFront,
+                         ::testing::Values(FrontCase{"select_text_by_keyboard", true, L"Select Text"},
+                                           FrontCase{"option_kept_its_focus", false, L"ALL UPPERCASE"}),
+                         [](const ::testing::TestParamInfo<FrontCase>& info) { return std::string(info.param.name); });
+
 // While the pick waits for the user, Morvane is off the screen and the stand-in's window is in
 // front; a pick that runs out ends in "Missed the object" and the window comes back.
 TEST(MorvanePick, WindowIsHiddenWhileThePickWaits) {

@@ -6,6 +6,10 @@
 set -eu
 build=$1 morvane=$2 standin=$3 probe=$4 shots=$5
 . "$(dirname "$0")/../wine/env.sh"
+if [ -n "$morvane_wine_unavailable" ]; then
+    echo "skipped: $morvane_wine_unavailable" >&2
+    exit 77
+fi
 
 work="$morvane_build/real-input"
 rm -rf "$work"

@@ -4,6 +4,8 @@ export WINEPREFIX="$morvane_build/wineprefix"
 export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# Why this build's programs cannot run here, when setup.sh found that they cannot; empty otherwise.
+morvane_wine_unavailable=$(cat "$morvane_build/wine-unavailable" 2>/dev/null || true)
 if [ -f "$morvane_build/xvfb.display" ]; then
     DISPLAY=":$(cat "$morvane_build/xvfb.display")"
     export DISPLAY

@@ -1,9 +1,27 @@
 #!/bin/sh
 # Test fixture: makes the build's Wine prefix (once), then starts an Xvfb display and a wineserver
 # that stay up for the whole test run. teardown.sh stops them.
+#   setup.sh <build folder> [32|64]   the build's programs are 32-bit or 64-bit (default 64)
+# Where 32-bit programs cannot run (no 32-bit Wine, or a kernel without 32-bit support), it notes
+# why in the build folder instead, and each Wine test of that build reports itself skipped.
 set -eu
 build=$1
+bits=${2:-64}
 here=$(dirname "$0")
+rm -f "$build/wine-unavailable"
+if [ "$bits" = 32 ]; then
+    reason=""
+    if ! "$here/machine_runs_32bit.sh"; then
+        reason="this machine's kernel does not run 32-bit programs (32-bit Wine cannot start)"
+    elif [ ! -x /usr/lib/wine/wine ]; then
+        reason="32-bit Wine (wine32:i386) is not installed"
+    fi
+    if [ -n "$reason" ]; then
+        echo "$reason" >"$build/wine-unavailable"
+        echo "32-bit programs cannot run here: $reason; the Wine tests of this build are skipped"
+        exit 0
+    fi
+fi
 . "$here/env.sh"
 mkdir -p "$morvane_build/wine-bin"
 cp -P "$here"/bin/* "$morvane_build/wine-bin/"
