@@ -335,8 +335,9 @@ void ReadStatement(Scenario& scenario, StatementReader& reader, bool& titled) {
         OddAnswer& answer = scenario.oddAnswers.emplace_back();
         answer.object = reader.Word("object");
         answer.operation = reader.Word("operation");
-        if (answer.operation != "TextString.get" && answer.operation != "TextOverride.get") {
-            Fail(reader.Line(), "only TextString.get and TextOverride.get can be answered oddly");
+        if (answer.operation != "TextString.get" && answer.operation != "TextOverride.get" &&
+            answer.operation != "ObjectName.get") {
+            Fail(reader.Line(), "only TextString.get, TextOverride.get and ObjectName.get can be answered oddly");
         }
         const std::string kind = reader.Word("answer");
         if (kind == "empty") {

@@ -225,6 +225,39 @@ INSTANTIATE_TEST_SUITE_P(
                       "TextOverride", uR"(<> max\Xsee note)", {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct ObjectNameCase {
+    const char* name;
+    const char* scenarioLine;  // how the multiline text answers ObjectName
+    std::vector<std::u16string> written;
+    std::vector<Message> messages;
+};
+
+class ObjectNameTest : public CommandHostTest, public testing::WithParamInterface<ObjectNameCase> {};
+
+// ObjectName decides how a text with codes reads: an entity without it (438) holds plain text; any
+// other failure, or an answer that is no text, ends in its message with nothing written.
+TEST_P(ObjectNameTest, DecidesOrStops) {
+    const ObjectNameCase& c = GetParam();
+    StandIn standIn(std::string("object_name_") + c.name,
+                    std::string("mtext m1 40 60 \"A\\PB\"\n") + c.scenarioLine + "\npick m1\n");
+    ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
+    dialog_.Select(CaseMode::Lower);
+    RunCommand();
+    EXPECT_EQ(dialog_.Messages(), c.messages);
+    EXPECT_TRUE(dialog_.Visible());
+    EXPECT_EQ(Written(standIn, "m1"), c.written);
+    EXPECT_EQ(Updates(standIn, "m1"), c.written.size());
+    ExpectReferences(standIn, "m1");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, ObjectNameTest,
+    testing::Values(
+        ObjectNameCase{"Unknown", "fail m1 ObjectName.get 0x80020003", {uR"(a\pb)"}, {}},
+        ObjectNameCase{"Refused", "fail m1 ObjectName.get 0x80004005", {}, {{u"error: -2147467259", u"Morvane"}}},
+        ObjectNameCase{"NoText", "answer m1 ObjectName.get number 42", {}, {{u"error: -2147352571", u"Morvane"}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // No CAD application running: only "Please start AutoCAD", and the dialog never steps aside. The
 // same after a server that ended normally (its registration gone) and after one that vanished
 // (registration left, no running object).
