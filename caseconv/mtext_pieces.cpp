@@ -4,14 +4,13 @@
 #include "caseconv/letter_or_digit.h"
 
 namespace morvane::mtext {
+namespace {
 
 // Where the next code begins at or after `at`, or the text's size.
-static std::size_t NextCodeStart(std::u16string_view text, std::size_t at) noexcept {
+std::size_t NextCodeStart(std::u16string_view text, std::size_t at) noexcept {
     while (at < text.size() && !IsCodeStart(text[at])) ++at;
     return at;
 }
-
-namespace {
 
 constexpr bool IsHexDigit(char16_t unit) noexcept {
     return (unit >= u'0' && unit <= u'9') || (unit >= u'A' && unit <= u'F') || (unit >= u'a' && unit <= u'f');

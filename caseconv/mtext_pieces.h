@@ -11,9 +11,9 @@
 namespace morvane::mtext {
 
 // What stands in, for the word and sentence rules, for a code that draws one character: a letter
-// or digit (a stacked fraction, an escaped letter) or any other character (an escaped brace or
-// backslash, a named symbol such as the degree sign). Neither has a case, separates words or ends a
-// sentence.
+// or digit (a stacked fraction, the letter behind an unknown code) or any other character (an
+// escaped brace or backslash, a named symbol such as the degree sign). Neither has a case,
+// separates words or ends a sentence.
 inline constexpr char16_t kLetterStandIn = u'0';
 inline constexpr char16_t kSymbolStandIn = u'#';
 
