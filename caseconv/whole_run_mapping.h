@@ -39,8 +39,8 @@ void MapRunKeepingCharacters(std::span<char16_t> run, MapString mapString) {
         return;
     }
     std::u16string mapped(run.size(), u'\0');
-    if (mapString(std::span<const char16_t>(run), std::span<char16_t>(mapped)) == static_cast<int>(run.size()) &&
-        KeepsCharacters(run, mapped)) {
+    const int written = mapString(std::span<const char16_t>(run), std::span<char16_t>(mapped));
+    if (written >= 0 && static_cast<std::size_t>(written) == run.size() && KeepsCharacters(run, mapped)) {
         std::copy(mapped.begin(), mapped.end(), run.begin());
         return;
     }

@@ -12,7 +12,6 @@
 namespace morvane::com {
 namespace {
 
-using testing_windows::WaitFor;
 using testing_windows::WindowProgram;
 
 std::wstring HelperPath() {
@@ -37,7 +36,10 @@ protected:
     }
 
     // The foreground belongs to a third program, neither this test nor the CAD stand-in.
-    void GiveForegroundToOther() { ASSERT_TRUE(WindowProgram::TakeForeground(holder_)); }
+    void GiveForegroundToOther() {
+        const testing_support::Waited inFront = WindowProgram::TakeForeground(holder_);
+        ASSERT_TRUE(inFront) << inFront.Reason();
+    }
 
     WindowProgram cad_{HelperPath(), L"\"Stand-In CAD - [a.dwg]\" \"Stand-In CAD\" \"Plan View - [b.dwg]\""};
     WindowProgram other_{HelperPath(), L"\"Some Other Program\""};
@@ -51,14 +53,16 @@ protected:
 TEST_F(BringWindowToFrontTest, ExactTitleComesToFront) {
     GiveForegroundToOther();
     BringWindowToFront(u"Stand-In CAD");
-    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == exact_; }));
+    const testing_support::Waited inFront = WindowProgram::ComesToFront(exact_);
+    EXPECT_TRUE(inFront) << inFront.Reason();
 }
 
 // Rule: failing an exact title, a window whose title begins with the text comes to the front.
 TEST_F(BringWindowToFrontTest, PrefixComesToFront) {
     GiveForegroundToOther();
     BringWindowToFront(u"Plan View");
-    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == prefixOnly_; }));
+    const testing_support::Waited inFront = WindowProgram::ComesToFront(prefixOnly_);
+    EXPECT_TRUE(inFront) << inFront.Reason();
 }
 
 // Rule: no window with the title is failure 5, and the foreground stays where it was.

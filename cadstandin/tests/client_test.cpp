@@ -9,18 +9,28 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "standin_automation.h"
+#include "testing/support/process.h"
+#include "testing/support/text.h"
+#include "testing/support/top_windows.h"
+#include "testing/support/wait.h"
 
 namespace {
 
 using Microsoft::WRL::ComPtr;
+using morvane::testing_support::FindTopWindow;
+using morvane::testing_support::Process;
+using morvane::testing_support::Waited;
+using morvane::testing_support::WaitUntil;
+using morvane::testing_support::WindowQuery;
+using morvane::testing_support::WindowsPath;
 using namespace std::string_literals;
 
 std::wstring g_serverPath;
@@ -212,55 +222,39 @@ public:
             std::fwrite(scenario.data(), 1, scenario.size(), file);
             std::fclose(file);
         }
-        std::wstring command = L"\"" + g_serverPath + L"\" --scenario \"" + scenarioPath_ + L"\" --log \"" + logPath_ +
-                               L"\" " + arguments;
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        if (CreateProcessW(g_serverPath.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                           &info)) {
-            CloseHandle(info.hThread);
-            process_ = info.hProcess;
-            processId_ = info.dwProcessId;
+        try {
+            process_.emplace(g_serverPath, L"--scenario \"" + scenarioPath_ + L"\" --log \"" + logPath_ + L"\" " +
+                                               arguments);
+        } catch (const std::runtime_error& error) {
+            std::fprintf(stderr, "%s\n", error.what());
         }
     }
+
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
-    ~ServerProcess() {
-        if (process_ == nullptr) return;
-        if (Running()) Stop();
-        if (Running()) TerminateProcess(process_, 1);
-        CloseHandle(process_);
-    }
+    ~ServerProcess() { Stop(); }
 
-    [[nodiscard]] bool Started() const { return process_ != nullptr; }
-    [[nodiscard]] bool Running() const { return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+    [[nodiscard]] bool Started() const { return process_.has_value(); }
 
-    // Waits (at most 30 s) until GetActiveObject finds the server; false when it ended or never came.
-    [[nodiscard]] bool WaitReady() const {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (Running() && std::chrono::steady_clock::now() < deadline) {
-            ComPtr<IUnknown> application;
-            if (SUCCEEDED(AttachByProgId(application))) return true;
-            Sleep(50);
-        }
-        return false;
+    // Waits (at most 30 s) until GetActiveObject finds the server; fails when it ended or never came.
+    [[nodiscard]] Waited WaitReady() const {
+        if (!process_) return Waited::Failed("the stand-in did not start");
+        return process_->WaitWhileRunning(
+            [] {
+                ComPtr<IUnknown> application;
+                return SUCCEEDED(AttachByProgId(application));
+            },
+            30000, "the stand-in's application in the running object table");
     }
 
     // Waits for the process to end; its exit code, or STILL_ACTIVE after the timeout.
     DWORD WaitExit(DWORD milliseconds = 15000) const {
-        if (process_ == nullptr) return STILL_ACTIVE;
-        WaitForSingleObject(process_, milliseconds);
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(process_, &code);
-        return code;
+        return process_ ? process_->WaitForExit(milliseconds).value_or(STILL_ACTIVE) : STILL_ACTIVE;
     }
 
-    // Asks the server to exit the way a test script does; its exit code.
-    DWORD Stop() const {
-        const HWND window = Window();
-        if (window != nullptr) PostMessageW(window, WM_CLOSE, 0, 0);
-        return WaitExit();
+    // Asks the server to exit the way a test script does, and ends it when it does not; its exit code.
+    DWORD Stop() {
+        return process_ ? process_->Close(Window(), 15000).value_or(STILL_ACTIVE) : STILL_ACTIVE;
     }
 
     // Has the server write its reference counts to the log; true once they are there.
@@ -271,15 +265,7 @@ public:
     }
 
     [[nodiscard]] HWND Window() const {
-        for (HWND window = FindWindowExW(nullptr, nullptr, L"CadStandinDrawing", nullptr); window != nullptr;
-             window = FindWindowExW(nullptr, window, L"CadStandinDrawing", nullptr)) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == processId_) {
-                return window;
-            }
-        }
-        return nullptr;
+        return process_ ? FindTopWindow(WindowQuery().OfProcess(process_->Id()).OfClass(L"CadStandinDrawing")) : nullptr;
     }
 
     [[nodiscard]] std::vector<std::string> Log() const {
@@ -302,8 +288,7 @@ public:
 private:
     std::wstring scenarioPath_;
     std::wstring logPath_;
-    HANDLE process_ = nullptr;
-    DWORD processId_ = 0;
+    std::optional<Process> process_;
 };
 
 // ------------------------------------------------------------------------------------------------------
@@ -371,7 +356,8 @@ protected:
     void Start(const std::string& scenario) {
         server_.emplace(scenario);
         ASSERT_TRUE(server_->Started());
-        ASSERT_TRUE(server_->WaitReady()) << "the stand-in did not publish its application";
+        const Waited ready = server_->WaitReady();
+        ASSERT_TRUE(ready) << ready.Reason();
         ASSERT_EQ(AttachByProgId(application_), S_OK);
         ASSERT_EQ(GetBySlot(application_.Get(), 12, IID_IStandinDocument, document_), S_OK);
         ASSERT_EQ(GetBySlot(document_.Get(), 60, IID_IStandinUtility, utility_), S_OK);
@@ -726,17 +712,17 @@ TEST_F(StandinTest, ReferencesReturnWhenTheClientLetsGo) {
     text.Reset();
     block.Reset();
     LetGo();
-    bool settled = false;
-    for (int attempt = 0; attempt < 50 && !settled; ++attempt) {
-        ASSERT_TRUE(server_->Dump());
-        settled = true;
-        for (const auto& [name, line] : LastReferences(server_->Log(), "request")) {
-            const bool published = Field(line, "rot").has_value();
-            if (Number(line, "ext") != (published ? 1 : 0) || (!published && Number(line, "raw") != 0)) settled = false;
-        }
-        if (!settled) Sleep(100);
-    }
-    EXPECT_TRUE(settled) << "references left after the client let go";
+    const Waited settled = WaitUntil(
+        [&] {
+            if (!server_->Dump()) return false;
+            for (const auto& [name, line] : LastReferences(server_->Log(), "request")) {
+                const bool published = Field(line, "rot").has_value();
+                if (Number(line, "ext") != (published ? 1 : 0) || (!published && Number(line, "raw") != 0)) return false;
+            }
+            return true;
+        },
+        5000, "no references left after the client let go", 100);
+    EXPECT_TRUE(settled) << settled.Reason();
     EXPECT_EQ(server_->Stop(), 0u);
     for (const auto& [name, line] : LastReferences(server_->Log(), "exit")) {
         EXPECT_EQ(Number(line, "ext"), Field(line, "rot") ? 1 : 0) << line;
@@ -794,7 +780,7 @@ protected:
     HRESULT PickWhile(ComPtr<IDispatch>& entity, Act act) {
         const std::size_t picksBefore = Lines(server_->Log(), "pick-begin ").size();
         std::thread actor([&] {
-            for (int i = 0; i < 200 && Lines(server_->Log(), "pick-begin ").size() == picksBefore; ++i) Sleep(50);
+            (void)WaitUntil([&] { return Lines(server_->Log(), "pick-begin ").size() > picksBefore; }, 10000);
             act();
         });
         const HRESULT result = Pick(utility_.Get(), entity);
@@ -952,15 +938,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: cadstandin_client_tests <path of cadstandin.exe>\n");
         return 2;
     }
-    // ctest passes the build's Unix path; Wine sees the Unix root as drive Z:.
-    std::string path = argv[1];
-    if (!path.empty() && path[0] == '/') {
-        path = "Z:" + path;
-        for (char& c : path) {
-            if (c == '/') c = '\\';
-        }
-    }
-    g_serverPath.assign(path.begin(), path.end());
+    g_serverPath = WindowsPath(argv[1]);
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 3;
     const int result = RUN_ALL_TESTS();
     CoUninitialize();

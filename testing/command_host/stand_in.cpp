@@ -1,24 +1,16 @@
 #include "testing/command_host/stand_in.h"
 
 #include <cctype>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 namespace morvane::testing_host {
 
 namespace {
 
-std::wstring Wide(std::string_view utf8) {
-    if (utf8.empty()) {
-        return {};
-    }
-    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring result(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), result.data(), size);
-    return result;
-}
+using testing_support::Wide;
 
 std::u16string FromUtf8(std::string_view utf8) {
     const std::wstring wide = Wide(utf8);
@@ -70,19 +62,17 @@ StandIn::StandIn(std::string_view name, std::string_view scenario) {
             return;
         }
     }
-    std::wstring commandLine = L"\"" + ServerPath() + L"\" --scenario \"" + scenarioPath + L"\" --log \"" +
-                               logPath_ + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    started_ = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                              &process_) != FALSE;
-    if (!started_) {
-        problem_ = "cannot start the stand-in, error " + std::to_string(GetLastError());
+    try {
+        process_.emplace(ServerPath(), L"--scenario \"" + scenarioPath + L"\" --log \"" + logPath_ + L"\"");
+    } catch (const std::runtime_error& error) {
+        problem_ = error.what();
         return;
     }
-    ready_ = WaitForLogLine("ready", 20'000);
+    const testing_support::Waited ready =
+        process_->WaitWhileRunning([&] { return !LogLines("ready").empty(); }, 20'000, "the stand-in's \"ready\" line");
+    ready_ = ready;
     if (!ready_) {
-        problem_ = "the stand-in did not get ready; its log:\n" + LogText();
+        problem_ = ready.Reason() + "; its log:\n" + LogText();
     }
 }
 
@@ -113,19 +103,6 @@ std::vector<std::string> StandIn::LogLines(std::string_view prefix) const {
         }
     }
     return lines;
-}
-
-bool StandIn::WaitForLogLine(std::string_view prefix, DWORD milliseconds) const {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (!LogLines(prefix).empty()) {
-            return true;
-        }
-        if (WaitForSingleObject(process_.hProcess, 50) == WAIT_OBJECT_0) {
-            return !LogLines(prefix).empty();
-        }
-    }
-    return false;
 }
 
 HWND StandIn::Window() const {
@@ -177,31 +154,15 @@ std::optional<References> StandIn::Dump() {
 }
 
 std::optional<DWORD> StandIn::WaitForExit(DWORD milliseconds) {
-    if (!started_ || WaitForSingleObject(process_.hProcess, milliseconds) != WAIT_OBJECT_0) {
-        return std::nullopt;
-    }
-    DWORD code = 0;
-    GetExitCodeProcess(process_.hProcess, &code);
-    return code;
+    return process_ ? process_->WaitForExit(milliseconds) : std::nullopt;
 }
 
 std::optional<DWORD> StandIn::Stop() {
-    if (!started_) {
+    if (!process_) {
         return std::nullopt;
     }
-    if (WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) {
-        if (const HWND window = Window(); window != nullptr) {
-            PostMessageW(window, WM_CLOSE, 0, 0);
-        }
-    }
-    std::optional<DWORD> code = WaitForExit(15'000);
-    if (!code) {
-        TerminateProcess(process_.hProcess, 1);
-        WaitForSingleObject(process_.hProcess, 5'000);
-    }
-    CloseHandle(process_.hThread);
-    CloseHandle(process_.hProcess);
-    started_ = false;
+    const std::optional<DWORD> code = process_->Close(Window(), 15'000);
+    process_.reset();
     return code;
 }
 
@@ -249,19 +210,6 @@ std::optional<std::u16string> LogField(std::string_view line, std::string_view k
     }
     flush();
     return value;
-}
-
-std::wstring WindowsPath(std::string_view path) {
-    std::wstring result = Wide(path);
-    if (result.starts_with(L'/')) {
-        result.insert(0, L"Z:");
-    }
-    for (wchar_t& c : result) {
-        if (c == L'/') {
-            c = L'\\';
-        }
-    }
-    return result;
 }
 
 }  // namespace morvane::testing_host

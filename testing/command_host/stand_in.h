@@ -8,6 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "testing/support/process.h"
+#include "testing/support/text.h"
+
 namespace morvane::testing_host {
 
 // The method calls the stand-in's objects have received so far (AddRef/Release not counted).
@@ -59,12 +62,10 @@ public:
     [[nodiscard]] std::optional<DWORD> WaitForExit(DWORD milliseconds);
 
 private:
-    [[nodiscard]] bool WaitForLogLine(std::string_view prefix, DWORD milliseconds) const;
     [[nodiscard]] HWND Window() const;
 
     std::wstring logPath_;
-    PROCESS_INFORMATION process_{};
-    bool started_ = false;
+    std::optional<testing_support::Process> process_;
     bool ready_ = false;
     std::string problem_;
 };
@@ -73,7 +74,6 @@ private:
 // bare word; none when the line has no such field.
 [[nodiscard]] std::optional<std::u16string> LogField(std::string_view line, std::string_view key);
 
-// The path of a Windows program given as a path of the Linux host (Wine's drive Z: is /).
-[[nodiscard]] std::wstring WindowsPath(std::string_view path);
+using testing_support::WindowsPath;
 
 }  // namespace morvane::testing_host

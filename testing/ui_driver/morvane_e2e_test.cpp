@@ -54,7 +54,7 @@ std::string WaitForLogLine(const StandIn& standin, const std::vector<std::string
 }
 
 // The stand-in's drawing window.
-HWND StandinWindow() { return FindWindowW(L"CadStandinDrawing", nullptr); }
+HWND StandinWindow() { return testing_support::FindTopWindow(testing_support::WindowQuery().OfClass(L"CadStandinDrawing")); }
 
 // No client holds anything: no external connection on any object, apart from the running object
 // table's one on the published application.

@@ -17,14 +17,7 @@ Morvane::Morvane() : process_(std::make_unique<Process>(ProgramPath(), L"")) {
     Sync();
 }
 
-Morvane::~Morvane() {
-    if (process_->Running()) {
-        PostMessageW(window_, WM_CLOSE, 0, 0);
-        if (!process_->WaitForExit(5000)) {
-            process_->Terminate();
-        }
-    }
-}
+Morvane::~Morvane() { (void)process_->Close(window_); }
 
 HWND Morvane::Control(std::wstring_view caption) const {
     HWND control = ChildByCaption(window_, caption);

@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "testing/ui_driver/ui_driver.h"
+#include "testing/support/process.h"
+#include "testing/support/top_windows.h"
 
 namespace {
 
-using namespace morvane::ui;
+using namespace morvane::testing_support;
 
 // Milliseconds from CreateProcess to the visible window; negative when it did not show in 20 s.
 double TimeOneStart(const std::wstring& program, const std::wstring& caption) {
@@ -22,26 +23,10 @@ double TimeOneStart(const std::wstring& program, const std::wstring& caption) {
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
     Process process(program, L"");
-    HWND window = nullptr;
-    const bool visible = WaitUntil(
-        [&] {
-            for (HWND candidate : TopWindows(process.Id(), L"")) {
-                if (IsWindowVisible(candidate) && WindowText(candidate) == caption) {
-                    window = candidate;
-                    return true;
-                }
-            }
-            return false;
-        },
-        20000, 1);
+    const HWND window = WaitForTopWindow(WindowQuery().OfProcess(process.Id()).Titled(caption).VisibleOnly(), 20000, 1);
     QueryPerformanceCounter(&shown);
-    if (window != nullptr) {
-        PostMessageW(window, WM_CLOSE, 0, 0);
-    }
-    if (!process.WaitForExit(10000)) {
-        process.Terminate();
-    }
-    if (!visible) {
+    (void)process.Close(window, 10000);
+    if (window == nullptr) {
         return -1;
     }
     return 1000.0 * static_cast<double>(shown.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);

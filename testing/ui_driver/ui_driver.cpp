@@ -1,127 +1,33 @@
 #include "testing/ui_driver/ui_driver.h"
 
-#include <chrono>
-#include <stdexcept>
-#include <thread>
-
 namespace morvane::ui {
-
-std::string Utf8(std::wstring_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int length =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), length, nullptr,
-                        nullptr);
-    return result;
-}
-
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (true) {
-        if (condition()) {
-            return true;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(stepMs));
-    }
-}
-
-Process::Process(const std::wstring& program, const std::wstring& arguments) {
-    std::wstring commandLine = L"\"" + program + L"\"";
-    if (!arguments.empty()) {
-        commandLine += L" " + arguments;
-    }
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info_)) {
-        throw std::runtime_error("cannot start " + Utf8(program) + ": error " + std::to_string(GetLastError()));
-    }
-}
-
-Process::~Process() {
-    Terminate();
-    CloseHandle(info_.hThread);
-    CloseHandle(info_.hProcess);
-}
-
-bool Process::Running() const noexcept { return WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT; }
-
-bool Process::WaitForExit(DWORD timeoutMs) const noexcept {
-    return WaitForSingleObject(info_.hProcess, timeoutMs) == WAIT_OBJECT_0;
-}
-
-DWORD Process::ExitCode() const noexcept {
-    DWORD code = STILL_ACTIVE;
-    GetExitCodeProcess(info_.hProcess, &code);
-    return code;
-}
-
-void Process::Terminate() noexcept {
-    if (Running()) {
-        TerminateProcess(info_.hProcess, 255);
-        WaitForSingleObject(info_.hProcess, 10000);
-    }
-}
-
-std::wstring WindowText(HWND window) {
-    wchar_t buffer[512]{};
-    GetWindowTextW(window, buffer, 512);
-    return buffer;
-}
-
-std::wstring ClassName(HWND window) {
-    wchar_t buffer[256]{};
-    GetClassNameW(window, buffer, 256);
-    return buffer;
-}
 
 namespace {
 
-struct TopWindowSearch {
-    DWORD processId;
-    std::wstring_view className;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectTopWindow(HWND window, LPARAM param) {
-    auto& search = *reinterpret_cast<TopWindowSearch*>(param);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (processId == search.processId && (search.className.empty() || ClassName(window) == search.className)) {
-        search.found.push_back(window);
+// The windows of the process with the class (any when empty).
+testing_support::WindowQuery Query(DWORD processId, std::wstring_view className) {
+    testing_support::WindowQuery query;
+    query.OfProcess(processId);
+    if (!className.empty()) {
+        query.OfClass(className);
     }
-    return TRUE;
+    return query;
 }
 
 }  // namespace
 
 std::vector<HWND> TopWindows(DWORD processId, std::wstring_view className) {
-    TopWindowSearch search{processId, className, {}};
-    EnumWindows(&CollectTopWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return testing_support::TopWindows(Query(processId, className));
 }
 
 HWND WaitForWindow(DWORD processId, std::wstring_view className, std::wstring_view caption, bool visibleOnly,
                    DWORD timeoutMs) {
-    HWND result = nullptr;
-    (void)WaitUntil(
-        [&] {
-            for (HWND window : TopWindows(processId, className)) {
-                if (WindowText(window) == caption && (!visibleOnly || IsWindowVisible(window))) {
-                    result = window;
-                    return true;
-                }
-            }
-            return false;
-        },
-        timeoutMs);
-    return result;
+    testing_support::WindowQuery query = Query(processId, className);
+    query.Titled(caption);
+    if (visibleOnly) {
+        query.VisibleOnly();
+    }
+    return testing_support::WaitForTopWindow(query, timeoutMs);
 }
 
 std::vector<HWND> Children(HWND parent) {
@@ -195,8 +101,9 @@ std::optional<MessageBoxSeen> WaitForMessageBox(DWORD processId, DWORD timeoutMs
     std::optional<MessageBoxSeen> seen;
     (void)WaitUntil(
         [&] {
-            for (HWND box : TopWindows(processId, L"#32770")) {
-                if (IsWindowVisible(box) && GetDlgItem(box, IDOK) != nullptr) {
+            for (HWND box : testing_support::TopWindows(
+                     testing_support::WindowQuery().OfProcess(processId).OfClass(L"#32770").VisibleOnly())) {
+                if (GetDlgItem(box, IDOK) != nullptr) {
                     MessageBoxSeen read;
                     read.box = box;
                     read.owner = GetWindow(box, GW_OWNER);

@@ -2,44 +2,26 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "testing/support/process.h"
+#include "testing/support/text.h"
+#include "testing/support/top_windows.h"
+#include "testing/support/wait.h"
+
 // Drives Windows programs from the outside as a user would: starts them, finds their windows by
 // caption, presses buttons, reads and closes message boxes. Every wait has a timeout.
 namespace morvane::ui {
 
-[[nodiscard]] std::string Utf8(std::wstring_view text);
+using testing_support::ClassName;
+using testing_support::Process;
+using testing_support::Utf8;
+using testing_support::WaitUntil;
+using testing_support::WindowText;
 
-// Polls the condition every stepMs milliseconds until it holds or the timeout passes.
-[[nodiscard]] bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs = 15);
-
-// A program started by a test. The destructor ends it if it still runs.
-class Process {
-public:
-    // Starts the program with the arguments (quoted by the caller where needed); throws
-    // std::runtime_error when it cannot be started.
-    Process(const std::wstring& program, const std::wstring& arguments);
-    ~Process();
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-
-    [[nodiscard]] DWORD Id() const noexcept { return info_.dwProcessId; }
-    [[nodiscard]] bool Running() const noexcept;
-    // Waits for the program to end; false on timeout.
-    [[nodiscard]] bool WaitForExit(DWORD timeoutMs) const noexcept;
-    [[nodiscard]] DWORD ExitCode() const noexcept;
-    void Terminate() noexcept;
-
-private:
-    PROCESS_INFORMATION info_{};
-};
-
-[[nodiscard]] std::wstring WindowText(HWND window);
-[[nodiscard]] std::wstring ClassName(HWND window);
 // The top-level windows of a process with this class (any when empty), in z-order.
 [[nodiscard]] std::vector<HWND> TopWindows(DWORD processId, std::wstring_view className);
 // The process's top-level window with the class and caption; visible ones only when asked.

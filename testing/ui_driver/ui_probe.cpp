@@ -16,33 +16,24 @@
 
 namespace {
 
+using namespace morvane::testing_support;
 using namespace morvane::ui;
 
-struct Search {
-    std::wstring caption;
-    bool messageBox;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK Match(HWND window, LPARAM param) {
-    auto& search = *reinterpret_cast<Search*>(param);
-    if (IsWindowVisible(window) && WindowText(window) == search.caption &&
-        (ClassName(window) == L"#32770") == search.messageBox) {
-        search.found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
+// The frontmost visible top-level window with the caption that is (or is not) a message box.
 HWND WaitForTopWindow(const std::wstring& caption, bool messageBox) {
-    Search search{caption, messageBox};
+    HWND found = nullptr;
     (void)WaitUntil(
         [&] {
-            EnumWindows(&Match, reinterpret_cast<LPARAM>(&search));
-            return search.found != nullptr;
+            for (HWND window : TopWindows(WindowQuery().Titled(caption).VisibleOnly())) {
+                if ((ClassName(window) == L"#32770") == messageBox) {
+                    found = window;
+                    return true;
+                }
+            }
+            return false;
         },
         15000);
-    return search.found;
+    return found;
 }
 
 int Print(HWND window) {
