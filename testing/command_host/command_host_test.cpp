@@ -107,6 +107,25 @@ TEST_F(CommandHostTest, RoadOfOnePick) {
     ExpectReferences(standIn, "t1");
 }
 
+// The calls one run of the command makes on the server's objects; none when the server does not
+// report them.
+std::optional<CallTotals> CostOfARun(StandIn& standIn, const std::function<void()>& run) {
+    const std::optional<References> before = standIn.Dump();
+    run();
+    const std::optional<References> after = standIn.Dump();
+    if (!before || !after) return std::nullopt;
+    return CallTotals{after->calls.queryInterface - before->calls.queryInterface,
+                      after->calls.vtable - before->calls.vtable,
+                      after->calls.getIdsOfNames - before->calls.getIdsOfNames,
+                      after->calls.invoke - before->calls.invoke, after->calls.total - before->calls.total};
+}
+
+std::string Describe(const CallTotals& calls) {
+    return std::to_string(calls.total) + " calls (QueryInterface " + std::to_string(calls.queryInterface) +
+           ", slots " + std::to_string(calls.vtable) + ", GetIDsOfNames " + std::to_string(calls.getIdsOfNames) +
+           ", Invoke " + std::to_string(calls.invoke) + ")";
+}
+
 // The cost of one successful pick of a plain text: at most 12 calls reach the CAD application's
 // objects (QueryInterface, slot calls, GetIDsOfNames, Invoke). The first run after the application
 // started also pays for COM building its stub for the application interface; later runs do not.
@@ -114,40 +133,15 @@ TEST_F(CommandHostTest, CostOfAPick) {
     StandIn standIn("cost", "text t1 40 60 \"note\"\npick t1\npick t1\n");
     ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
     for (const char* run : {"first", "second"}) {
-        const std::optional<References> before = standIn.Dump();
-        ASSERT_TRUE(before);
-        RunCommand();
-        const std::optional<References> after = standIn.Dump();
-        ASSERT_TRUE(after);
-        const CallTotals& a = after->calls;
-        const CallTotals& b = before->calls;
-        const int calls = a.total - b.total;
-        std::cout << "cost of the " << run << " pick: " << calls << " calls (QueryInterface "
-                  << a.queryInterface - b.queryInterface << ", slots " << a.vtable - b.vtable << ", GetIDsOfNames "
-                  << a.getIdsOfNames - b.getIdsOfNames << ", Invoke " << a.invoke - b.invoke << ")\n";
-        RecordProperty(std::string(run) + "_pick_calls", calls);
-        EXPECT_LE(calls, 12) << standIn.LogText();
+        const std::optional<CallTotals> cost = CostOfARun(standIn, [&] { RunCommand(); });
+        ASSERT_TRUE(cost) << standIn.LogText();
+        std::cout << "cost of the " << run << " pick: " << Describe(*cost) << "\n";
+        RecordProperty(std::string(run) + "_pick_calls", cost->total);
+        EXPECT_LE(cost->total, 12) << standIn.LogText();
     }
     EXPECT_THAT(Written(standIn, "t1"), ElementsAre(u"NOTE", u"NOTE"));
     EXPECT_THAT(dialog_.Messages(), IsEmpty());
     ExpectReferences(standIn, "t1");
-}
-
-// The calls one run of the command makes on the server's objects.
-CallTotals CallsOfOneRun(StandIn& standIn, const std::function<void()>& run) {
-    const std::optional<References> before = standIn.Dump();
-    run();
-    const std::optional<References> after = standIn.Dump();
-    if (!before || !after) return {};
-    return {after->calls.queryInterface - before->calls.queryInterface, after->calls.vtable - before->calls.vtable,
-            after->calls.getIdsOfNames - before->calls.getIdsOfNames, after->calls.invoke - before->calls.invoke,
-            after->calls.total - before->calls.total};
-}
-
-std::string Describe(const CallTotals& calls) {
-    return std::to_string(calls.total) + " calls (QueryInterface " + std::to_string(calls.queryInterface) +
-           ", slots " + std::to_string(calls.vtable) + ", GetIDsOfNames " + std::to_string(calls.getIdsOfNames) +
-           ", Invoke " + std::to_string(calls.invoke) + ")";
 }
 
 // A plain pick costs what it cost before formatted text was known: ObjectName is asked only of a
@@ -159,18 +153,19 @@ TEST_F(CommandHostTest, CostOfAPlainAndOfAFormattedPick) {
                                       "pick t1\npick t1\npick m1\npick m2\n");
     ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
     RunCommand();
-    const CallTotals plain = CallsOfOneRun(standIn, [&] { RunCommand(); });
-    const CallTotals withoutCodes = CallsOfOneRun(standIn, [&] { RunCommand(); });
-    const CallTotals formatted = CallsOfOneRun(standIn, [&] { RunCommand(); });
-    std::cout << "cost of a plain pick: " << Describe(plain) << "\ncost of a pick of a multiline text without codes: "
-              << Describe(withoutCodes) << "\ncost of a formatted pick: " << Describe(formatted) << "\n";
-    RecordProperty("plain_pick_calls", plain.total);
-    RecordProperty("formatted_pick_calls", formatted.total);
-    EXPECT_LE(plain.total, 12) << standIn.LogText();
-    EXPECT_EQ(withoutCodes.total, plain.total);
-    EXPECT_EQ(formatted.total, plain.total + 2);
-    EXPECT_EQ(formatted.getIdsOfNames, plain.getIdsOfNames + 1);
-    EXPECT_EQ(formatted.invoke, plain.invoke + 1);
+    const std::optional<CallTotals> plain = CostOfARun(standIn, [&] { RunCommand(); });
+    const std::optional<CallTotals> withoutCodes = CostOfARun(standIn, [&] { RunCommand(); });
+    const std::optional<CallTotals> formatted = CostOfARun(standIn, [&] { RunCommand(); });
+    ASSERT_TRUE(plain && withoutCodes && formatted) << standIn.LogText();
+    std::cout << "cost of a plain pick: " << Describe(*plain) << "\ncost of a pick of a multiline text without codes: "
+              << Describe(*withoutCodes) << "\ncost of a formatted pick: " << Describe(*formatted) << "\n";
+    RecordProperty("plain_pick_calls", plain->total);
+    RecordProperty("formatted_pick_calls", formatted->total);
+    EXPECT_LE(plain->total, 12) << standIn.LogText();
+    EXPECT_EQ(withoutCodes->total, plain->total);
+    EXPECT_EQ(formatted->total, plain->total + 2);
+    EXPECT_EQ(formatted->getIdsOfNames, plain->getIdsOfNames + 1);
+    EXPECT_EQ(formatted->invoke, plain->invoke + 1);
     EXPECT_THAT(standIn.LogLines("call t1 ObjectName.get"), IsEmpty());
     EXPECT_THAT(standIn.LogLines("call m1 ObjectName.get"), IsEmpty());
     EXPECT_THAT(standIn.LogLines("call m2 ObjectName.get"), testing::SizeIs(1));
