@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <cstddef>
 #include <string>
 
@@ -31,26 +30,12 @@ void Walk(std::u16string_view text, OnVisible onVisible, OnLoneHigh onLoneHigh, 
 
 }  // namespace
 
-// Upper and Lower map each character on its own: the whole text is mapped and every code put back,
-// with the one character that a code may have paired with (a low surrogate behind "\" and a high
-// one). Title and Sentence look at the characters around: the visible characters are gathered into
-// one text, with each code replaced by what it reads as, converted there and put back where they
-// came from. Either way ConvertCase's own rules do the converting.
+// The visible characters are gathered into one text, with each code replaced by what it reads as,
+// converted there by ConvertCase's own rules, and put back where they came from. Nothing but the
+// gathered text is kept between the two walks: a list of the pieces would cost more than walking
+// the text again.
 std::u16string ConvertMTextCase(std::u16string_view text, CaseMode mode, const CaseMapper& mapper) {
     if (!HasFormattingCodes(text)) return ConvertCase(text, mode, mapper);
-    if (mode == CaseMode::Upper || mode == CaseMode::Lower) {
-        std::u16string result(text);
-        ConvertCaseInPlace(result, mode, mapper);
-        Walk(
-            text, [](std::size_t) {}, [](std::size_t) {},
-            [&](const Piece& code) {
-                const std::size_t end = code.start + code.length;
-                const std::size_t restored = code.length + (end < text.size() && utf16::IsLowSurrogate(text[end]) ? 1 : 0);
-                std::copy_n(text.begin() + code.start, restored, result.begin() + code.start);
-            });
-        return result;
-    }
-
     std::u16string seen(text.size(), u'\0');
     std::size_t length = 0;
     Walk(
