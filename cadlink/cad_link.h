@@ -22,6 +22,9 @@ public:
     virtual void WriteTextString(std::u16string_view text) = 0;
     // Step i: has the CAD application redraw the entity.
     virtual void Update() = 0;
+    // The kind of entity as the CAD application names it ("AcDbText", "AcDbMText"); 438 when the
+    // entity does not say.
+    [[nodiscard]] virtual std::u16string ObjectName() = 0;
 
     // For entities without TextString: a block reference answers HasAttributes (438 when the
     // entity does not), and GetAttributes gives its attribute entities.

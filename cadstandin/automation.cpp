@@ -336,6 +336,7 @@ protected:
         }
         return this->Call(operation, 0, arguments, [&](std::string&) {
             state_.definition.text = FromBstr(text);
+            if (window_ != nullptr) window_->Written(state_);
             return S_OK;
         });
     }

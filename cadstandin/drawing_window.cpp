@@ -1,9 +1,12 @@
 #include "cadstandin/drawing_window.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 
+#include "cadstandin/mtext_drawing.h"
+#include "cadstandin/mtext_format.h"
 #include "cadstandin/server.h"
 
 namespace cadstandin {
@@ -11,6 +14,8 @@ namespace {
 
 constexpr int kStripHeight = 28;
 constexpr int kLineHeight = 24;
+constexpr int kTextHeight = 18;  // pixels
+constexpr const wchar_t* kTextFace = L"Tahoma";
 constexpr int kHitMargin = 4;
 constexpr COLORREF kBackground = RGB(33, 40, 48);
 constexpr COLORREF kStripBackground = RGB(226, 226, 226);
@@ -37,36 +42,6 @@ const char* KindName(EntityKind kind) {
     case EntityKind::Dimension: return "dimension";
     }
     return "entity";
-}
-
-// What the screen shows of a text: U+0000 as the visible symbol for NUL, other control characters as
-// a box, so that nothing is cut off.
-std::wstring Displayable(std::u16string_view text) {
-    std::wstring out;
-    for (char16_t unit : text) {
-        if (unit == 0) {
-            out.push_back(L'\x2400');
-        } else if (unit < 0x20) {
-            out.push_back(L'\x25A1');
-        } else {
-            out.push_back(static_cast<wchar_t>(unit));
-        }
-    }
-    return out;
-}
-
-// MText's paragraph code \P and line feeds end a line.
-std::vector<std::u16string> SplitLines(const std::u16string& text, bool multiline) {
-    std::vector<std::u16string> lines(1);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (multiline && (text[i] == u'\n' || (text[i] == u'\\' && i + 1 < text.size() && text[i + 1] == u'P'))) {
-            if (text[i] == u'\\') ++i;
-            lines.emplace_back();
-        } else {
-            lines.back().push_back(text[i]);
-        }
-    }
-    return lines;
 }
 
 bool IsUnderlineCode(std::u16string_view text, std::size_t at) {
@@ -112,6 +87,34 @@ std::u16string DimensionText(const EntityState& entity) {
     const std::size_t at = text.find(u"<>");
     if (at != std::u16string::npos) text.replace(at, 2, measured);
     return text;
+}
+
+MTextLook LookOf(EntityKind kind) {
+    return {ColorOf(kind), kTextFace, kTextHeight};
+}
+
+// Where a dimension's formatted text goes: the lines before "\X" above its line, the rest below;
+// each block centred on the line.
+struct DimensionTextBlock {
+    std::vector<MTextLine> lines;
+    POINT topLeft{};
+    SIZE size{};
+};
+
+std::array<DimensionTextBlock, 2> DimensionTextBlocks(HDC dc, const EntityState& entity) {
+    std::array<DimensionTextBlock, 2> blocks;
+    for (MTextLine& line : LayOutMText(DimensionText(entity), kTextHeight)) {
+        blocks[line.belowDimensionLine ? 1 : 0].lines.push_back(std::move(line));
+    }
+    const EntityDefinition& definition = entity.definition;
+    const LONG middleX = (definition.x1 + definition.x2) / 2;
+    const LONG middleY = (definition.y1 + definition.y2) / 2;
+    for (DimensionTextBlock& block : blocks) {
+        block.size = DrawMText(dc, 0, 0, block.lines, LookOf(EntityKind::Dimension), false);
+    }
+    blocks[0].topLeft = {middleX - blocks[0].size.cx / 2, middleY - 6 - blocks[0].size.cy};
+    blocks[1].topLeft = {middleX - blocks[1].size.cx / 2, middleY + 18};
+    return blocks;
 }
 
 double SegmentDistance(POINT p, POINT a, POINT b) {
@@ -189,6 +192,12 @@ void DrawingWindow::Show(bool visible) {
 
 bool DrawingWindow::Visible() const {
     return IsWindowVisible(hwnd_) != FALSE;
+}
+
+void DrawingWindow::Written(const EntityState& entity) {
+    lastWritten_ = AsWide(u"Written to " + std::u16string(entity.definition.id.begin(), entity.definition.id.end()) + u": ") +
+                   Displayable(entity.definition.text);
+    InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void DrawingWindow::Redraw(EntityState& entity) {
@@ -350,12 +359,14 @@ void DrawingWindow::Layout() {
         const EntityDefinition& definition = entity->definition;
         switch (definition.kind) {
         case EntityKind::Text:
-        case EntityKind::MText:
         case EntityKind::Attribute: {
-            LONG width = 0;
-            const auto lines = SplitLines(entity->shown, definition.kind == EntityKind::MText);
-            for (const auto& line : lines) width = std::max(width, TextLine(dc, 0, 0, line, textFont_, underlinedFont_, false).cx);
-            entity->bounds = {definition.x1, definition.y1, definition.x1 + std::max(width, 8L), definition.y1 + LONG(lines.size()) * kLineHeight};
+            const LONG width = TextLine(dc, 0, 0, entity->shown, textFont_, underlinedFont_, false).cx;
+            entity->bounds = {definition.x1, definition.y1, definition.x1 + std::max(width, 8L), definition.y1 + kLineHeight};
+            break;
+        }
+        case EntityKind::MText: {
+            const SIZE size = DrawMText(dc, 0, 0, LayOutMText(entity->shown, kTextHeight), LookOf(definition.kind), false);
+            entity->bounds = {definition.x1, definition.y1, definition.x1 + std::max(size.cx, 8L), definition.y1 + std::max(size.cy, 8L)};
             break;
         }
         case EntityKind::Line:
@@ -378,13 +389,13 @@ void DrawingWindow::Layout() {
             break;
         }
         case EntityKind::Dimension: {
-            const SIZE size = TextLine(dc, 0, 0, DimensionText(*entity), textFont_, underlinedFont_, false);
-            const LONG middleX = (definition.x1 + definition.x2) / 2;
-            const LONG middleY = (definition.y1 + definition.y2) / 2;
-            const RECT text{middleX - size.cx / 2, middleY - 6 - kLineHeight, middleX + size.cx / 2 + 1, middleY - 6};
-            const RECT line{std::min(definition.x1, definition.x2), std::min(definition.y1, definition.y2) - 1, std::max(definition.x1, definition.x2) + 1,
-                            std::max(definition.y1, definition.y2) + 16};
-            entity->bounds = Union(text, line);
+            RECT bounds{std::min(definition.x1, definition.x2), std::min(definition.y1, definition.y2) - 1, std::max(definition.x1, definition.x2) + 1,
+                        std::max(definition.y1, definition.y2) + 16};
+            for (const DimensionTextBlock& block : DimensionTextBlocks(dc, *entity)) {
+                if (block.lines.empty()) continue;
+                bounds = Union(bounds, {block.topLeft.x, block.topLeft.y, block.topLeft.x + block.size.cx + 1, block.topLeft.y + block.size.cy});
+            }
+            entity->bounds = bounds;
             break;
         }
         }
@@ -435,15 +446,12 @@ void DrawingWindow::Paint(HDC dc) const {
         SetTextColor(dc, color);
         switch (definition.kind) {
         case EntityKind::Text:
-        case EntityKind::MText:
-        case EntityKind::Attribute: {
-            int y = definition.y1;
-            for (const auto& line : SplitLines(entity->shown, definition.kind == EntityKind::MText)) {
-                TextLine(dc, definition.x1, y, line, textFont_, underlinedFont_, true);
-                y += kLineHeight;
-            }
+        case EntityKind::Attribute:
+            TextLine(dc, definition.x1, definition.y1, entity->shown, textFont_, underlinedFont_, true);
             break;
-        }
+        case EntityKind::MText:
+            DrawMText(dc, definition.x1, definition.y1, LayOutMText(entity->shown, kTextHeight), LookOf(definition.kind), true);
+            break;
         case EntityKind::Line:
             MoveToEx(dc, definition.x1, definition.y1, nullptr);
             LineTo(dc, definition.x2, definition.y2);
@@ -470,10 +478,9 @@ void DrawingWindow::Paint(HDC dc) const {
                 MoveToEx(dc, end.x - 5, end.y + 5, nullptr);
                 LineTo(dc, end.x + 6, end.y - 6);
             }
-            const std::u16string text = DimensionText(*entity);
-            const SIZE size = TextLine(dc, 0, 0, text, textFont_, underlinedFont_, false);
-            TextLine(dc, (definition.x1 + definition.x2) / 2 - size.cx / 2, (definition.y1 + definition.y2) / 2 - 6 - kLineHeight, text,
-                     textFont_, underlinedFont_, true);
+            for (const DimensionTextBlock& block : DimensionTextBlocks(dc, *entity)) {
+                DrawMText(dc, block.topLeft.x, block.topLeft.y, block.lines, LookOf(definition.kind), true);
+            }
             break;
         }
         }
@@ -487,7 +494,8 @@ void DrawingWindow::Paint(HDC dc) const {
     DeleteObject(stripBrush);
     SelectObject(dc, stripFont_);
     SetTextColor(dc, RGB(0, 0, 0));
-    const std::wstring command = L"Command: " + Displayable(prompt_);
+    // During a pick the prompt; else the raw text last written, codes and all.
+    const std::wstring command = picking_ || lastWritten_.empty() ? L"Command: " + Displayable(prompt_) : lastWritten_;
     TextOutW(dc, 8, strip.top + 6, command.c_str(), static_cast<int>(command.size()));
     SelectObject(dc, textFont_);
 }

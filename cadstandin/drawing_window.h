@@ -45,6 +45,8 @@ public:
     [[nodiscard]] bool Visible() const;
     // After Update: the entity is drawn with its new text, and its layout logged again.
     void Redraw(EntityState& entity);
+    // After a text was written: the command strip shows it raw, codes and all, until the next pick.
+    void Written(const EntityState& entity);
     // Runs a nested message loop until the user picks, misses, cancels, or the timeout (0: none) passes.
     [[nodiscard]] PickOutcome WaitForPick(std::u16string_view prompt, int timeoutSeconds);
     // The point where a queued pick lands on an entity, in drawing units.
@@ -76,6 +78,7 @@ private:
     bool picking_ = false;
     bool closeAfterPick_ = false;
     std::u16string prompt_;
+    std::wstring lastWritten_;
     PickOutcome outcome_;
 };
 

@@ -28,8 +28,9 @@ line l1 60 250 380 320
 block b1 470 50 "TITLEBLOCK"
 attribute a1 b1 "DRAWN" "j. smith"
 attribute a2 b1 "TITLE" "ground floor plan"
+mtext m2 470 170 "{\fArial|b1;GENERAL NOTES:}\P1. {\C1;DO NOT SCALE}.\P2. FALL \S1/80; MIN, 45\U+00B0 BENDS.\P3. SEE \LDETAIL A\l {\fArial|i1;(SHEET 2)}."
 dimension d1 60 400 380 400 ""
-dimension d2 470 400 720 400 "overall WIDTH"
+dimension d2 470 400 720 400 "<> OVERALL\XSEE NOTE 2"
 )";
 
 [[noreturn]] void Fail(int line, const std::string& message) {
@@ -384,8 +385,9 @@ void ReadStatement(Scenario& scenario, StatementReader& reader, bool& titled) {
         OddAnswer& answer = scenario.oddAnswers.emplace_back();
         answer.object = reader.Word("object");
         answer.operation = reader.Word("operation");
-        if (answer.operation != "TextString.get" && answer.operation != "TextOverride.get") {
-            Fail(reader.Line(), "only TextString.get and TextOverride.get can be answered oddly");
+        if (answer.operation != "TextString.get" && answer.operation != "TextOverride.get" &&
+            answer.operation != "ObjectName.get") {
+            Fail(reader.Line(), "only TextString.get, TextOverride.get and ObjectName.get can be answered oddly");
         }
         const std::string kind = reader.Word("answer");
         if (kind == "empty") {

@@ -1,4 +1,4 @@
-#include "caseconv/caseconv.h"
+#include "caseconv/case_rules.h"
 #include "caseconv/letter_or_digit.h"
 #include "caseconv/utf16.h"
 
@@ -60,24 +60,28 @@ void UpperSentenceStarts(std::u16string& text, const CaseMapper& mapper) {
 
 }  // namespace
 
-std::u16string ConvertCase(std::u16string_view text, CaseMode mode, const CaseMapper& mapper) {
-    std::u16string result(text);
+void ConvertCaseInPlace(std::u16string& text, CaseMode mode, const CaseMapper& mapper) {
     switch (mode) {
     case CaseMode::Upper:
-        mapper.ToUpper(result);
+        mapper.ToUpper(text);
         break;
     case CaseMode::Lower:
-        mapper.ToLower(result);
+        mapper.ToLower(text);
         break;
     case CaseMode::Title:
-        mapper.ToLower(result);
-        UpperWordStarts(result, mapper);
+        mapper.ToLower(text);
+        UpperWordStarts(text, mapper);
         break;
     case CaseMode::Sentence:
-        mapper.ToLower(result);
-        UpperSentenceStarts(result, mapper);
+        mapper.ToLower(text);
+        UpperSentenceStarts(text, mapper);
         break;
     }
+}
+
+std::u16string ConvertCase(std::u16string_view text, CaseMode mode, const CaseMapper& mapper) {
+    std::u16string result(text);
+    ConvertCaseInPlace(result, mode, mapper);
     return result;
 }
 

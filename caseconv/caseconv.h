@@ -59,12 +59,31 @@ private:
 [[nodiscard]] std::u16string ConvertCase(std::u16string_view text, CaseMode mode);
 [[nodiscard]] std::u16string ConvertCase(std::u16string_view text, CaseMode mode, const CaseMapper& mapper);
 
+// A formatted text (multiline text, a dimension's override) in the given case with its formatting
+// codes kept unit for unit: only the visible characters change, by ConvertCase's rules, and a
+// paragraph or column code reads as a line feed, "\~" as a space, a code that draws one character
+// as that character, and the other codes as nothing. A text without "\", "{" or "}" converts as
+// ConvertCase does. The result has the input's length; throws only std::bad_alloc.
+[[nodiscard]] std::u16string ConvertMTextCase(std::u16string_view text, CaseMode mode);
+[[nodiscard]] std::u16string ConvertMTextCase(std::u16string_view text, CaseMode mode, const CaseMapper& mapper);
+// Whether the text, read as formatted text, would hold any code: "\", "{" or "}", which every code
+// begins with. Without them formatted and plain text convert alike.
+[[nodiscard]] bool HasFormattingCodes(std::u16string_view text) noexcept;
+
+// How an entity's text is read: plain (ConvertCase; only the underline code at the start is
+// special) or formatted (ConvertMTextCase).
+enum class TextFormat { Plain, Formatted };
+
 // The text as it is written back: the rest behind the underline code in the given case, with
 // "%%u" in front when the code was there. Throws only std::bad_alloc.
-[[nodiscard]] std::u16string ConvertText(const UnderlineSplit& split, CaseMode mode);
-[[nodiscard]] std::u16string ConvertText(const UnderlineSplit& split, CaseMode mode, const CaseMapper& mapper);
+[[nodiscard]] std::u16string ConvertText(const UnderlineSplit& split, CaseMode mode,
+                                         TextFormat format = TextFormat::Plain);
+[[nodiscard]] std::u16string ConvertText(const UnderlineSplit& split, CaseMode mode, const CaseMapper& mapper,
+                                         TextFormat format = TextFormat::Plain);
 // SplitUnderlinePrefix, then the above; throws Failure(6) as SplitUnderlinePrefix does.
-[[nodiscard]] std::u16string ConvertText(std::u16string_view text, CaseMode mode);
-[[nodiscard]] std::u16string ConvertText(std::u16string_view text, CaseMode mode, const CaseMapper& mapper);
+[[nodiscard]] std::u16string ConvertText(std::u16string_view text, CaseMode mode,
+                                         TextFormat format = TextFormat::Plain);
+[[nodiscard]] std::u16string ConvertText(std::u16string_view text, CaseMode mode, const CaseMapper& mapper,
+                                         TextFormat format = TextFormat::Plain);
 
 }  // namespace morvane

@@ -8,24 +8,25 @@ constexpr std::u16string_view kUnderlineCodeWritten = u"%%u";
 
 }  // namespace
 
-std::u16string ConvertText(const UnderlineSplit& split, CaseMode mode, const CaseMapper& mapper) {
-    std::u16string converted = ConvertCase(split.rest, mode, mapper);
+std::u16string ConvertText(const UnderlineSplit& split, CaseMode mode, const CaseMapper& mapper, TextFormat format) {
+    std::u16string converted = format == TextFormat::Formatted ? ConvertMTextCase(split.rest, mode, mapper)
+                                                               : ConvertCase(split.rest, mode, mapper);
     if (!split.underlined) return converted;
     std::u16string result;
     result.reserve(kUnderlineCodeWritten.size() + converted.size());
     return result.append(kUnderlineCodeWritten).append(converted);
 }
 
-std::u16string ConvertText(const UnderlineSplit& split, CaseMode mode) {
-    return ConvertText(split, mode, DefaultCaseMapper());
+std::u16string ConvertText(const UnderlineSplit& split, CaseMode mode, TextFormat format) {
+    return ConvertText(split, mode, DefaultCaseMapper(), format);
 }
 
-std::u16string ConvertText(std::u16string_view text, CaseMode mode, const CaseMapper& mapper) {
-    return ConvertText(SplitUnderlinePrefix(text, mapper), mode, mapper);
+std::u16string ConvertText(std::u16string_view text, CaseMode mode, const CaseMapper& mapper, TextFormat format) {
+    return ConvertText(SplitUnderlinePrefix(text, mapper), mode, mapper, format);
 }
 
-std::u16string ConvertText(std::u16string_view text, CaseMode mode) {
-    return ConvertText(text, mode, DefaultCaseMapper());
+std::u16string ConvertText(std::u16string_view text, CaseMode mode, TextFormat format) {
+    return ConvertText(text, mode, DefaultCaseMapper(), format);
 }
 
 }  // namespace morvane

@@ -26,6 +26,8 @@ using error_number::kOutOfMemory;
 
 constexpr std::u16string_view kProgramTitle = u"Morvane";
 constexpr std::u16string_view kPickPrompt = u"Select Text from the drawing:";
+// The one kind of entity whose TextString is formatted text.
+constexpr std::u16string_view kMultilineText = u"AcDbMText";
 
 // What one run of the command holds. The application and document references live until the
 // command ends, after the failure dispatch has reacted.
@@ -74,6 +76,15 @@ CadEntity& Pick(Run& run) {
     return Require(picked);
 }
 
+// How the entity's TextString reads: formatted for a multiline text, plain for every other. The
+// entity is asked only when the text holds something a formatting code begins with, since without
+// that both read alike: a plain pick costs no extra call. An entity that does not say is plain.
+TextFormat TextStringFormat(CadEntity& entity, std::u16string_view rest) {
+    if (!HasFormattingCodes(rest)) return TextFormat::Plain;
+    const std::optional<std::u16string> name = IfAnswered([&] { return entity.ObjectName(); });
+    return name == kMultilineText ? TextFormat::Formatted : TextFormat::Plain;
+}
+
 // Rewrites the entity's TextString, showing the text behind an underline code first. False when
 // the entity has no TextString.
 bool ChangeTextString(CaseDialog& dialog, CadEntity& entity) {
@@ -82,20 +93,19 @@ bool ChangeTextString(CaseDialog& dialog, CadEntity& entity) {
     const UnderlineSplit split = SplitUnderlinePrefix(*text);
     if (split.underlined) dialog.ShowMessage(split.rest, kProgramTitle);
     if (const std::optional<CaseMode> mode = dialog.SelectedCase()) {
-        entity.WriteTextString(ConvertText(split, *mode));
+        entity.WriteTextString(ConvertText(split, *mode, TextStringFormat(entity, split.rest)));
         entity.Update();
     }
     return true;
 }
 
-// Formatted (multiline) text keeps its formatting codes: only its visible characters change case.
-std::u16string ConvertFormattedText(std::u16string_view text, CaseMode mode) { return ConvertText(text, mode); }
-
-// A multiline attribute's text is formatted text. Only a text that holds a character of a
-// formatting code makes the attribute be asked; one that does not answer is a plain attribute.
-bool IsFormattedAttribute(CadEntity& attribute, std::u16string_view text) {
-    if (text.find_first_of(u"\\{}") == std::u16string_view::npos) return false;
-    return IfAnswered([&] { return attribute.ReadMTextAttribute(); }).value_or(false);
+// How an attribute's text reads: formatted for a multiline attribute, plain for every other. The
+// attribute is asked only when the text holds something a formatting code begins with, so a plain
+// attribute costs no extra call; one that does not answer MTextAttribute is plain.
+TextFormat AttributeFormat(CadEntity& attribute, std::u16string_view rest) {
+    if (!HasFormattingCodes(rest)) return TextFormat::Plain;
+    const bool multiline = IfAnswered([&] { return attribute.ReadMTextAttribute(); }).value_or(false);
+    return multiline ? TextFormat::Formatted : TextFormat::Plain;
 }
 
 // Every attribute's text is converted before any is written, so that one too long for the
@@ -106,8 +116,8 @@ void ChangeAttributes(CadEntity& block, CaseMode mode) {
     results.reserve(attributes.size());
     for (const std::shared_ptr<CadEntity>& attribute : attributes) {
         CadEntity& entity = Require(attribute);
-        const std::u16string text = entity.ReadTextString();
-        results.push_back(IsFormattedAttribute(entity, text) ? ConvertFormattedText(text, mode) : ConvertText(text, mode));
+        const UnderlineSplit split = SplitUnderlinePrefix(entity.ReadTextString());
+        results.push_back(ConvertText(split, mode, AttributeFormat(entity, split.rest)));
     }
     for (std::size_t i = 0; i < attributes.size(); ++i) {
         attributes[i]->WriteTextString(results[i]);
@@ -115,11 +125,11 @@ void ChangeAttributes(CadEntity& block, CaseMode mode) {
     }
 }
 
-// An empty override means the CAD application shows the measurement: it stays empty, and with
-// nothing written nothing needs redrawing.
+// An override is always formatted text. An empty one means the CAD application shows the
+// measurement: it stays empty, and with nothing written nothing needs redrawing.
 void ChangeTextOverride(CadEntity& dimension, std::u16string_view text, CaseMode mode) {
     if (text.empty()) return;
-    dimension.WriteTextOverride(ConvertText(text, mode));
+    dimension.WriteTextOverride(ConvertText(text, mode, TextFormat::Formatted));
     dimension.Update();
 }
 

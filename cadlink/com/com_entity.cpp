@@ -20,6 +20,7 @@ public:
     std::u16string ReadTextString() override { return TextAnswer(entity_.Get(L"TextString")); }
     void WriteTextString(std::u16string_view text) override { entity_.Put(L"TextString", TextVariant(text)); }
     void Update() override { (void)entity_.Call(L"Update"); }
+    std::u16string ObjectName() override { return TextAnswer(entity_.Get(L"ObjectName")); }
 
     bool HasAttributes() override { return BoolAnswer(entity_.Get(L"HasAttributes")); }
 

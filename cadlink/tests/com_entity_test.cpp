@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,8 +23,8 @@ std::shared_ptr<ComCalls> TestCalls() {
 }
 
 // The smallest dispatch object that shows how the binding talks to an entity: it counts name
-// look-ups and references, keeps TextString, hands out a configured GetAttributes result, and
-// can raise an exception through Invoke.
+// look-ups and references, keeps TextString, answers ObjectName when it has one, hands out a
+// configured GetAttributes result, and can raise an exception through Invoke.
 class FakeEntity final : public IDispatch {
 public:
     explicit FakeEntity(std::u16string text = u"") : text_(std::move(text)) {}
@@ -51,7 +52,7 @@ public:
         const std::wstring name = names[0];
         ++lookups[name];
         const auto found = kIds.find(name);
-        if (found == kIds.end()) {
+        if (found == kIds.end() || (found->second == kObjectName && !objectName)) {
             *ids = DISPID_UNKNOWN;
             return DISP_E_UNKNOWNNAME;
         }
@@ -70,8 +71,14 @@ public:
             exception->scode = raise;
             return DISP_E_EXCEPTION;
         }
-        if (id == kTextString && flags == DISPATCH_PROPERTYGET && oddAnswer) {
+        if ((id == kTextString || id == kObjectName) && flags == DISPATCH_PROPERTYGET && oddAnswer) {
             oddAnswer(result);
+            return S_OK;
+        }
+        if (id == kObjectName && flags == DISPATCH_PROPERTYGET) {
+            result->vt = VT_BSTR;
+            result->bstrVal = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(objectName->data()),
+                                                static_cast<UINT>(objectName->size()));
             return S_OK;
         }
         if (id == kTextString && flags == DISPATCH_PROPERTYGET) {
@@ -109,15 +116,19 @@ public:
     // How many Invoke calls COM rejects (the application busy) before they go through.
     int rejections = 0;
     Variant attributes;
-    // When set, answers a TextString read with whatever it leaves in the result.
+    // When set, answers a TextString or ObjectName read with whatever it leaves in the result.
     std::function<void(VARIANT*)> oddAnswer;
+    std::optional<std::u16string> objectName;
 
 private:
     static constexpr DISPID kTextString = 1;
     static constexpr DISPID kUpdate = 2;
     static constexpr DISPID kGetAttributes = 3;
-    static inline const std::map<std::wstring, DISPID> kIds = {
-        {L"TextString", kTextString}, {L"Update", kUpdate}, {L"GetAttributes", kGetAttributes}};
+    static constexpr DISPID kObjectName = 4;
+    static inline const std::map<std::wstring, DISPID> kIds = {{L"TextString", kTextString},
+                                                               {L"Update", kUpdate},
+                                                               {L"GetAttributes", kGetAttributes},
+                                                               {L"ObjectName", kObjectName}};
 
     std::u16string text_;
 };
@@ -192,6 +203,18 @@ TEST(ComEntityTest, RejectedCallsAreRetried) {
     EXPECT_EQ(fake.updates, 0);
 }
 
+// Rule: ObjectName is read by name, once looked up; an entity without it is 438.
+TEST(ComEntityTest, ObjectNameByName) {
+    FakeEntity fake(u"{\\C1;abc}");
+    fake.objectName = u"AcDbMText";
+    const std::shared_ptr<CadEntity> entity = MakeComEntity(&fake, TestCalls());
+    EXPECT_EQ(entity->ObjectName(), u"AcDbMText");
+    EXPECT_EQ(entity->ObjectName(), u"AcDbMText");
+    EXPECT_EQ(fake.lookups[L"ObjectName"], 1);
+    FakeEntity nameless;
+    EXPECT_EQ(FailureOf([&] { (void)MakeComEntity(&nameless, TestCalls())->ObjectName(); }), 438);
+}
+
 struct OddAnswer {
     const char* name;
     std::function<void(VARIANT*)> fill;
@@ -200,13 +223,16 @@ struct OddAnswer {
 class OddAnswerTest : public testing::TestWithParam<OddAnswer> {};
 
 // Rule: a text read by name must come back as a string; anything else is a type mismatch, never
-// coerced into a text that would be written over the user's.
+// coerced into a text that would be written over the user's (or into a name that would decide how
+// the text is read).
 TEST_P(OddAnswerTest, IsTypeMismatch) {
     FakeEntity fake(u"kept");
+    fake.objectName = u"AcDbMText";
     fake.oddAnswer = GetParam().fill;
     {
         const std::shared_ptr<CadEntity> entity = MakeComEntity(&fake, TestCalls());
         EXPECT_EQ(FailureOf([&] { (void)entity->ReadTextString(); }), -2147352571);
+        EXPECT_EQ(FailureOf([&] { (void)entity->ObjectName(); }), -2147352571);
     }
     EXPECT_EQ(fake.references, 0u);
 }

@@ -75,7 +75,8 @@ TEST(Scenario, ReadsEveryStatement) {
         "fail * Update 0x8007000E always\n"
         "fail app Visible.put 0x80004005 2\n"
         "answer t1 TextString.get number 42\n"
-        "answer * TextOverride.get object\n");
+        "answer * TextOverride.get object\n"
+        "answer m1 ObjectName.get null\n");
     EXPECT_EQ(scenario.title, u"Plan.dwg");
     EXPECT_EQ(scenario.windowX, 10);
     EXPECT_EQ(scenario.windowHeight, 480);
@@ -95,11 +96,12 @@ TEST(Scenario, ReadsEveryStatement) {
     ASSERT_EQ(scenario.failures.size(), 3u);
     EXPECT_EQ(scenario.failures[1].count, InjectedFailure::kAlways);
     EXPECT_EQ(scenario.failures[2].count, 2);
-    ASSERT_EQ(scenario.oddAnswers.size(), 2u);
+    ASSERT_EQ(scenario.oddAnswers.size(), 3u);
     EXPECT_EQ(scenario.oddAnswers[0].kind, OddAnswerKind::Number);
     EXPECT_EQ(scenario.oddAnswers[0].number, 42);
     EXPECT_EQ(scenario.oddAnswers[1].object, "*");
     EXPECT_EQ(scenario.oddAnswers[1].kind, OddAnswerKind::Object);
+    EXPECT_EQ(scenario.oddAnswers[2].operation, "ObjectName.get");
 }
 
 // Rule: without entities the scenario uses the sample drawing, which has every kind and a "%%U" text.

@@ -1,5 +1,7 @@
 // ConvertCase on the longest text an underlined entity may hold, in every mode, next to a plain
-// copy of the same text; the counter per_unit is the time per UTF-16 code unit (ns).
+// copy of the same text; then a formatted note of the same length, converted as plain text
+// (ConvertCase) and as formatted text (ConvertMTextCase). The counter per_unit is the time per
+// UTF-16 code unit (ns).
 #include <benchmark/benchmark.h>
 
 #include <clocale>
@@ -18,6 +20,25 @@ const std::u16string& MixedCaseLatin() {
         std::u16string t;
         while (t.size() < kUnits) {
             t += words;
+        }
+        t.resize(kUnits);
+        return t;
+    }();
+    return text;
+}
+
+// General notes as a drawing carries them: fonts, colours, underlining, paragraphs, a stacked
+// fraction, named symbols, an escaped backslash.
+const std::u16string& FormattedNote() {
+    static const std::u16string text = [] {
+        constexpr std::u16string_view notes =
+            uR"({\fArial|b1|i0|c0|p34;\H3.5;GENERAL NOTES:}\P\pxi-3,l3;1. ALL DIMENSIONS ARE IN )"
+            uR"(\LMILLIMETRES\l UNLESS NOTED OTHERWISE.\P2. {\C1;DO NOT SCALE} FROM THIS DRAWING.\P)"
+            uR"(3. PIPES \U+2205100 LAID AT \S1/2; IN FALL, SEE C:\\PLANS\\DRAINAGE.\P)"
+            uR"(4. {\fTimes New Roman|b0|i1;Concrete} GRADE C30, COVER 40\U+00B0 MIN.\~\P)";
+        std::u16string t;
+        while (t.size() < kUnits) {
+            t += notes;
         }
         t.resize(kUnits);
         return t;
@@ -49,11 +70,29 @@ void Convert(benchmark::State& state, morvane::CaseMode mode) {
     PerUnit(state);
 }
 
+void ConvertNote(benchmark::State& state, morvane::CaseMode mode, morvane::TextFormat format) {
+    const std::u16string& text = FormattedNote();
+    for (auto _ : state) {
+        std::u16string converted = format == morvane::TextFormat::Formatted ? morvane::ConvertMTextCase(text, mode)
+                                                                            : morvane::ConvertCase(text, mode);
+        benchmark::DoNotOptimize(converted.data());
+    }
+    PerUnit(state);
+}
+
 BENCHMARK(Copy);
 BENCHMARK_CAPTURE(Convert, Upper, morvane::CaseMode::Upper);
 BENCHMARK_CAPTURE(Convert, Lower, morvane::CaseMode::Lower);
 BENCHMARK_CAPTURE(Convert, Title, morvane::CaseMode::Title);
 BENCHMARK_CAPTURE(Convert, Sentence, morvane::CaseMode::Sentence);
+BENCHMARK_CAPTURE(ConvertNote, PlainUpper, morvane::CaseMode::Upper, morvane::TextFormat::Plain);
+BENCHMARK_CAPTURE(ConvertNote, FormattedUpper, morvane::CaseMode::Upper, morvane::TextFormat::Formatted);
+BENCHMARK_CAPTURE(ConvertNote, PlainLower, morvane::CaseMode::Lower, morvane::TextFormat::Plain);
+BENCHMARK_CAPTURE(ConvertNote, FormattedLower, morvane::CaseMode::Lower, morvane::TextFormat::Formatted);
+BENCHMARK_CAPTURE(ConvertNote, PlainTitle, morvane::CaseMode::Title, morvane::TextFormat::Plain);
+BENCHMARK_CAPTURE(ConvertNote, FormattedTitle, morvane::CaseMode::Title, morvane::TextFormat::Formatted);
+BENCHMARK_CAPTURE(ConvertNote, PlainSentence, morvane::CaseMode::Sentence, morvane::TextFormat::Plain);
+BENCHMARK_CAPTURE(ConvertNote, FormattedSentence, morvane::CaseMode::Sentence, morvane::TextFormat::Formatted);
 
 }  // namespace
 

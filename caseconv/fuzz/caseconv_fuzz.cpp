@@ -1,6 +1,6 @@
-// Feeds arbitrary UTF-16 text (two input bytes to a unit, little-endian) through SplitUnderlinePrefix
-// and ConvertCase in every mode, under the C library's UTF-8 locale and a fixed mapping, and aborts
-// when an invariant breaks. A first byte of 0xF0 or more pads the text to 32,760 + (byte & 0x0F)
+// Feeds arbitrary UTF-16 text (two input bytes to a unit, little-endian) through SplitUnderlinePrefix,
+// ConvertCase and ConvertMTextCase in every mode, under the C library's UTF-8 locale and a fixed
+// mapping, and aborts when an invariant breaks. A first byte of 0xF0 or more pads the text to 32,760 + (byte & 0x0F)
 // units, so that both sides of the length limit behind the underline code are reached.
 #include <clocale>
 #include <cstddef>
@@ -10,6 +10,7 @@
 #include <string>
 
 #include "caseconv/caseconv.h"
+#include "caseconv/mtext_pieces.h"
 #include "caseconv/tests/fixed_case_mapper.h"
 #include "caseconv/utf16.h"
 
@@ -64,6 +65,23 @@ void CheckShape(const std::u16string& in, const std::u16string& out) {
     }
 }
 
+// Formatted text: shaped as plain text is, every code of the input unchanged at its place, and
+// exactly ConvertCase when there is no code at all.
+void CheckFormattedShape(const std::u16string& in, const std::u16string& out, const CaseMapper& mapper, CaseMode mode) {
+    CheckShape(in, out);
+    for (std::size_t at = 0; at < in.size();) {
+        const morvane::mtext::Piece piece = morvane::mtext::PieceAt(in, at);
+        Check(piece.start == at && piece.length > 0 && piece.length <= in.size() - at, "pieces cut the text");
+        at += piece.length;
+        if (piece.kind == morvane::mtext::Piece::Kind::Code) {
+            Check(out.compare(piece.start, piece.length, in, piece.start, piece.length) == 0, "codes are kept in place");
+        }
+    }
+    if (!morvane::HasFormattingCodes(in)) {
+        Check(out == morvane::ConvertCase(in, mode, mapper), "without codes it is ConvertCase");
+    }
+}
+
 enum class Checks { Limit, Shape, Algebra };
 
 void CheckWith(const std::u16string& text, const CaseMapper& mapper, Checks checks) {
@@ -82,10 +100,13 @@ void CheckWith(const std::u16string& text, const CaseMapper& mapper, Checks chec
 
     if (checks == Checks::Limit) {
         CheckShape(split.rest, morvane::ConvertCase(split.rest, CaseMode::Title, mapper));
+        CheckFormattedShape(split.rest, morvane::ConvertMTextCase(split.rest, CaseMode::Title, mapper), mapper,
+                            CaseMode::Title);
         return;
     }
     for (const CaseMode mode : kModes) {
         CheckShape(split.rest, morvane::ConvertCase(split.rest, mode, mapper));
+        CheckFormattedShape(split.rest, morvane::ConvertMTextCase(split.rest, mode, mapper), mapper, mode);
     }
     if (checks == Checks::Algebra) {
         const std::u16string lower = morvane::ConvertCase(split.rest, CaseMode::Lower, mapper);
@@ -94,6 +115,20 @@ void CheckWith(const std::u16string& text, const CaseMapper& mapper, Checks chec
         for (const CaseMode mode : {CaseMode::Title, CaseMode::Sentence}) {
             const std::u16string cased = morvane::ConvertCase(split.rest, mode, mapper);
             Check(morvane::ConvertCase(cased, CaseMode::Lower, mapper) == lower, "Title and Sentence only change case");
+        }
+        // Formatted text changes a unit, if at all, as plain text does: only the visible ones change.
+        for (const CaseMode mode : {CaseMode::Upper, CaseMode::Lower}) {
+            const std::u16string plain = mode == CaseMode::Upper ? upper : lower;
+            const std::u16string formatted = morvane::ConvertMTextCase(split.rest, mode, mapper);
+            for (std::size_t i = 0; i < formatted.size(); ++i) {
+                Check(formatted[i] == split.rest[i] || formatted[i] == plain[i], "a unit changes only as in plain text");
+            }
+        }
+        const std::u16string formattedLower = morvane::ConvertMTextCase(split.rest, CaseMode::Lower, mapper);
+        for (const CaseMode mode : {CaseMode::Title, CaseMode::Sentence}) {
+            const std::u16string cased = morvane::ConvertMTextCase(split.rest, mode, mapper);
+            Check(morvane::ConvertMTextCase(cased, CaseMode::Lower, mapper) == formattedLower,
+                  "formatted Title and Sentence only change case");
         }
     }
 }

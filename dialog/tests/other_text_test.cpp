@@ -50,21 +50,23 @@ TEST_F(CommandTest, AttributeOverflowWritesNoAttribute) {
     EXPECT_EQ(LeftoverHandles(), 0);
 }
 
-// Only an attribute whose text holds a character of a formatting code (\, { or }) is asked
-// whether it is multiline; one that does not answer (438), or answers false, is plain text and
-// converted as every attribute is.
-TEST_F(CommandTest, OnlyAttributesWithFormattingCharactersAreAskedIfMultiline) {
-    fakes::FakeEntity& block = cad.PickBlock({u"Plain Text", u"{Braced}", u"C:\\Plans", u"First\\PSecond"},
-                                             {true, false, std::nullopt, true});
-    dialog.Select(CaseMode::Upper);
+// Only an attribute whose text holds a character of a formatting code (\\, { or }) is asked
+// whether it is multiline. A multiline attribute's text is formatted text, its codes kept; one that
+// does not answer (438), or answers false, is plain text and converted as every attribute is.
+TEST_F(CommandTest, MultilineAttributesKeepTheirCodes) {
+    fakes::FakeEntity& block =
+        cad.PickBlock({u"Plain Text", u"{Braced}", u"C:\\Plans", u"First\\PSecond", u"%%U{\\LNote}"},
+                      {true, false, std::nullopt, true, true});
+    dialog.Select(CaseMode::Lower);
     Run();
     EXPECT_FALSE(Called("ATTRIB1.ReadMTextAttribute"));
     EXPECT_TRUE(Called("ATTRIB2.ReadMTextAttribute"));
     EXPECT_TRUE(Called("ATTRIB3.ReadMTextAttribute"));
-    EXPECT_TRUE(Called("ATTRIB4.ReadMTextAttribute"));
-    EXPECT_EQ(block.attributes[0]->textString, u"PLAIN TEXT");
-    EXPECT_EQ(block.attributes[1]->textString, u"{BRACED}");
-    EXPECT_EQ(block.attributes[2]->textString, u"C:\\PLANS");
+    EXPECT_EQ(block.attributes[0]->textString, u"plain text");
+    EXPECT_EQ(block.attributes[1]->textString, u"{braced}");
+    EXPECT_EQ(block.attributes[2]->textString, u"c:\\plans");
+    EXPECT_EQ(block.attributes[3]->textString, u"first\\Psecond");
+    EXPECT_EQ(block.attributes[4]->textString, u"%%u{\\Lnote}");
     EXPECT_EQ(block.attributes[3]->updates, 1);
     EXPECT_TRUE(dialog.Messages().empty());
     EXPECT_EQ(LeftoverHandles(), 0);

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -59,6 +60,25 @@ TEST_F(CommandHostTest, RoadOfOnePick) {
     ExpectReferences(standIn, "t1");
 }
 
+// The calls one run of the command makes on the server's objects; none when the server does not
+// report them.
+std::optional<CallTotals> CostOfARun(StandIn& standIn, const std::function<void()>& run) {
+    const std::optional<References> before = standIn.Dump();
+    run();
+    const std::optional<References> after = standIn.Dump();
+    if (!before || !after) return std::nullopt;
+    return CallTotals{after->calls.queryInterface - before->calls.queryInterface,
+                      after->calls.vtable - before->calls.vtable,
+                      after->calls.getIdsOfNames - before->calls.getIdsOfNames,
+                      after->calls.invoke - before->calls.invoke, after->calls.total - before->calls.total};
+}
+
+std::string Describe(const CallTotals& calls) {
+    return std::to_string(calls.total) + " calls (QueryInterface " + std::to_string(calls.queryInterface) +
+           ", slots " + std::to_string(calls.vtable) + ", GetIDsOfNames " + std::to_string(calls.getIdsOfNames) +
+           ", Invoke " + std::to_string(calls.invoke) + ")";
+}
+
 // The cost of one successful pick of a plain text: at most 12 calls reach the CAD application's
 // objects (QueryInterface, slot calls, GetIDsOfNames, Invoke). The first run after the application
 // started also pays for COM building its stub for the application interface; later runs do not.
@@ -66,24 +86,125 @@ TEST_F(CommandHostTest, CostOfAPick) {
     StandIn standIn("cost", "text t1 40 60 \"note\"\npick t1\npick t1\n");
     ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
     for (const char* run : {"first", "second"}) {
-        const std::optional<References> before = standIn.Dump();
-        ASSERT_TRUE(before);
-        RunCommand();
-        const std::optional<References> after = standIn.Dump();
-        ASSERT_TRUE(after);
-        const CallTotals& a = after->calls;
-        const CallTotals& b = before->calls;
-        const int calls = a.total - b.total;
-        std::cout << "cost of the " << run << " pick: " << calls << " calls (QueryInterface "
-                  << a.queryInterface - b.queryInterface << ", slots " << a.vtable - b.vtable << ", GetIDsOfNames "
-                  << a.getIdsOfNames - b.getIdsOfNames << ", Invoke " << a.invoke - b.invoke << ")\n";
-        RecordProperty(std::string(run) + "_pick_calls", calls);
-        EXPECT_LE(calls, 12) << standIn.LogText();
+        const std::optional<CallTotals> cost = CostOfARun(standIn, [&] { RunCommand(); });
+        ASSERT_TRUE(cost) << standIn.LogText();
+        std::cout << "cost of the " << run << " pick: " << Describe(*cost) << "\n";
+        RecordProperty(std::string(run) + "_pick_calls", cost->total);
+        EXPECT_LE(cost->total, 12) << standIn.LogText();
     }
     EXPECT_THAT(Written(standIn, "t1"), ElementsAre(u"NOTE", u"NOTE"));
     EXPECT_THAT(dialog_.Messages(), IsEmpty());
     ExpectReferences(standIn, "t1");
 }
+
+// A plain pick costs what it cost before formatted text was known: ObjectName is asked only of a
+// text that holds "\", "{" or "}", and then costs one look-up and one read. Each pick is measured
+// on a later run (the first also pays for COM building its stubs).
+TEST_F(CommandHostTest, CostOfAPlainAndOfAFormattedPick) {
+    StandIn standIn("cost_formatted", "text t1 40 60 \"note\"\nmtext m1 40 120 \"no codes\"\n"
+                                      "mtext m2 40 180 \"{\\C1;red} note\"\n"
+                                      "pick t1\npick t1\npick m1\npick m2\n");
+    ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
+    RunCommand();
+    const std::optional<CallTotals> plain = CostOfARun(standIn, [&] { RunCommand(); });
+    const std::optional<CallTotals> withoutCodes = CostOfARun(standIn, [&] { RunCommand(); });
+    const std::optional<CallTotals> formatted = CostOfARun(standIn, [&] { RunCommand(); });
+    ASSERT_TRUE(plain && withoutCodes && formatted) << standIn.LogText();
+    std::cout << "cost of a plain pick: " << Describe(*plain) << "\ncost of a pick of a multiline text without codes: "
+              << Describe(*withoutCodes) << "\ncost of a formatted pick: " << Describe(*formatted) << "\n";
+    RecordProperty("plain_pick_calls", plain->total);
+    RecordProperty("formatted_pick_calls", formatted->total);
+    EXPECT_LE(plain->total, 12) << standIn.LogText();
+    EXPECT_EQ(withoutCodes->total, plain->total);
+    EXPECT_EQ(formatted->total, plain->total + 2);
+    EXPECT_EQ(formatted->getIdsOfNames, plain->getIdsOfNames + 1);
+    EXPECT_EQ(formatted->invoke, plain->invoke + 1);
+    EXPECT_THAT(standIn.LogLines("call t1 ObjectName.get"), IsEmpty());
+    EXPECT_THAT(standIn.LogLines("call m1 ObjectName.get"), IsEmpty());
+    EXPECT_THAT(standIn.LogLines("call m2 ObjectName.get"), testing::SizeIs(1));
+    EXPECT_THAT(Written(standIn, "m2"), ElementsAre(uR"({\C1;RED} NOTE)"));
+    ExpectReferences(standIn, "m2");
+}
+
+struct FormattedCase {
+    const char* name;
+    const char* scenarioLine;  // the entity, as written in the scenario
+    CaseMode mode;
+    std::string object;
+    std::string member;
+    std::u16string written;
+    std::vector<Message> messages;
+};
+
+class FormattedTest : public CommandHostTest, public testing::WithParamInterface<FormattedCase> {};
+
+// A multiline text's codes are kept in every mode and only what is visible changes; a dimension's
+// override is formatted too; a single-line text keeps converting every character behind the
+// underline code, backslashes included.
+TEST_P(FormattedTest, KeepsTheCodes) {
+    const FormattedCase& c = GetParam();
+    StandIn standIn(std::string("formatted_") + c.name, std::string(c.scenarioLine) + "\npick " + c.object + "\n");
+    ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
+    dialog_.Select(c.mode);
+    RunCommand();
+    EXPECT_EQ(dialog_.Messages(), c.messages);
+    EXPECT_TRUE(dialog_.Visible());
+    EXPECT_THAT(Written(standIn, c.object, c.member), ElementsAre(c.written));
+    EXPECT_EQ(Updates(standIn, c.object), 1u);
+    ExpectReferences(standIn, c.object);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, FormattedTest,
+    testing::Values(
+        FormattedCase{"MTextUpper", R"(mtext m1 40 60 "{\fArial|b1;note}: see \Ldetail\l here")", CaseMode::Upper,
+                      "m1", "TextString", uR"({\fArial|b1;NOTE}: SEE \LDETAIL\l HERE)", {}},
+        FormattedCase{"MTextLower", R"(mtext m1 40 60 "{\fArial|b1|i0|c0|p34;HELLO}\PWORLD, SEE C:\\\\PLANS")",
+                      CaseMode::Lower, "m1", "TextString", uR"({\fArial|b1|i0|c0|p34;hello}\Pworld, see c:\\plans)", {}},
+        FormattedCase{"MTextTitle", R"(mtext m1 40 60 "a {\C1;red} word\Psecond LINE")", CaseMode::Title, "m1",
+                      "TextString", uR"(A {\C1;Red} Word\PSecond Line)", {}},
+        FormattedCase{"MTextSentence", R"(mtext m1 40 60 "END OF NOTE.\PNEXT \S1/2; ONE.\~OK")", CaseMode::Sentence,
+                      "m1", "TextString", uR"(End of note.\PNext \S1/2; one.\~Ok)", {}},
+        FormattedCase{"MTextUnderlined", R"(mtext m1 40 60 "%%U{\C1;ABC}")", CaseMode::Lower, "m1", "TextString",
+                      uR"(%%u{\C1;abc})", {{uR"({\C1;ABC})", u"Morvane"}}},
+        FormattedCase{"SingleLineText", R"(text t1 40 60 "C:\PLANS")", CaseMode::Lower, "t1", "TextString",
+                      uR"(c:\plans)", {}},
+        FormattedCase{"DimensionOverride", R"(dimension d1 40 320 360 320 "<> MAX\XSEE NOTE")", CaseMode::Lower, "d1",
+                      "TextOverride", uR"(<> max\Xsee note)", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct ObjectNameCase {
+    const char* name;
+    const char* scenarioLine;  // how the multiline text answers ObjectName
+    std::vector<std::u16string> written;
+    std::vector<Message> messages;
+};
+
+class ObjectNameTest : public CommandHostTest, public testing::WithParamInterface<ObjectNameCase> {};
+
+// ObjectName decides how a text with codes reads: an entity without it (438) holds plain text; any
+// other failure, or an answer that is no text, ends in its message with nothing written.
+TEST_P(ObjectNameTest, DecidesOrStops) {
+    const ObjectNameCase& c = GetParam();
+    StandIn standIn(std::string("object_name_") + c.name,
+                    std::string("mtext m1 40 60 \"A\\PB\"\n") + c.scenarioLine + "\npick m1\n");
+    ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
+    dialog_.Select(CaseMode::Lower);
+    RunCommand();
+    EXPECT_EQ(dialog_.Messages(), c.messages);
+    EXPECT_TRUE(dialog_.Visible());
+    EXPECT_EQ(Written(standIn, "m1"), c.written);
+    EXPECT_EQ(Updates(standIn, "m1"), c.written.size());
+    ExpectReferences(standIn, "m1");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, ObjectNameTest,
+    testing::Values(
+        ObjectNameCase{"Unknown", "fail m1 ObjectName.get 0x80020003", {uR"(a\pb)"}, {}},
+        ObjectNameCase{"Refused", "fail m1 ObjectName.get 0x80004005", {}, {{u"error: -2147467259", u"Morvane"}}},
+        ObjectNameCase{"NoText", "answer m1 ObjectName.get number 42", {}, {{u"error: -2147352571", u"Morvane"}}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // No CAD application running: only "Please start AutoCAD", and the dialog never steps aside. The
 // same after a server that ended normally (its registration gone) and after one that vanished

@@ -84,20 +84,30 @@ INSTANTIATE_TEST_SUITE_P(
                   "TextString", {}, {{u"Missed the object, please try again", u"Selection Error"}}, std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// A newer release's multiline attribute says so; a plain one, and release 15's attributes (which
-// do not know the name), are asked only when their text holds a formatting character.
-TEST_F(CommandHostTest, MultilineAttributesAreAsked) {
-    StandIn standIn("newer_multiline",
-                    "block b1 420 60 \"DOOR\"\nattribute a1 b1 \"NOTE\" \"first\\\\Psecond\"\n"
-                    "attribute a2 b1 \"MAKER\" \"acme\"\nmultiline a1\npick b1\n",
-                    kRelease25);
-    ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
+// A newer release's multiline attribute is formatted text: its codes are kept. A plain one, and
+// release 15's attributes (which do not know MTextAttribute), are plain text; an attribute is asked
+// only when its text holds a formatting character.
+TEST_F(CommandHostTest, MultilineAttributesKeepTheirCodes) {
+    const std::string scenario = "block b1 420 60 \"DOOR\"\nattribute a1 b1 \"NOTE\" \"FIRST\\PSECOND\"\n"
+                                 "attribute a2 b1 \"MAKER\" \"ACME\"\nmultiline a1\npick b1\n";
+    dialog_.Select(CaseMode::Lower);
+    {
+        StandIn standIn("newer_multiline", scenario, kRelease25);
+        ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
+        RunCommand();
+        EXPECT_THAT(standIn.LogLines("call a1 MTextAttribute.get via=invoke hr=0x00000000 result=-1"), testing::SizeIs(1));
+        EXPECT_THAT(standIn.LogLines("call a2 MTextAttribute.get"), IsEmpty());
+        EXPECT_THAT(Written(standIn, "a1"), ElementsAre(u"first\\Psecond"));
+        EXPECT_THAT(Written(standIn, "a2"), ElementsAre(u"acme"));
+        EXPECT_THAT(dialog_.Messages(), IsEmpty());
+        ExpectReferences(standIn, "b1");
+    }
+    StandIn release15("release15_multiline", scenario);
+    ASSERT_TRUE(release15.Ready()) << release15.Problem();
     RunCommand();
-    EXPECT_THAT(standIn.LogLines("call a1 MTextAttribute.get via=invoke hr=0x00000000 result=-1"), testing::SizeIs(1));
-    EXPECT_THAT(standIn.LogLines("call a2 MTextAttribute.get"), IsEmpty());
-    EXPECT_THAT(Written(standIn, "a2"), ElementsAre(u"ACME"));
-    EXPECT_THAT(dialog_.Messages(), IsEmpty());
-    ExpectReferences(standIn, "b1");
+    EXPECT_THAT(release15.LogLines("dispatch a1 GetIDsOfNames name=\"MTextAttribute\" hr=0x80020006"), testing::SizeIs(1));
+    EXPECT_THAT(Written(release15, "a1"), ElementsAre(u"first\\psecond"));
+    ExpectReferences(release15, "b1");
 }
 
 // A newer release that vanishes mid-pick: the number COM reports, the dialog back, and the next

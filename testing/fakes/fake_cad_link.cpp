@@ -68,6 +68,8 @@ public:
         ++entity_.updates;
     }
 
+    std::u16string ObjectName() override { return Read(entity_.objectName, "ObjectName"); }
+
     bool HasAttributes() override {
         Call("HasAttributes");
         return Answer(entity_.hasAttributes);
@@ -169,11 +171,15 @@ FakeCadLink::FakeCadLink(CallLog& log) : state_(std::make_shared<State>(log)) {}
 FakeCadLink::~FakeCadLink() = default;
 
 FakeEntity& FakeCadLink::PickText(std::u16string text) {
-    return state_->Add({.textString = std::move(text)});
+    return state_->Add({.textString = std::move(text), .objectName = u"AcDbText"});
+}
+
+FakeEntity& FakeCadLink::PickMText(std::u16string text) {
+    return state_->Add({.textString = std::move(text), .objectName = u"AcDbMText"});
 }
 
 FakeEntity& FakeCadLink::PickLine() {
-    return state_->Add({});
+    return state_->Add({.objectName = u"AcDbLine"});
 }
 
 FakeEntity& FakeCadLink::PickBlock(const std::vector<std::u16string>& attributeTexts,
@@ -185,13 +191,16 @@ FakeEntity& FakeCadLink::PickBlock(const std::vector<std::u16string>& attributeT
         attributes.push_back(&state_->entities.emplace_back(FakeEntity{
             .name = name,
             .textString = text,
-            .mtextAttribute = index < mtextAttributes.size() ? mtextAttributes[index] : std::nullopt}));
+            .mtextAttribute = index < mtextAttributes.size() ? mtextAttributes[index] : std::nullopt,
+            .objectName = u"AcDbAttribute"}));
     }
-    return state_->Add({.hasAttributes = !attributes.empty(), .attributes = std::move(attributes)});
+    return state_->Add({.hasAttributes = !attributes.empty(),
+                        .attributes = std::move(attributes),
+                        .objectName = u"AcDbBlockReference"});
 }
 
 FakeEntity& FakeCadLink::PickDimension(std::u16string textOverride) {
-    return state_->Add({.textOverride = std::move(textOverride)});
+    return state_->Add({.textOverride = std::move(textOverride), .objectName = u"AcDbRotatedDimension"});
 }
 
 void FakeCadLink::PickNothing() noexcept {

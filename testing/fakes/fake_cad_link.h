@@ -24,6 +24,8 @@ struct FakeEntity {
     // What an attribute answers to MTextAttribute; none: it does not answer (438).
     std::optional<bool> mtextAttribute{};
     std::optional<std::u16string> textOverride{};
+    // The CAD application's name for the kind of entity ("AcDbMText"); none answers 438.
+    std::optional<std::u16string> objectName{};
     int updates = 0;
 };
 
@@ -43,11 +45,15 @@ public:
 
     // The entity that every pick returns from now on. Until one is set, and after PickNothing,
     // every pick misses (0x80020009). The entities live as long as the fake.
+    // A single-line text ("AcDbText").
     FakeEntity& PickText(std::u16string text);
+    // A multiline text ("AcDbMText"), whose TextString is formatted text.
+    FakeEntity& PickMText(std::u16string text);
     // An entity that answers none of the text properties.
     FakeEntity& PickLine();
-    // A block reference: HasAttributes answers whether there are any; attributes ATTRIB1, ATTRIB2...
-    // Their MTextAttribute answers, in order, when given (else they do not answer it).
+    // A block reference: HasAttributes answers whether there are any; attributes ATTRIB1, ATTRIB2
+    // ("AcDbAttribute")... Their MTextAttribute answers, in order, when given (else they do not
+    // answer it).
     FakeEntity& PickBlock(const std::vector<std::u16string>& attributeTexts,
                           const std::vector<std::optional<bool>>& mtextAttributes = {});
     // A dimension: answers TextOverride, not HasAttributes.
