@@ -228,15 +228,24 @@ void FrmMorvane::ShowMessage(std::u16string_view text, std::u16string_view capti
 }
 
 void FrmMorvane::cmdSelect_Click() noexcept {
-    if (commandRunning_ || hwnd_ == nullptr) {
+    if (hwnd_ == nullptr) {
         return;
     }
-    commandRunning_ = true;
-    commandShownAgain_ = false;
-    ShowCursorOverWindow(IDC_WAIT);
-    morvane::cmdSelect_Click(*this, cad_);
-    commandRunning_ = false;
-    ShowCursorOverWindow(IDC_ARROW);
+    if (commandRunning_) {
+        // A press while the command's steps run is ignored. Once the command has shown the window
+        // again it only lets go of its references: the press counts, and runs when it has ended.
+        selectAfterCommand_ = selectAfterCommand_ || commandShownAgain_;
+        return;
+    }
+    do {
+        selectAfterCommand_ = false;
+        commandRunning_ = true;
+        commandShownAgain_ = false;
+        ShowCursorOverWindow(IDC_WAIT);
+        morvane::cmdSelect_Click(*this, cad_);
+        commandRunning_ = false;
+        ShowCursorOverWindow(IDC_ARROW);
+    } while (selectAfterCommand_ && !cancelAfterCommand_ && hwnd_ != nullptr);
     if (cancelAfterCommand_) {
         cmdCancel_Click();
     }

@@ -97,7 +97,7 @@ public:
     [[nodiscard]] std::shared_ptr<CadEntity>& PickedEntity() override { return pickedEntity_; }
 
     // Runs the select-text command on this window, with the wait cursor over it; a press while
-    // one runs is ignored.
+    // its steps run is ignored, one once it has shown the window again runs after it.
     void cmdSelect_Click() noexcept;
     // Ends the program: closes the window and lets PickedEntity go, touching nothing else. While
     // the command's steps run (a press delivered while a call into the CAD application waits),
@@ -134,6 +134,7 @@ private:
     bool commandRunning_ = false;
     bool commandShownAgain_ = false;  // the command has shown the window again: it is ending
     bool cancelAfterCommand_ = false;
+    bool selectAfterCommand_ = false;
     std::shared_ptr<CadEntity> pickedEntity_;
 };
 

@@ -179,7 +179,7 @@ while [ $k -lt "$picks" ]; do
         wait_dialog || fail "pick $k: the window did not come back"
     fi
     [ $k -eq 50 ] && footprint "after 50 picks"
-    [ $((k % 100)) -eq 0 ] && echo "soak: $k picks, $(( $(date +%s) - started )) s"
+    [ $((k % 100)) -eq 0 ] && echo "soak: $k picks, $(( $(date +%s) - started )) s, $(linux_footprint)"
 done
 elapsed=$(( $(date +%s) - started ))
 footprint "after $k picks"

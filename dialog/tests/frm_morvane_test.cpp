@@ -313,6 +313,32 @@ TEST_F(FrmMorvaneTest, WhileACallWaitsTheWindowAnswersAndIgnoresASecondSelect) {
     EXPECT_NE(GetCursor(), wait);
 }
 
+// Once the command has shown the window again it only lets go of its references, and a press that
+// arrives meanwhile (delivered while such a call waits) is not lost: "Select Text" runs once the
+// command has ended, "Cancel" closes the window then.
+TEST_F(FrmMorvaneTest, PressesWhileTheCommandEndsRunAfterIt) {
+    cad_.PickText(u"Abc");
+    const auto pressWhileEnding = [&](FrmControl button) {
+        log_.Observe([&, button, pressed = false](std::string_view call) mutable {
+            if (call != "Update" || pressed) return;
+            pressed = true;
+            window_.Show();  // as the command does last
+            SendMessageW(Control(button), BM_CLICK, 0, 0);
+        });
+    };
+    pressWhileEnding(FrmControl::cmdSelect);
+    Click(FrmControl::cmdSelect);
+    const std::vector<std::string>& calls = cad_.Log().Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "Attach"), 2);
+    EXPECT_TRUE(IsWindowVisible(window_.Handle()));
+
+    pressWhileEnding(FrmControl::cmdCancel);
+    Click(FrmControl::cmdSelect);
+    log_.Observe(nullptr);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "Attach"), 3);
+    EXPECT_EQ(window_.Handle(), nullptr);
+}
+
 // The close box ends the program (the loop gets WM_QUIT); Escape is not a way to close it.
 TEST_F(FrmMorvaneTest, EscapeDoesNothingAndTheCloseBoxEndsTheProgram) {
     SetFocus(Control(FrmControl::Option1));
