@@ -6,49 +6,10 @@
 # hung_input_test.sh <build folder> <morvane.exe> <cadstandin.exe> <ui_probe.exe>
 set -eu
 build=$1 morvane=$2 standin=$3 probe=$4
-. "$(dirname "$0")/../wine/env.sh"
-if [ -n "$morvane_wine_unavailable" ]; then
-    echo "skipped: $morvane_wine_unavailable" >&2
-    exit 77
-fi
-
+. "$(dirname "$0")/real_input_common.sh"
 work="$morvane_build/hung-input"
 rm -rf "$work"
 mkdir -p "$work"
-standin_pid="" morvane_pid=""
-
-finish() {
-    # Ends only what this script started, by process id.
-    for pid in $morvane_pid $standin_pid; do
-        kill "$pid" 2>/dev/null || true
-    done
-}
-trap finish EXIT
-
-fail() {
-    echo "hung_input_test: $*" >&2
-    [ -f "$log" ] && sed 's/^/  log: /' "$log" >&2
-    exit 1
-}
-
-# Waits up to 20 s for a line of the stand-in's log that matches the extended regular expression.
-wait_log() {
-    tries=0
-    until grep -Eq "$1" "$log" 2>/dev/null; do
-        tries=$((tries + 1))
-        [ $tries -gt 200 ] && fail "no log line matching: $1"
-        sleep 0.1
-    done
-}
-
-probe() {
-    wine "$probe" "$@" </dev/null | tr -d '\r'
-}
-
-click_middle() {
-    set -- $1
-    xdotool mousemove $(($1 + $3 / 2)) $(($2 + $4 / 2)) click 1
-}
 
 now_ms() {
     date +%s%3N

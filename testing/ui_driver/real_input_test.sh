@@ -6,52 +6,11 @@
 # real_input_test.sh <build folder> <morvane.exe> <cadstandin.exe> <ui_probe.exe> <screenshot folder>
 set -eu
 build=$1 morvane=$2 standin=$3 probe=$4 shots=$5
-. "$(dirname "$0")/../wine/env.sh"
-if [ -n "$morvane_wine_unavailable" ]; then
-    echo "skipped: $morvane_wine_unavailable" >&2
-    exit 77
-fi
-
+. "$(dirname "$0")/real_input_common.sh"
 work="$morvane_build/real-input"
 rm -rf "$work"
 mkdir -p "$work" "$shots"
 log="$work/standin.log"
-standin_pid="" morvane_pid=""
-
-finish() {
-    # Ends only what this script started, by process id.
-    for pid in $morvane_pid $standin_pid; do
-        kill "$pid" 2>/dev/null || true
-    done
-}
-trap finish EXIT
-
-fail() {
-    echo "real_input_test: $*" >&2
-    [ -f "$log" ] && sed 's/^/  log: /' "$log" >&2
-    exit 1
-}
-
-# Waits up to 20 s for a line of the stand-in's log that matches the extended regular expression.
-wait_log() {
-    tries=0
-    until grep -Eq "$1" "$log" 2>/dev/null; do
-        tries=$((tries + 1))
-        [ $tries -gt 200 ] && fail "no log line matching: $1"
-        sleep 0.1
-    done
-}
-
-# Prints "left top width height" of a window or control (see ui_probe.exe).
-probe() {
-    wine "$probe" "$@" </dev/null | tr -d '\r'
-}
-
-# Clicks with the real mouse in the middle of "left top width height".
-click_middle() {
-    set -- $1
-    xdotool mousemove $(($1 + $3 / 2)) $(($2 + $4 / 2)) click 1
-}
 
 # Saves the screen's rectangle "left top width height" as a PNG.
 shoot() {
