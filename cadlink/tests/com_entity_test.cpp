@@ -10,6 +10,7 @@
 
 #include "cadlink/com/variant.h"
 #include "cadlink/tests/busy_clock.h"
+#include "cadlink/tests/failure_of.h"
 #include "caseconv/failure.h"
 
 namespace morvane::com {
@@ -132,15 +133,6 @@ private:
 
     std::u16string text_;
 };
-
-std::int32_t FailureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Failure& failure) {
-        return failure.number();
-    }
-    return 0;
-}
 
 // Rule: each name is looked up once per entity, however often it is used; the entity holds one
 // reference and lets it go with its last handle.

@@ -13,6 +13,7 @@
 #include "cadlink/com/variant.h"
 #include "cadlink/tests/busy_clock.h"
 #include "cadlink/tests/fake_dispatch.h"
+#include "cadlink/tests/failure_of.h"
 #include "caseconv/failure.h"
 
 namespace morvane::com {
@@ -61,15 +62,6 @@ public:
 
     explicit FakeRunning(std::vector<std::string>& sharedLog) : log(sharedLog) {}
 };
-
-std::int32_t FailureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Failure& failure) {
-        return failure.number();
-    }
-    return 0;
-}
 
 // A running application of a newer release: application, document, utility and a text entity
 // reached by name, all logging into one log, and the link that attaches to it.
