@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "caseconv/failure.h"
+#include "failure/failure.h"
 
 namespace morvane {
 

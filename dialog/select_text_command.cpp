@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "caseconv/caseconv.h"
-#include "caseconv/failure.h"
+#include "failure/failure.h"
+#include "failure/com_error_number.h"
 
 namespace morvane {
 

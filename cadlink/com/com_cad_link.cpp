@@ -20,7 +20,8 @@
 #include "cadlink/com/late_bound.h"
 #include "cadlink/com/variant.h"
 #include "cadlink/com/window_front.h"
-#include "caseconv/failure.h"
+#include "failure/failure.h"
+#include "failure/com_error_number.h"
 
 namespace morvane {
 

@@ -2,7 +2,8 @@
 
 #include "cadlink/com/bstr.h"
 #include "cadlink/com/error_number.h"
-#include "caseconv/failure.h"
+#include "failure/failure.h"
+#include "failure/com_error_number.h"
 
 namespace morvane::com {
 

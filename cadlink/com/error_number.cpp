@@ -1,6 +1,7 @@
 #include "cadlink/com/error_number.h"
 
-#include "caseconv/failure.h"
+#include "failure/failure.h"
+#include "failure/com_error_number.h"
 
 namespace morvane::com {
 

@@ -4,7 +4,8 @@
 #include <utility>
 
 #include "cadlink/com/com_entity.h"
-#include "caseconv/failure.h"
+#include "failure/failure.h"
+#include "failure/com_error_number.h"
 
 namespace morvane::com {
 

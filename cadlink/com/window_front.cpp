@@ -7,7 +7,7 @@
 
 #include "cadlink/com/error_number.h"
 #include "cadlink/window_title.h"
-#include "caseconv/failure.h"
+#include "failure/failure.h"
 #include "foreground/bring_to_front.h"
 
 namespace morvane::com {

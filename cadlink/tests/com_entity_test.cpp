@@ -11,7 +11,8 @@
 #include "cadlink/com/variant.h"
 #include "cadlink/tests/busy_clock.h"
 #include "cadlink/tests/failure_of.h"
-#include "caseconv/failure.h"
+#include "failure/failure.h"
+#include "failure/com_error_number.h"
 
 namespace morvane::com {
 namespace {

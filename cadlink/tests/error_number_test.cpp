@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "caseconv/failure.h"
+#include "failure/failure.h"
 
 namespace morvane::com {
 namespace {

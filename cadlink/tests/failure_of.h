@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "caseconv/failure.h"
+#include "failure/failure.h"
 
 namespace morvane::com {
 

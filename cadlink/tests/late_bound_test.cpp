@@ -14,7 +14,8 @@
 #include "cadlink/tests/busy_clock.h"
 #include "cadlink/tests/fake_dispatch.h"
 #include "cadlink/tests/failure_of.h"
-#include "caseconv/failure.h"
+#include "failure/failure.h"
+#include "failure/com_error_number.h"
 
 namespace morvane::com {
 namespace {

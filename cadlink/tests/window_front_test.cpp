@@ -7,7 +7,7 @@
 #include <string>
 
 #include "cadlink/tests/window_program.h"
-#include "caseconv/failure.h"
+#include "failure/failure.h"
 
 namespace morvane::com {
 namespace {

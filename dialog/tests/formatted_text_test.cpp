@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dialog/tests/command_fixture.h"
+#include "failure/com_error_number.h"
 
 namespace morvane {
 namespace {

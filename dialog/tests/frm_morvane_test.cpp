@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "caseconv/failure.h"
+#include "failure/failure.h"
 #include "dialog/frm_morvane.h"
 #include "dialog/message_loop.h"
 #include "testing/fakes/fake_cad_link.h"

@@ -19,6 +19,7 @@
 #include "testing/command_host/command_host_fixture.h"
 #include "testing/command_host/stand_in.h"
 #include "testing/fakes/fake_case_dialog.h"
+#include "failure/com_error_number.h"
 
 namespace morvane::testing_host {
 namespace {

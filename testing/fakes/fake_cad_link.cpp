@@ -4,7 +4,8 @@
 #include <map>
 #include <utility>
 
-#include "caseconv/failure.h"
+#include "failure/failure.h"
+#include "failure/com_error_number.h"
 
 namespace morvane::fakes {
 

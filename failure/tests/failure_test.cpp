@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "caseconv/failure.h"
+#include "failure/failure.h"
 
 // A failure keeps its signed 32-bit number.
 TEST(Failure, CarriesItsNumber) {

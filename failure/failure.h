@@ -18,8 +18,8 @@ private:
     std::int32_t number_;
 };
 
-// The error numbers the program raises itself or tells apart. Small positive numbers are failures
-// on this side of a call; negative numbers are HRESULTs the CAD application or COM passed back.
+// The numbers of failures on this side of a call, small and positive. The numbers that COM and the
+// CAD application pass back are in failure/com_error_number.h.
 namespace error_number {
 
 inline constexpr std::int32_t kInvalidCall = 5;        // no window carries the CAD application's activation title
@@ -30,15 +30,6 @@ inline constexpr std::int32_t kObjectNotSet = 91;      // a call succeeded but h
 inline constexpr std::int32_t kCannotAttach = 429;     // no running CAD application could be attached
 inline constexpr std::int32_t kNoSuchInterface = 430;  // an object lacks an interface it must support
 inline constexpr std::int32_t kNoSuchMember = 438;     // an object has no property or method of the name used
-// 0x80020009 (DISP_E_EXCEPTION): the CAD application raised an exception; the pick gives it when missed or cancelled.
-inline constexpr std::int32_t kMissedPick = static_cast<std::int32_t>(0x80020009);
-// 0x80020005 (DISP_E_TYPEMISMATCH): the CAD application answered with a value of the wrong type.
-inline constexpr std::int32_t kTypeMismatch = static_cast<std::int32_t>(0x80020005);
-// 0x80010001 (RPC_E_CALL_REJECTED): the CAD application was busy and refused a call for as long as the binding retried it.
-inline constexpr std::int32_t kCallRejected = static_cast<std::int32_t>(0x80010001);
-// 0x8001010A (RPC_E_SERVERCALL_RETRYLATER): the same, the CAD application asking to be called again later.
-inline constexpr std::int32_t kCallRetryLater = static_cast<std::int32_t>(0x8001010A);
-
 }  // namespace error_number
 
 }  // namespace morvane
