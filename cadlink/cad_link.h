@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-// The operations the select-text command needs of the CAD application, one per step.
+// The operations the select-text command needs of the CAD application, one method each.
 // Every operation throws morvane::Failure with the error number on failure.
 // Handles own their reference in the CAD application and release it when destroyed.
 
@@ -16,11 +16,11 @@ class CadEntity {
 public:
     virtual ~CadEntity() = default;
 
-    // Step g: the TextString property; 438 when the entity has none.
+    // Reads the entity's TextString property; 438 when the entity has none.
     [[nodiscard]] virtual std::u16string ReadTextString() = 0;
-    // Step h: writes TextString, whole (a text may hold U+0000).
+    // Writes TextString, whole (a text may hold U+0000).
     virtual void WriteTextString(std::u16string_view text) = 0;
-    // Step i: has the CAD application redraw the entity.
+    // Has the CAD application redraw the entity.
     virtual void Update() = 0;
     // The kind of entity as the CAD application names it ("AcDbText", "AcDbMText"); 438 when the
     // entity does not say.
@@ -43,7 +43,7 @@ class CadUtility {
 public:
     virtual ~CadUtility() = default;
 
-    // Step f: lets the user pick one entity, showing the prompt; the picked point is discarded.
+    // Lets the user pick one entity in the drawing, showing the prompt; the picked point is discarded.
     // A missed or cancelled pick throws -2147352567 (0x80020009).
     [[nodiscard]] virtual std::shared_ptr<CadEntity> GetEntity(std::u16string_view prompt) = 0;
 };
@@ -52,7 +52,7 @@ class CadDocument {
 public:
     virtual ~CadDocument() = default;
 
-    // Step e.
+    // The document's utility object, which lets the user pick.
     [[nodiscard]] virtual std::unique_ptr<CadUtility> Utility() = 0;
 };
 
@@ -60,11 +60,11 @@ class CadApplication {
 public:
     virtual ~CadApplication() = default;
 
-    // Step b.
+    // The document open in the application's window.
     [[nodiscard]] virtual std::unique_ptr<CadDocument> ActiveDocument() = 0;
-    // Step c.
+    // Shows or hides the application's main window.
     virtual void SetVisible(bool visible) = 0;
-    // Step d: the text naming the application's main window.
+    // The text naming the application's main window (its title, or the start of it).
     [[nodiscard]] virtual std::u16string ActivationTitle() = 0;
 };
 
@@ -73,7 +73,7 @@ class CadLink {
 public:
     virtual ~CadLink() = default;
 
-    // Step a: attaches to the running application (release 15 first, else the newest other
+    // Attaches to the running application (release 15 first, else the newest other
     // release that runs); 429 when none can be attached.
     [[nodiscard]] virtual std::unique_ptr<CadApplication> Attach() = 0;
     // Brings the top-level window with this title to the front (an exact title preferred, else

@@ -155,7 +155,8 @@ TEST_F(CommandTest, NoOptionSelectedLeavesOtherTextAlone) {
 }
 
 // A failure inside the procedure goes through the same dispatch: by number, dialog shown, writes
-// that succeeded kept. 438 means "not answered" only for HasAttributes and TextOverride reads.
+// that succeeded kept. 438 means "not answered" only for HasAttributes and TextOverride reads;
+// anywhere else it is reported, and the pick's exception number is reported as a number.
 struct OtherFailureCase {
     const char* name;
     bool block;  // else a dimension
@@ -165,17 +166,19 @@ struct OtherFailureCase {
     std::vector<std::u16string> after;  // the attributes' texts, or the override
 };
 
+const Messages k438Box{{u"error: 438", u"Morvane"}};
+
 const OtherFailureCase kOtherFailureCases[] = {
     {"HasAttributesRefused", true, "HasAttributes", kFailed, kRefused, {u"one", u"two"}},
-    {"GetAttributesUnknown", true, "GetAttributes", error_number::kNoSuchMember, {}, {u"one", u"two"}},
+    {"GetAttributesUnknown", true, "GetAttributes", error_number::kNoSuchMember, k438Box, {u"one", u"two"}},
     {"AttributeReadRefused", true, "ATTRIB2.ReadTextString", kFailed, kRefused, {u"one", u"two"}},
     {"AttributeWriteMissedNumber", true, "ATTRIB1.WriteTextString", error_number::kMissedPick,
-     {kMissedBox}, {u"one", u"two"}},
+     {{u"error: -2147352567", u"Morvane"}}, {u"one", u"two"}},
     {"AttributeUpdateRefused", true, "ATTRIB2.Update", kFailed, kRefused, {u"ONE", u"TWO"}},
-    {"AttributeUpdateUnknown", true, "ATTRIB1.Update", error_number::kNoSuchMember, {}, {u"ONE", u"two"}},
+    {"AttributeUpdateUnknown", true, "ATTRIB1.Update", error_number::kNoSuchMember, k438Box, {u"ONE", u"two"}},
     {"OverrideReadRefused", false, "ReadTextOverride", kFailed, kRefused, {u"one"}},
     {"OverrideWriteRefused", false, "WriteTextOverride", kFailed, kRefused, {u"one"}},
-    {"OverrideUpdateUnknown", false, "Update", error_number::kNoSuchMember, {}, {u"ONE"}},
+    {"OverrideUpdateUnknown", false, "Update", error_number::kNoSuchMember, k438Box, {u"ONE"}},
 };
 
 void PrintTo(const OtherFailureCase& row, std::ostream* out) { *out << row.name; }

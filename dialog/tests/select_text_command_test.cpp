@@ -30,7 +30,8 @@ TEST_F(CommandTest, RoadOfOnePick) {
     const std::vector<std::string> expected{
         "Attach", "ActiveDocument", "SetVisible(true)", "ActivationTitle",
         "BringWindowToFront(AutoCAD 2000 - [Drawing1.dwg])", "Hide", "Utility", std::string(kPickCall),
-        "ReadTextString", "ShowMessage(note|Morvane)", "SelectedCase", "WriteTextString(%%uNOTE)", "Update", "Show"};
+        "ReadTextString", "ShowMessage(note|Morvane)", "ReadTextString", "SelectedCase", "WriteTextString(%%uNOTE)",
+        "Update", "Show"};
     EXPECT_EQ(Calls(), expected);
     EXPECT_EQ(text.textString, u"%%uNOTE");
     EXPECT_EQ(text.updates, 1);
@@ -39,6 +40,33 @@ TEST_F(CommandTest, RoadOfOnePick) {
     EXPECT_TRUE(dialog.Visible());
     ASSERT_TRUE(dialog.PickedEntity());
     EXPECT_EQ(LeftoverHandles(), 0);
+}
+
+// The box waits while the CAD application stays usable: what the text holds once it is closed is
+// what is converted, underlined or not, and an edit made meanwhile is kept.
+TEST_F(CommandTest, TextReadAgainAfterTheBox) {
+    struct Case {
+        std::u16string editedTo;
+        std::u16string written;
+    };
+    for (const Case& row : {Case{u"%%Unote edited", u"%%uNOTE EDITED"}, Case{u"no longer underlined", u"NO LONGER UNDERLINED"}}) {
+        fakes::FakeEntity& text = cad.PickText(u"%%Unote");
+        dialog.WhileMessageWaits([&] { text.textString = row.editedTo; });
+        Run();
+        EXPECT_EQ(dialog.Messages().back().text, u"note");
+        EXPECT_EQ(text.textString, row.written);
+    }
+}
+
+// The command holds the picked entity itself: emptying PickedEntity while it runs (the window
+// going away) neither stops the write nor leaves a reference behind.
+TEST_F(CommandTest, KeepsItsOwnReferenceToTheEntity) {
+    fakes::FakeEntity& text = cad.PickText(u"%%Unote");
+    dialog.WhileMessageWaits([&] { dialog.PickedEntity().reset(); });
+    Run();
+    EXPECT_EQ(text.textString, u"%%uNOTE");
+    EXPECT_EQ(text.updates, 1);
+    EXPECT_EQ(cad.LiveHandles(), 0);
 }
 
 // What is written for a picked text: converted and written whole, the underline code put back,
@@ -85,9 +113,11 @@ TEST_P(PickedText, IsRewrittenWhole) {
 INSTANTIATE_TEST_SUITE_P(Texts, PickedText, ::testing::ValuesIn(kTextCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// The failure dispatch: a failure at any step skips every later step, and the number alone picks
-// the reaction; the dialog is never hidden on 429 at attach and is shown again on every way out
-// after it was hidden; every reference the command took is let go.
+// The failure dispatch: a failure at any step skips every later step, and the step and the number
+// pick the reaction: the exception without a number is a missed pick only from the pick, and a 438
+// is reported like any other number (only the reads that ask what the entity holds take a 438 as an
+// answer). The dialog is never hidden on 429 at attach and is shown again on every way out after it
+// was hidden; every reference the command took is let go.
 struct DispatchCase {
     const char* name;
     const char* step;
@@ -98,22 +128,30 @@ struct DispatchCase {
     std::u16string_view textAfter;
 };
 
+const Messages kMissedNumberBox{{u"error: -2147352567", u"Morvane"}};
+const Messages k438Box{{u"error: 438", u"Morvane"}};
+
 const DispatchCase kDispatchCases[] = {
     {"NotRunning", "Attach", error_number::kCannotAttach, {kNotOpenBox}, false, false, u"Abc"},
     {"AttachRefused", "Attach", kFailed, {{u"error: -2147467259", u"Morvane"}}, false, true, u"Abc"},
     {"NoDocument", "ActiveDocument", error_number::kNoSuchInterface, {{u"error: 430", u"Morvane"}}, false, true, u"Abc"},
-    {"MissedNumberFromVisible", "SetVisible", kMissedPick, {kMissedBox}, false, true, u"Abc"},
-    {"NoTitle", "ActivationTitle", error_number::kNoSuchMember, {}, false, true, u"Abc"},
+    {"MissedNumberFromVisible", "SetVisible", kMissedPick, kMissedNumberBox, false, true, u"Abc"},
+    {"NoTitle", "ActivationTitle", error_number::kNoSuchMember, k438Box, false, true, u"Abc"},
     {"NoWindowWithTitle", "BringWindowToFront", 5, {{u"error: 5", u"Morvane"}}, false, true, u"Abc"},
     {"NoUtility", "Utility", -2147417848, {{u"error: -2147417848", u"Morvane"}}, true, true, u"Abc"},
+    {"NoUtilityMember", "Utility", error_number::kNoSuchMember, k438Box, true, true, u"Abc"},
+    {"MissedNumberFromUtility", "Utility", kMissedPick, kMissedNumberBox, true, true, u"Abc"},
     {"MissedPick", "GetEntity", kMissedPick, {kMissedBox}, true, true, u"Abc"},
+    {"NoPickMember", "GetEntity", error_number::kNoSuchMember, k438Box, true, true, u"Abc"},
     {"ServerGoneDuringPick", "GetEntity", -2147023174, {{u"error: -2147023174", u"Morvane"}}, true, true, u"Abc"},
     {"NotRunningAfterHiding", "GetEntity", error_number::kCannotAttach, {kNotOpenBox}, true, true, u"Abc"},
     {"ReadRefused", "ReadTextString", -2147418113, {{u"error: -2147418113", u"Morvane"}}, true, true, u"Abc"},
+    {"MissedNumberFromRead", "ReadTextString", kMissedPick, kMissedNumberBox, true, true, u"Abc"},
     {"WriteRefused", "WriteTextString", kFailed, {{u"error: -2147467259", u"Morvane"}}, true, true, u"Abc"},
-    {"WriteUnknown", "WriteTextString", error_number::kNoSuchMember, {}, true, true, u"Abc"},
+    {"WriteReadOnly", "WriteTextString", error_number::kNoSuchMember, k438Box, true, true, u"Abc"},
     {"UpdateRefused", "Update", kFailed, {{u"error: -2147467259", u"Morvane"}}, true, true, u"ABC"},
-    {"UpdateUnknown", "Update", error_number::kNoSuchMember, {}, true, true, u"ABC"},
+    {"UpdateUnknown", "Update", error_number::kNoSuchMember, k438Box, true, true, u"ABC"},
+    {"MissedNumberFromUpdate", "Update", kMissedPick, kMissedNumberBox, true, true, u"ABC"},
     {"LowestNumber", "Update", INT32_MIN, {{u"error: -2147483648", u"Morvane"}}, true, true, u"ABC"},
     {"HighestNumber", "Update", INT32_MAX, {{u"error: 2147483647", u"Morvane"}}, true, true, u"ABC"},
 };
@@ -122,7 +160,7 @@ void PrintTo(const DispatchCase& row, std::ostream* out) { *out << row.name; }
 
 class Dispatch : public CommandTest, public ::testing::WithParamInterface<DispatchCase> {};
 
-TEST_P(Dispatch, ReactsByNumber) {
+TEST_P(Dispatch, ReactsByStepAndNumber) {
     const DispatchCase& row = GetParam();
     fakes::FakeEntity& text = cad.PickText(u"Abc");
     cad.FailAt(row.step, row.number);

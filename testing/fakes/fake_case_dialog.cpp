@@ -25,6 +25,7 @@ void FakeCaseDialog::ShowMessage(std::u16string_view text, std::u16string_view c
     log_.Add("ShowMessage(" + Readable(text) + "|" + Readable(caption) + ")");
     if (messageFailure_) std::rethrow_exception(messageFailure_);
     messages_.push_back({std::u16string(text), std::u16string(caption)});
+    if (whileMessageWaits_) whileMessageWaits_();
 }
 
 void PrintTo(const FakeCaseDialog::Message& message, std::ostream* out) {

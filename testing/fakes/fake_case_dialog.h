@@ -1,6 +1,7 @@
 #pragma once
 
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -40,6 +41,8 @@ public:
 
     // Option1 (Upper) is selected when the dialog opens; none leaves every option clear.
     void Select(std::optional<CaseMode> mode) noexcept { selected_ = mode; }
+    // Runs while each later message box waits, before the user's OK: what the user does meanwhile.
+    void WhileMessageWaits(std::function<void()> action) { whileMessageWaits_ = std::move(action); }
     // From now on every message box fails with this exception, once logged.
     void FailMessages(std::exception_ptr failure) noexcept { messageFailure_ = std::move(failure); }
 
@@ -54,6 +57,7 @@ private:
     bool visible_ = true;
     std::vector<Message> messages_;
     std::exception_ptr messageFailure_;
+    std::function<void()> whileMessageWaits_;
     std::shared_ptr<CadEntity> picked_;
 };
 

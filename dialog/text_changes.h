@@ -1,0 +1,14 @@
+#pragma once
+
+#include "cadlink/cad_link.h"
+#include "dialog/case_dialog.h"
+
+namespace morvane {
+
+// Rewrites the text that the picked entity holds in the dialog's chosen case: its TextString
+// (the text behind an underline code shown first), else a block's attributes or a dimension's
+// override, silently. An entity that holds none of these stays as it is. Throws morvane::Failure
+// for the dispatch; a 438 only where the entity was expected to answer.
+void ChangePickedText(CaseDialog& dialog, CadEntity& entity);
+
+}  // namespace morvane
