@@ -36,6 +36,17 @@ public:
     // A dimension answers TextOverride (438 when the entity does not).
     [[nodiscard]] virtual std::u16string ReadTextOverride() = 0;
     virtual void WriteTextOverride(std::u16string_view text) = 0;
+
+    // Fields (release 16 on). A text or multiline text answers FieldCode: its TextString with each
+    // field written as its expression, "%<\AcVar Date>%". 438 when the entity does not answer it,
+    // and on release 15 (which has no fields) without a call.
+    [[nodiscard]] virtual std::u16string ReadFieldCode() = 0;
+    // Whether the entity has an extension dictionary (where an attribute keeps its field); 438 as
+    // for FieldCode.
+    [[nodiscard]] virtual bool HasExtensionDictionary() = 0;
+    // Whether the entity's extension dictionary holds an entry of this name. Ask only once
+    // HasExtensionDictionary answered true: the CAD application makes a dictionary where there is none.
+    [[nodiscard]] virtual bool ExtensionDictionaryHolds(std::u16string_view key) = 0;
 };
 
 // The document's utility object.
@@ -54,6 +65,10 @@ public:
 
     // The document's utility object, which lets the user pick.
     [[nodiscard]] virtual std::unique_ptr<CadUtility> Utility() = 0;
+    // Begin and end one undo step: one Undo in the CAD application takes back every change made
+    // between them. 438 when the document does not answer them.
+    virtual void StartUndoMark() = 0;
+    virtual void EndUndoMark() = 0;
 };
 
 class CadApplication {

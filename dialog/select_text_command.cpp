@@ -63,7 +63,8 @@ void SelectAndConvert(Run& run) {
     // The underline flag lives in each text's split, so every run starts without it.
     run.hidden = true;
     run.dialog.Hide();
-    ChangePickedText(run.dialog, Pick(run));
+    CadEntity& entity = Pick(run);
+    ChangePickedText(run.dialog, *run.document, entity);
     run.dialog.Show();
 }
 

@@ -6,9 +6,10 @@
 namespace morvane {
 
 // Rewrites the text that the picked entity holds in the dialog's chosen case: its TextString
-// (the text behind an underline code shown first), else a block's attributes or a dimension's
-// override, silently. An entity that holds none of these stays as it is. Throws morvane::Failure
-// for the dispatch; a 438 only where the entity was expected to answer.
-void ChangePickedText(CaseDialog& dialog, CadEntity& entity);
+// (the text behind an underline code shown first, fields kept), else a block's attributes or a
+// dimension's override, silently; writes of more than one text make one undo step in the
+// document. An entity that holds none of these, or a tolerance, stays as it is. Throws
+// morvane::Failure for the dispatch; a 438 only where the entity was expected to answer.
+void ChangePickedText(CaseDialog& dialog, CadDocument& document, CadEntity& entity);
 
 }  // namespace morvane

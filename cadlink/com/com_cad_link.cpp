@@ -31,7 +31,9 @@ using Microsoft::WRL::ComPtr;
 using com::Bstr;
 using com::CallSlot;
 using com::ComCalls;
+using com::ByName;
 using com::ComSite;
+using com::DispatchNames;
 using com::TextVariant;
 using com::ThrowIfFailed;
 using com::Variant;
@@ -80,7 +82,7 @@ public:
         if (!entity) {
             throw Failure(error_number::kMissedPick);
         }
-        return com::MakeComEntity(std::move(entity), calls_);
+        return com::MakeComEntity(std::move(entity), calls_, com::EntityRelease::Release15);
     }
 
 private:
@@ -90,14 +92,23 @@ private:
 
 class ComDocument final : public CadDocument {
 public:
-    ComDocument(ComPtr<IUnknown> document, Calls calls) noexcept : document_(std::move(document)), calls_(std::move(calls)) {}
+    // The document's interface is dual: the same pointer answers by name, as IDispatch.
+    ComDocument(ComPtr<IUnknown> document, std::shared_ptr<DispatchNames> names, Calls calls) noexcept
+        : document_(std::move(document)),
+          byName_(static_cast<IDispatch*>(document_.Get()), std::move(names), calls),
+          calls_(std::move(calls)) {}
 
     std::unique_ptr<CadUtility> Utility() override {
         return std::make_unique<ComUtility>(ReadObject(document_.Get(), kDocumentGetUtility, kUtilityIid, *calls_), calls_);
     }
 
+    // By name: their slots are not among those the binding knows.
+    void StartUndoMark() override { (void)byName_.Call(L"StartUndoMark"); }
+    void EndUndoMark() override { (void)byName_.Call(L"EndUndoMark"); }
+
 private:
     ComPtr<IUnknown> document_;
+    ByName byName_;
     Calls calls_;
 };
 
@@ -108,7 +119,8 @@ public:
 
     std::unique_ptr<CadDocument> ActiveDocument() override {
         return std::make_unique<ComDocument>(
-            ReadObject(application_.Get(), kApplicationGetActiveDocument, kDocumentIid, *calls_), calls_);
+            ReadObject(application_.Get(), kApplicationGetActiveDocument, kDocumentIid, *calls_),
+            std::make_shared<com::DispatchNames>(), calls_);
     }
 
     void SetVisible(bool visible) override {

@@ -1,9 +1,11 @@
 #include "cadlink/com/com_entity.h"
 
+#include <cstdint>
 #include <utility>
 
 #include "cadlink/com/dispatch_call.h"
 #include "cadlink/com/error_number.h"
+#include "failure/failure.h"
 
 namespace morvane::com {
 
@@ -14,8 +16,8 @@ using Microsoft::WRL::ComPtr;
 // One entity reached by name through its dispatch interface; each name is looked up once.
 class ComEntity final : public CadEntity {
 public:
-    ComEntity(ComPtr<IDispatch> object, std::shared_ptr<ComCalls> calls)
-        : entity_(std::move(object), std::make_shared<DispatchNames>(), calls), calls_(std::move(calls)) {}
+    ComEntity(ComPtr<IDispatch> object, std::shared_ptr<ComCalls> calls, EntityRelease release)
+        : entity_(std::move(object), std::make_shared<DispatchNames>(), calls), calls_(std::move(calls)), release_(release) {}
 
     std::u16string ReadTextString() override { return TextAnswer(entity_.Get(L"TextString")); }
     void WriteTextString(std::u16string_view text) override { entity_.Put(L"TextString", TextVariant(text)); }
@@ -54,7 +56,7 @@ public:
             }
             // An empty slot in the array is no attribute.
             if (attribute) {
-                attributes.push_back(MakeComEntity(std::move(attribute), calls_));
+                attributes.push_back(MakeComEntity(std::move(attribute), calls_, release_));
             }
         }
         return attributes;
@@ -65,15 +67,52 @@ public:
     std::u16string ReadTextOverride() override { return TextAnswer(entity_.Get(L"TextOverride")); }
     void WriteTextOverride(std::u16string_view text) override { entity_.Put(L"TextOverride", TextVariant(text)); }
 
+    std::u16string ReadFieldCode() override {
+        RequireFields();
+        return TextAnswer(entity_.Call(L"FieldCode"));
+    }
+
+    bool HasExtensionDictionary() override {
+        RequireFields();
+        return BoolAnswer(entity_.Get(L"HasExtensionDictionary"));
+    }
+
+    // The dictionary's entries by position, each asked its name: every answer is a plain one, where
+    // a look-up by name would have to tell a missing entry from a failure by its error.
+    bool ExtensionDictionaryHolds(std::u16string_view key) override {
+        RequireFields();
+        ByName dictionary(ObjectAnswer(entity_.Call(L"GetExtensionDictionary")), std::make_shared<DispatchNames>(),
+                          calls_);
+        const std::int32_t count = NumberAnswer(dictionary.Get(L"Count"));
+        for (std::int32_t index = 0; index < count; ++index) {
+            Variant position = NumberVariant(index);
+            Variant entry = dictionary.Call(L"Item", {position.Get(), 1});
+            (void)ObjectAnswer(entry);
+            if (TextAnswer(dictionary.Call(L"GetName", {entry.Get(), 1})) == key) {
+                return true;
+            }
+        }
+        return false;
+    }
+
 private:
+    // Release 15 has no fields: its entities do not know these names, and are not asked.
+    void RequireFields() const {
+        if (release_ == EntityRelease::Release15) {
+            throw Failure(error_number::kNoSuchMember);
+        }
+    }
+
     ByName entity_;
     std::shared_ptr<ComCalls> calls_;
+    EntityRelease release_;
 };
 
 }  // namespace
 
-std::shared_ptr<CadEntity> MakeComEntity(ComPtr<IDispatch> object, std::shared_ptr<ComCalls> calls) {
-    return std::make_shared<ComEntity>(std::move(object), std::move(calls));
+std::shared_ptr<CadEntity> MakeComEntity(ComPtr<IDispatch> object, std::shared_ptr<ComCalls> calls,
+                                         EntityRelease release) {
+    return std::make_shared<ComEntity>(std::move(object), std::move(calls), release);
 }
 
 }  // namespace morvane::com

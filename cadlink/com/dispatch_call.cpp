@@ -25,6 +25,14 @@ bool BoolAnswer(const Variant& value) {
     return value.Get()->boolVal != VARIANT_FALSE;
 }
 
+std::int32_t NumberAnswer(const Variant& value) {
+    if (value.Type() == VT_I2) {
+        return value.Get()->iVal;
+    }
+    RequireType(value, VT_I4);
+    return value.Get()->lVal;
+}
+
 ComPtr<IDispatch> ObjectAnswer(const Variant& value) {
     RequireType(value, VT_DISPATCH);
     if (value.Get()->pdispVal == nullptr) {
@@ -39,6 +47,13 @@ Variant TextVariant(std::u16string_view text) {
         ThrowIfFailed(E_OUTOFMEMORY);
     }
     return Variant(std::move(value));
+}
+
+Variant NumberVariant(std::int32_t number) noexcept {
+    Variant value;
+    value.Get()->vt = VT_I4;
+    value.Get()->lVal = number;
+    return value;
 }
 
 DISPID DispatchNames::Id(IDispatch& object, const wchar_t* name, ComCalls& calls) {

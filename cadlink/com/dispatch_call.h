@@ -4,6 +4,7 @@
 #include <oaidl.h>
 #include <wrl/client.h>
 
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
@@ -25,11 +26,15 @@ namespace morvane::com {
 void RequireType(const Variant& value, VARTYPE type);
 [[nodiscard]] std::u16string TextAnswer(const Variant& value);
 [[nodiscard]] bool BoolAnswer(const Variant& value);
+// A Long (VT_I4), or an Integer (VT_I2) widened.
+[[nodiscard]] std::int32_t NumberAnswer(const Variant& value);
 // VT_DISPATCH only; Failure(kObjectNotSet) when it holds no object.
 [[nodiscard]] Microsoft::WRL::ComPtr<IDispatch> ObjectAnswer(const Variant& value);
 
 // The whole text as a VT_BSTR VARIANT; throws morvane::Failure when it cannot be allocated.
 [[nodiscard]] Variant TextVariant(std::u16string_view text);
+// A Long argument (VT_I4).
+[[nodiscard]] Variant NumberVariant(std::int32_t number) noexcept;
 
 // The DISPIDs of the names used on one dispatch interface, each looked up the first time it is
 // used. Shared by the handles of objects that answer the same interface.

@@ -52,6 +52,9 @@ public:
         return std::make_unique<LateBoundUtility>(ObjectAnswer(document_.Get(L"Utility")), names_, calls_);
     }
 
+    void StartUndoMark() override { (void)document_.Call(L"StartUndoMark"); }
+    void EndUndoMark() override { (void)document_.Call(L"EndUndoMark"); }
+
 private:
     ByName document_;
     LateBoundNames names_;

@@ -66,15 +66,16 @@ TEST_P(TextFormatChoice, DecidesWhatIsKept) {
 INSTANTIATE_TEST_SUITE_P(Entities, TextFormatChoice, ::testing::ValuesIn(kFormatCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// The underline code on a multiline text: the rest shown as it stands, ObjectName asked after the
-// box, the codes kept and "%%u" put back.
+// The underline code on a multiline text: ObjectName asked before the box (a tolerance shows
+// none), the rest shown as it stands, the codes kept and "%%u" put back.
 TEST_F(CommandTest, UnderlinedMText) {
     fakes::FakeEntity& text = cad.PickMText(uR"(%%U{\C1;ABC})");
     dialog.Select(CaseMode::Lower);
     Run();
-    const std::vector<std::string> tail(Calls().end() - 8, Calls().end());
-    const std::vector<std::string> expected{"ReadTextString", R"(ShowMessage({\C1;ABC}|Morvane))", "ReadTextString", "SelectedCase",
-                                            "ObjectName", R"(WriteTextString(%%u{\C1;abc}))", "Update", "Show"};
+    const std::vector<std::string> tail(Calls().end() - 9, Calls().end());
+    const std::vector<std::string> expected{"ReadTextString", "ObjectName", R"(ShowMessage({\C1;ABC}|Morvane))",
+                                            "ReadTextString", "SelectedCase", "ReadFieldCode",
+                                            R"(WriteTextString(%%u{\C1;abc}))", "Update", "Show"};
     EXPECT_EQ(tail, expected);
     EXPECT_EQ(text.textString, uR"(%%u{\C1;abc})");
 }

@@ -19,7 +19,7 @@ constexpr std::int32_t kFailed = -2147467259;  // E_FAIL
 const Messages kRefused{{u"error: -2147467259", u"Morvane"}};
 
 // A block's attributes are all converted with the underline rule, with no message, each written
-// and redrawn once every one has been converted; U+0000 passes whole.
+// and redrawn once every one has been converted, in one undo step; U+0000 passes whole.
 TEST_F(CommandTest, BlockAttributesConverted) {
     fakes::FakeEntity& block = cad.PickBlock({u"%%Utag one", u"Second\0part"s});
     dialog.Select(CaseMode::Lower);
@@ -30,12 +30,13 @@ TEST_F(CommandTest, BlockAttributesConverted) {
     EXPECT_EQ(block.attributes[1]->updates, 1);
     EXPECT_EQ(block.updates, 0);
     EXPECT_TRUE(dialog.Messages().empty());
-    const std::vector<std::string> tail(Calls().end() - 11, Calls().end());
+    const std::vector<std::string> tail(Calls().end() - 15, Calls().end());
     const std::vector<std::string> expected{
-        "ReadTextString",          "SelectedCase",          "HasAttributes",
-        "GetAttributes",           "ATTRIB1.ReadTextString", "ATTRIB2.ReadTextString",
+        "ReadTextString", "SelectedCase", "HasAttributes", "GetAttributes",
+        "ATTRIB1.ReadTextString", "ATTRIB1.HasExtensionDictionary",
+        "ATTRIB2.ReadTextString", "ATTRIB2.HasExtensionDictionary", "StartUndoMark",
         "ATTRIB1.WriteTextString(%%utag one)", "ATTRIB1.Update", "ATTRIB2.WriteTextString(second\\u0000part)",
-        "ATTRIB2.Update",          "Show"};
+        "ATTRIB2.Update", "EndUndoMark", "Show"};
     EXPECT_EQ(tail, expected);
     EXPECT_EQ(LeftoverHandles(), 0);
 }

@@ -30,8 +30,8 @@ TEST_F(CommandTest, RoadOfOnePick) {
     const std::vector<std::string> expected{
         "Attach", "ActiveDocument", "SetVisible(true)", "ActivationTitle",
         "BringWindowToFront(AutoCAD 2000 - [Drawing1.dwg])", "Hide", "Utility", std::string(kPickCall),
-        "ReadTextString", "ShowMessage(note|Morvane)", "ReadTextString", "SelectedCase", "WriteTextString(%%uNOTE)",
-        "Update", "Show"};
+        "ReadTextString", "ShowMessage(note|Morvane)", "ReadTextString", "SelectedCase", "ReadFieldCode",
+        "WriteTextString(%%uNOTE)", "Update", "Show"};
     EXPECT_EQ(Calls(), expected);
     EXPECT_EQ(text.textString, u"%%uNOTE");
     EXPECT_EQ(text.updates, 1);

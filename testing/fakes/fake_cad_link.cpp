@@ -1,5 +1,6 @@
 #include "testing/fakes/fake_cad_link.h"
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <utility>
@@ -96,6 +97,21 @@ public:
         Write(entity_.textOverride, "WriteTextOverride", text);
     }
 
+    std::u16string ReadFieldCode() override { return Read(entity_.fieldCode, "ReadFieldCode"); }
+
+    bool HasExtensionDictionary() override {
+        Call("HasExtensionDictionary");
+        return Answer(entity_.hasExtensionDictionary);
+    }
+
+    bool ExtensionDictionaryHolds(std::u16string_view key) override {
+        Call("ExtensionDictionaryHolds", Readable(key));
+        // Asking makes a dictionary where there is none, as the CAD application does.
+        entity_.hasExtensionDictionary = true;
+        const auto& entries = entity_.extensionDictionary;
+        return std::find(entries.begin(), entries.end(), key) != entries.end();
+    }
+
 private:
     void Call(const std::string& operation, const std::optional<std::string>& arguments = std::nullopt) {
         state_->Call(entity_.name.empty() ? operation : entity_.name + "." + operation, arguments);
@@ -141,6 +157,9 @@ public:
         state_->Call("Utility");
         return std::make_unique<UtilityHandle>(state_);
     }
+
+    void StartUndoMark() override { state_->Call("StartUndoMark"); }
+    void EndUndoMark() override { state_->Call("EndUndoMark"); }
 };
 
 class ApplicationHandle final : public CadApplication, Counted {
@@ -171,6 +190,10 @@ FakeCadLink::FakeCadLink(CallLog& log) : state_(std::make_shared<State>(log)) {}
 
 FakeCadLink::~FakeCadLink() = default;
 
+FakeEntity& FakeCadLink::PickEntity(FakeEntity entity) {
+    return state_->Add(std::move(entity));
+}
+
 FakeEntity& FakeCadLink::PickText(std::u16string text) {
     return state_->Add({.textString = std::move(text), .objectName = u"AcDbText"});
 }
@@ -185,19 +208,24 @@ FakeEntity& FakeCadLink::PickLine() {
 
 FakeEntity& FakeCadLink::PickBlock(const std::vector<std::u16string>& attributeTexts,
                                    const std::vector<std::optional<bool>>& mtextAttributes) {
-    std::vector<FakeEntity*> attributes;
+    std::vector<FakeEntity> attributes;
     for (const std::u16string& text : attributeTexts) {
         const std::size_t index = attributes.size();
-        const std::string name = "ATTRIB" + std::to_string(index + 1);
-        attributes.push_back(&state_->entities.emplace_back(FakeEntity{
-            .name = name,
+        attributes.push_back(FakeEntity{
             .textString = text,
             .mtextAttribute = index < mtextAttributes.size() ? mtextAttributes[index] : std::nullopt,
-            .objectName = u"AcDbAttribute"}));
+            .objectName = u"AcDbAttribute"});
     }
-    return state_->Add({.hasAttributes = !attributes.empty(),
-                        .attributes = std::move(attributes),
-                        .objectName = u"AcDbBlockReference"});
+    return PickBlockOf(std::move(attributes));
+}
+
+FakeEntity& FakeCadLink::PickBlockOf(std::vector<FakeEntity> attributes) {
+    std::vector<FakeEntity*> kept;
+    for (FakeEntity& attribute : attributes) {
+        attribute.name = "ATTRIB" + std::to_string(kept.size() + 1);
+        kept.push_back(&state_->entities.emplace_back(std::move(attribute)));
+    }
+    return state_->Add({.hasAttributes = !kept.empty(), .attributes = std::move(kept), .objectName = u"AcDbBlockReference"});
 }
 
 FakeEntity& FakeCadLink::PickDimension(std::u16string textOverride) {

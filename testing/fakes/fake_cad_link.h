@@ -26,12 +26,17 @@ struct FakeEntity {
     std::optional<std::u16string> textOverride{};
     // The CAD application's name for the kind of entity ("AcDbMText"); none answers 438.
     std::optional<std::u16string> objectName{};
+    // What FieldCode answers (the text with its fields as expressions); none answers 438.
+    std::optional<std::u16string> fieldCode{};
+    // What HasExtensionDictionary answers (none: 438), and the names of the dictionary's entries.
+    std::optional<bool> hasExtensionDictionary{};
+    std::vector<std::u16string> extensionDictionary{};
     int updates = 0;
 };
 
 // The test double of the CAD binding: a running CAD application with one drawing. Logs every
 // call ("Attach", "SetVisible(true)", "GetEntity(Select Text from the drawing:)",
-// "ATTRIB2.WriteTextString(X)"), fails any step it is told to with any number, and counts the
+// "ATTRIB2.WriteTextString(X)", "StartUndoMark", "ATTRIB1.ExtensionDictionaryHolds(ACAD_FIELD)"), fails any step it is told to with any number, and counts the
 // handles it hands out that are still alive.
 class FakeCadLink : public CadLink {
 public:
@@ -45,6 +50,8 @@ public:
 
     // The entity that every pick returns from now on. Until one is set, and after PickNothing,
     // every pick misses (0x80020009). The entities live as long as the fake.
+    // Any entity, as described.
+    FakeEntity& PickEntity(FakeEntity entity);
     // A single-line text ("AcDbText").
     FakeEntity& PickText(std::u16string text);
     // A multiline text ("AcDbMText"), whose TextString is formatted text.
@@ -56,6 +63,8 @@ public:
     // answer it).
     FakeEntity& PickBlock(const std::vector<std::u16string>& attributeTexts,
                           const std::vector<std::optional<bool>>& mtextAttributes = {});
+    // A block reference whose attributes are as described (named ATTRIB1, ATTRIB2... here).
+    FakeEntity& PickBlockOf(std::vector<FakeEntity> attributes);
     // A dimension: answers TextOverride, not HasAttributes.
     FakeEntity& PickDimension(std::u16string textOverride);
     void PickNothing() noexcept;
