@@ -154,6 +154,22 @@ TEST(ComEntityTest, LooksUpEachNameOnceAndLetsGo) {
     EXPECT_EQ(fake.invokes, 5);
 }
 
+// Rule: release 15 has no fields: its entities answer 438 for FieldCode and the extension
+// dictionary without asking the CAD application anything; a newer release's entity asks by name.
+TEST(ComEntityTest, Release15IsNotAskedAboutFields) {
+    FakeEntity fake(u"note");
+    const std::shared_ptr<CadEntity> old = MakeComEntity(&fake, TestCalls(), EntityRelease::Release15);
+    EXPECT_EQ(FailureOf([&] { (void)old->ReadFieldCode(); }), 438);
+    EXPECT_EQ(FailureOf([&] { (void)old->HasExtensionDictionary(); }), 438);
+    EXPECT_EQ(FailureOf([&] { (void)old->ExtensionDictionaryHolds(u"ACAD_FIELD"); }), 438);
+    EXPECT_EQ(fake.invokes, 0);
+    EXPECT_TRUE(fake.lookups.empty());
+
+    const std::shared_ptr<CadEntity> newer = MakeComEntity(&fake, TestCalls(), EntityRelease::Newer);
+    EXPECT_EQ(FailureOf([&] { (void)newer->ReadFieldCode(); }), 438);
+    EXPECT_EQ(fake.lookups, (std::map<std::wstring, int>{{L"FieldCode", 1}}));
+}
+
 // Rule: a text is written and read whole: U+0000 inside and any length.
 TEST(ComEntityTest, TextTravelsWhole) {
     FakeEntity fake;
