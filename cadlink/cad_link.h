@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +12,8 @@
 // Handles own their reference in the CAD application and release it when destroyed.
 
 namespace morvane {
+
+class CadTable;
 
 // One entity of the drawing. Shared: the dialog's PickedEntity outlives the command.
 class CadEntity {
@@ -47,6 +51,37 @@ public:
     // Whether the entity's extension dictionary holds an entry of this name. Ask only once
     // HasExtensionDictionary answered true: the CAD application makes a dictionary where there is none.
     [[nodiscard]] virtual bool ExtensionDictionaryHolds(std::u16string_view key) = 0;
+
+    // The entity as a table, asking nothing yet: an entity that is none answers 438 to each of its members.
+    [[nodiscard]] virtual std::unique_ptr<CadTable> AsTable() = 0;
+};
+
+// A range of a table's cells, rows and columns counted from 0, first and last included.
+struct CellRange {
+    std::int32_t firstRow;
+    std::int32_t lastRow;
+    std::int32_t firstColumn;
+    std::int32_t lastColumn;
+};
+
+// A table (release 16.2 on), reached by name: its cells by row and column, counted from 0.
+class CadTable {
+public:
+    virtual ~CadTable() = default;
+
+    [[nodiscard]] virtual std::int32_t Rows() = 0;
+    [[nodiscard]] virtual std::int32_t Columns() = 0;
+    // Whether the cell holds text (GetCellType), rather than a block.
+    [[nodiscard]] virtual bool IsTextCell(std::int32_t row, std::int32_t column) = 0;
+    // Whether the cell shows a field or a formula (GetFieldId not zero).
+    [[nodiscard]] virtual bool ShowsField(std::int32_t row, std::int32_t column) = 0;
+    // The merged range the cell belongs to (IsMergedCell), or none.
+    [[nodiscard]] virtual std::optional<CellRange> MergedRange(std::int32_t row, std::int32_t column) = 0;
+    // Whether the cell's content is locked or read-only (GetCellState); 438 where the release has
+    // no cell states.
+    [[nodiscard]] virtual bool IsContentLocked(std::int32_t row, std::int32_t column) = 0;
+    [[nodiscard]] virtual std::u16string GetText(std::int32_t row, std::int32_t column) = 0;
+    virtual void SetText(std::int32_t row, std::int32_t column, std::u16string_view text) = 0;
 };
 
 // The document's utility object.

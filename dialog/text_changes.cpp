@@ -9,6 +9,7 @@
 
 #include "caseconv/caseconv.h"
 #include "dialog/answers.h"
+#include "dialog/table_text.h"
 #include "dialog/undo_step.h"
 
 namespace morvane {
@@ -16,6 +17,7 @@ namespace morvane {
 namespace {
 
 constexpr std::u16string_view kProgramTitle = u"Morvane";
+constexpr std::u16string_view kTable = u"AcDbTable";
 // The extension dictionary entry that holds an attribute's field.
 constexpr std::u16string_view kFieldEntry = u"ACAD_FIELD";
 
@@ -152,8 +154,14 @@ void ChangeTextOverride(CadEntity& dimension, std::u16string_view text, CaseMode
     dimension.Update();
 }
 
+// Every text cell of a table; the table is redrawn once when a cell was written.
+void ChangeTableCells(CadDocument& document, CadEntity& entity, CaseMode mode) {
+    if (ChangeTable(document, *entity.AsTable(), mode) > 0) entity.Update();
+}
+
 // For an entity without TextString: the text of a block's attributes, else a dimension's
-// override, in the chosen case and with no message. Anything else stays as it is.
+// override, else a table's cells, in the chosen case and with no message. Anything else stays as
+// it is.
 void ChangeOtherText(CaseDialog& dialog, CadDocument& document, CadEntity& entity) {
     const std::optional<CaseMode> mode = dialog.SelectedCase();
     if (!mode) return;
@@ -161,6 +169,8 @@ void ChangeOtherText(CaseDialog& dialog, CadDocument& document, CadEntity& entit
         ChangeAttributes(document, entity, *mode);
     } else if (const auto text = IfAnswered([&] { return entity.ReadTextOverride(); })) {
         ChangeTextOverride(entity, *text, *mode);
+    } else if (IfAnswered([&] { return entity.ObjectName(); }) == kTable) {
+        ChangeTableCells(document, entity, *mode);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "cadlink/com/com_table.h"
 #include "cadlink/com/dispatch_call.h"
 #include "cadlink/com/error_number.h"
 #include "failure/failure.h"
@@ -94,6 +95,8 @@ public:
         }
         return false;
     }
+
+    std::unique_ptr<CadTable> AsTable() override { return MakeComTable(entity_.Object(), calls_); }
 
 private:
     // Release 15 has no fields: its entities do not know these names, and are not asked.

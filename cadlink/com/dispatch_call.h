@@ -62,6 +62,8 @@ public:
     // A method call; the arguments in the order Invoke takes them, the last one first.
     Variant Call(const wchar_t* name, std::span<VARIANT> arguments = {});
 
+    [[nodiscard]] const Microsoft::WRL::ComPtr<IDispatch>& Object() const noexcept { return object_; }
+
 private:
     Variant Invoke(const wchar_t* name, WORD kind, std::span<VARIANT> arguments);
 

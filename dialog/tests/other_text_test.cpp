@@ -130,9 +130,9 @@ TEST_F(CommandTest, EntityWithoutTextIsLeftAlone) {
         SCOPED_TRACE(block ? "block without attributes" : "line");
         fakes::FakeEntity& entity = block ? cad.PickBlock({}) : cad.PickLine();
         Run();
-        const std::vector<std::string> tail(Calls().end() - 5, Calls().end());
+        const std::vector<std::string> tail(Calls().end() - 6, Calls().end());
         const std::vector<std::string> expected{"ReadTextString", "SelectedCase", "HasAttributes",
-                                                "ReadTextOverride", "Show"};
+                                                "ReadTextOverride", "ObjectName", "Show"};
         EXPECT_EQ(tail, expected);
         EXPECT_EQ(entity.updates, 0);
         EXPECT_TRUE(dialog.Messages().empty());

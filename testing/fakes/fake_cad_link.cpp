@@ -58,6 +58,52 @@ protected:
     std::shared_ptr<State> state_;
 };
 
+// A table's handle, logging "GetText(1,2)", "SetText(1,2,TEXT)"... prefixed as its entity's calls are.
+class TableHandle final : public CadTable {
+public:
+    TableHandle(std::shared_ptr<State> state, FakeEntity& entity) : state_(std::move(state)), entity_(entity) {}
+
+    std::int32_t Rows() override { return Table("Rows").rows; }
+    std::int32_t Columns() override { return Table("Columns").columns; }
+    bool IsTextCell(std::int32_t row, std::int32_t column) override { return Cell("GetCellType", row, column).textCell; }
+    bool ShowsField(std::int32_t row, std::int32_t column) override { return Cell("GetFieldId", row, column).field; }
+    std::optional<CellRange> MergedRange(std::int32_t row, std::int32_t column) override {
+        return Cell("IsMergedCell", row, column).merged;
+    }
+    bool IsContentLocked(std::int32_t row, std::int32_t column) override {
+        FakeCell& cell = Cell("GetCellState", row, column);
+        if (!entity_.table->states) throw Failure(kNoSuchMember);
+        return cell.locked;
+    }
+    std::u16string GetText(std::int32_t row, std::int32_t column) override { return Cell("GetText", row, column).text; }
+    void SetText(std::int32_t row, std::int32_t column, std::u16string_view text) override {
+        FakeCell& cell = Cell("SetText", row, column, Readable(text));
+        cell.text = text;
+        ++cell.writes;
+    }
+
+private:
+    FakeTable& Table(const std::string& operation, const std::optional<std::string>& arguments = std::nullopt) {
+        state_->Call(entity_.name.empty() ? operation : entity_.name + "." + operation, arguments);
+        if (!entity_.table) throw Failure(kNoSuchMember);
+        return *entity_.table;
+    }
+
+    FakeCell& Cell(const std::string& operation, std::int32_t row, std::int32_t column,
+                   const std::optional<std::string>& text = std::nullopt) {
+        const std::string where = std::to_string(row) + "," + std::to_string(column);
+        FakeTable& table = Table(operation, text ? where + "," + *text : where);
+        if (row < 0 || column < 0 || row >= table.rows || column >= table.columns ||
+            static_cast<std::size_t>(row * table.columns + column) >= table.cells.size()) {
+            throw Failure(static_cast<std::int32_t>(0x80070057));
+        }
+        return table.At(row, column);
+    }
+
+    std::shared_ptr<State> state_;
+    FakeEntity& entity_;
+};
+
 class EntityHandle final : public CadEntity, Counted {
 public:
     EntityHandle(std::shared_ptr<State> state, FakeEntity& entity) : Counted(std::move(state)), entity_(entity) {}
@@ -111,6 +157,8 @@ public:
         const auto& entries = entity_.extensionDictionary;
         return std::find(entries.begin(), entries.end(), key) != entries.end();
     }
+
+    std::unique_ptr<CadTable> AsTable() override { return std::make_unique<TableHandle>(state_, entity_); }
 
 private:
     void Call(const std::string& operation, const std::optional<std::string>& arguments = std::nullopt) {
@@ -226,6 +274,10 @@ FakeEntity& FakeCadLink::PickBlockOf(std::vector<FakeEntity> attributes) {
         kept.push_back(&state_->entities.emplace_back(std::move(attribute)));
     }
     return state_->Add({.hasAttributes = !kept.empty(), .attributes = std::move(kept), .objectName = u"AcDbBlockReference"});
+}
+
+FakeEntity& FakeCadLink::PickTable(FakeTable table) {
+    return state_->Add({.objectName = u"AcDbTable", .table = std::move(table)});
 }
 
 FakeEntity& FakeCadLink::PickDimension(std::u16string textOverride) {

@@ -13,6 +13,28 @@
 
 namespace morvane::fakes {
 
+// One cell of a fake table.
+struct FakeCell {
+    std::u16string text{};
+    bool textCell = true;       // else a block cell
+    bool field = false;         // GetFieldId not zero: a field or a formula
+    bool locked = false;
+    std::optional<CellRange> merged{};
+    int writes = 0;
+};
+
+// A fake table: its cells row by row; Rows and Columns answer rows and columns (which need not fit
+// the cells: cells outside answer 0x80070057, E_INVALIDARG). Without states the table does not
+// answer GetCellState (438).
+struct FakeTable {
+    std::int32_t rows = 0;
+    std::int32_t columns = 0;
+    std::vector<FakeCell> cells{};
+    bool states = true;
+
+    [[nodiscard]] FakeCell& At(std::int32_t row, std::int32_t column) { return cells.at(static_cast<std::size_t>(row * columns + column)); }
+};
+
 // One entity of the fake drawing. It answers what is set and fails with 438 (no such property or
 // method) for what is not, as the CAD application does.
 struct FakeEntity {
@@ -31,6 +53,8 @@ struct FakeEntity {
     // What HasExtensionDictionary answers (none: 438), and the names of the dictionary's entries.
     std::optional<bool> hasExtensionDictionary{};
     std::vector<std::u16string> extensionDictionary{};
+    // A table's cells; none: the entity answers none of a table's members.
+    std::optional<FakeTable> table{};
     int updates = 0;
 };
 
@@ -65,6 +89,8 @@ public:
                           const std::vector<std::optional<bool>>& mtextAttributes = {});
     // A block reference whose attributes are as described (named ATTRIB1, ATTRIB2... here).
     FakeEntity& PickBlockOf(std::vector<FakeEntity> attributes);
+    // A table ("AcDbTable").
+    FakeEntity& PickTable(FakeTable table);
     // A dimension: answers TextOverride, not HasAttributes.
     FakeEntity& PickDimension(std::u16string textOverride);
     void PickNothing() noexcept;

@@ -1,0 +1,105 @@
+#include "cadlink/com/com_table.h"
+
+#include <array>
+#include <cstdint>
+#include <utility>
+
+#include "cadlink/com/dispatch_call.h"
+#include "failure/com_error_number.h"
+#include "failure/failure.h"
+
+namespace morvane::com {
+
+namespace {
+
+using Microsoft::WRL::ComPtr;
+
+// AcCellType's text cell.
+constexpr std::int32_t kTextCell = 1;
+// AcCellState's flags for content the user has locked and content that is read-only.
+constexpr std::int32_t kContentLocked = 0x1;
+constexpr std::int32_t kContentReadOnly = 0x2;
+
+// An object id as GetFieldId answers it: a Long, or a 64-bit integer on 64-bit releases.
+bool IsNonZeroId(const Variant& value) {
+    switch (value.Type()) {
+    case VT_I8:
+        return value.Get()->llVal != 0;
+    case VT_I2:
+    case VT_I4:
+        return NumberAnswer(value) != 0;
+    default:
+        throw Failure(error_number::kTypeMismatch);
+    }
+}
+
+class ComTable final : public CadTable {
+public:
+    ComTable(ComPtr<IDispatch> object, std::shared_ptr<ComCalls> calls)
+        : table_(std::move(object), std::make_shared<DispatchNames>(), std::move(calls)) {}
+
+    std::int32_t Rows() override { return NumberAnswer(table_.Get(L"Rows")); }
+    std::int32_t Columns() override { return NumberAnswer(table_.Get(L"Columns")); }
+
+    bool IsTextCell(std::int32_t row, std::int32_t column) override {
+        return NumberAnswer(CellCall(L"GetCellType", row, column)) == kTextCell;
+    }
+
+    bool ShowsField(std::int32_t row, std::int32_t column) override {
+        return IsNonZeroId(CellCall(L"GetFieldId", row, column));
+    }
+
+    // IsMergedCell(row, col, minRow, maxRow, minCol, maxCol): the range comes back in the four
+    // variants passed by reference, as a late-bound client passes them.
+    std::optional<CellRange> MergedRange(std::int32_t row, std::int32_t column) override {
+        std::array<Variant, 4> bounds{};  // minRow, maxRow, minCol, maxCol
+        std::array<VARIANT, 6> arguments{};
+        for (std::size_t i = 0; i < bounds.size(); ++i) {
+            // Invoke takes the arguments last first: maxCol, minCol, maxRow, minRow.
+            arguments[3 - i].vt = VT_BYREF | VT_VARIANT;
+            arguments[3 - i].pvarVal = bounds[i].Get();
+        }
+        Variant rowValue = NumberVariant(row);
+        Variant columnValue = NumberVariant(column);
+        arguments[4] = *columnValue.Get();
+        arguments[5] = *rowValue.Get();
+        if (!BoolAnswer(table_.Call(L"IsMergedCell", arguments))) return std::nullopt;
+        return CellRange{NumberAnswer(bounds[0]), NumberAnswer(bounds[1]), NumberAnswer(bounds[2]),
+                         NumberAnswer(bounds[3])};
+    }
+
+    bool IsContentLocked(std::int32_t row, std::int32_t column) override {
+        return (NumberAnswer(CellCall(L"GetCellState", row, column)) & (kContentLocked | kContentReadOnly)) != 0;
+    }
+
+    std::u16string GetText(std::int32_t row, std::int32_t column) override {
+        return TextAnswer(CellCall(L"GetText", row, column));
+    }
+
+    void SetText(std::int32_t row, std::int32_t column, std::u16string_view text) override {
+        Variant textValue = TextVariant(text);
+        Variant rowValue = NumberVariant(row);
+        Variant columnValue = NumberVariant(column);
+        std::array<VARIANT, 3> arguments{*textValue.Get(), *columnValue.Get(), *rowValue.Get()};
+        (void)table_.Call(L"SetText", arguments);
+    }
+
+private:
+    // A method of one cell: (row, col).
+    Variant CellCall(const wchar_t* name, std::int32_t row, std::int32_t column) {
+        Variant rowValue = NumberVariant(row);
+        Variant columnValue = NumberVariant(column);
+        std::array<VARIANT, 2> arguments{*columnValue.Get(), *rowValue.Get()};
+        return table_.Call(name, arguments);
+    }
+
+    ByName table_;
+};
+
+}  // namespace
+
+std::unique_ptr<CadTable> MakeComTable(ComPtr<IDispatch> object, std::shared_ptr<ComCalls> calls) {
+    return std::make_unique<ComTable>(std::move(object), std::move(calls));
+}
+
+}  // namespace morvane::com

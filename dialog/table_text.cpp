@@ -1,0 +1,128 @@
+#include "dialog/table_text.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dialog/answers.h"
+#include "dialog/undo_step.h"
+#include "failure/failure.h"
+
+namespace morvane {
+
+namespace {
+
+// The most cells a table may have for the program to take it on: far beyond any drawing's
+// schedule, and small enough that the cells' bookkeeping is never a burden.
+constexpr std::int64_t kMostCells = 1 << 20;
+
+struct CellWrite {
+    std::int32_t row;
+    std::int32_t column;
+    std::u16string text;
+};
+
+// The table's size as it answers it, checked before anything is held for its cells.
+struct TableSize {
+    std::int32_t rows;
+    std::int32_t columns;
+
+    [[nodiscard]] std::size_t Index(std::int32_t row, std::int32_t column) const noexcept {
+        return static_cast<std::size_t>(row) * static_cast<std::size_t>(columns) + static_cast<std::size_t>(column);
+    }
+    [[nodiscard]] bool Holds(std::int32_t row, std::int32_t column) const noexcept {
+        return row >= 0 && column >= 0 && row < rows && column < columns;
+    }
+};
+
+TableSize SizeOf(CadTable& table) {
+    const TableSize size{table.Rows(), table.Columns()};
+    if (size.rows < 0 || size.columns < 0 ||
+        static_cast<std::int64_t>(size.rows) * static_cast<std::int64_t>(size.columns) > kMostCells) {
+        throw Failure(error_number::kOverflow);
+    }
+    return size;
+}
+
+// The cells of the table, each visited once: a merged range is taken through its first cell and
+// the rest of its cells skipped. A range that does not hold the cell it was asked for is not
+// trusted: the cell stands alone. A table that does not answer IsMergedCell has no merged cells.
+class CellWalk {
+public:
+    CellWalk(CadTable& table, TableSize size) : table_(table), size_(size), seen_(size.Index(size.rows, 0)) {}
+
+    // Calls visit(row, column) once for each cell that stands for itself or its range.
+    template <class Visit>
+    void ForEach(Visit visit) {
+        for (std::int32_t row = 0; row < size_.rows; ++row) {
+            for (std::int32_t column = 0; column < size_.columns; ++column) {
+                if (seen_[size_.Index(row, column)]) continue;
+                const auto [firstRow, firstColumn] = MarkRange(row, column);
+                visit(firstRow, firstColumn);
+            }
+        }
+    }
+
+private:
+    // Marks the cell's range seen and gives the cell that stands for it.
+    std::pair<std::int32_t, std::int32_t> MarkRange(std::int32_t row, std::int32_t column) {
+        seen_[size_.Index(row, column)] = true;
+        if (!merges_) return {row, column};
+        const std::optional<std::optional<CellRange>> answer = IfAnswered([&] { return table_.MergedRange(row, column); });
+        if (!answer) {
+            merges_ = false;
+            return {row, column};
+        }
+        const std::optional<CellRange>& range = *answer;
+        if (!range || range->firstRow > row || range->lastRow < row || range->firstColumn > column ||
+            range->lastColumn < column) {
+            return {row, column};
+        }
+        // The walk goes row by row: the first of a range's cells it reaches is the range's first.
+        for (std::int32_t r = std::max(range->firstRow, 0); r <= std::min(range->lastRow, size_.rows - 1); ++r) {
+            for (std::int32_t c = std::max(range->firstColumn, 0); c <= std::min(range->lastColumn, size_.columns - 1); ++c) {
+                seen_[size_.Index(r, c)] = true;
+            }
+        }
+        return {row, column};
+    }
+
+    CadTable& table_;
+    TableSize size_;
+    std::vector<bool> seen_;
+    bool merges_ = true;
+};
+
+}  // namespace
+
+std::size_t ChangeTable(CadDocument& document, CadTable& table, CaseMode mode) {
+    const TableSize size = SizeOf(table);
+    std::vector<CellWrite> writes;
+    // A table that does not answer GetCellState has no locked cells.
+    bool states = true;
+    CellWalk(table, size).ForEach([&](std::int32_t row, std::int32_t column) {
+        if (!table.IsTextCell(row, column)) return;
+        std::u16string text = table.GetText(row, column);
+        std::u16string converted = ConvertText(text, mode, TextFormat::Formatted, FieldExpressions::Kept);
+        // Writing a number's or a date's text would make a string of its value: an unchanged cell
+        // stays exactly as it was, and is not asked anything more.
+        if (converted == text) return;
+        if (table.ShowsField(row, column)) return;
+        if (states) {
+            const std::optional<bool> locked = IfAnswered([&] { return table.IsContentLocked(row, column); });
+            states = locked.has_value();
+            if (locked.value_or(false)) return;
+        }
+        writes.push_back({row, column, std::move(converted)});
+    });
+    InOneUndoStep(document, writes.size(), [&] {
+        for (const CellWrite& write : writes) table.SetText(write.row, write.column, write.text);
+    });
+    return writes.size();
+}
+
+}  // namespace morvane
