@@ -17,6 +17,7 @@
 #include "cadlink/com/com_entity.h"
 #include "cadlink/com/dispatch_call.h"
 #include "cadlink/com/error_number.h"
+#include "cadlink/com/interface_reach.h"
 #include "cadlink/com/late_bound.h"
 #include "cadlink/com/variant.h"
 #include "cadlink/com/window_front.h"
@@ -150,7 +151,8 @@ public:
 
     // Release 15 through its interfaces exactly as before; only when it does not run, the newest
     // other release by name; release 15 by name too when its interface cannot be reached (a
-    // server of the other bitness whose interfaces are not registered in this process's view).
+    // server of the other bitness whose interfaces are not registered in this process's view),
+    // whichever way COM says so. A busy or vanished application is its own failure.
     std::unique_ptr<CadApplication> Attach() override {
         if (!filter_) {
             filter_.emplace(calls_, deliverWaitingMessages_);
@@ -170,7 +172,7 @@ public:
         }
         ComPtr<IUnknown> application;
         const HRESULT hr = calls_->Call([&] { return found->object.AsIID(kApplicationIid, &application); });
-        if (hr == E_NOINTERFACE) {
+        if (com::InterfaceOutOfReach(hr)) {
             return LateBound(*found);
         }
         ThrowIfFailed(hr, ComSite::Attach);

@@ -13,7 +13,7 @@ namespace morvane::com::testing_dispatch {
 // An in-process dispatch object whose members are given by name, for the tests of the by-name
 // binding: it logs every name look-up and call ("ids Caption", "get Caption", "put Visible",
 // "call GetEntity"), counts its references, and answers QueryInterface for IUnknown, IDispatch and
-// the interfaces listed in `answers` only.
+// the interfaces listed in `answers` only; for any other, `refusal` (E_NOINTERFACE unless changed).
 class FakeDispatch final : public IDispatch {
 public:
     // A member: its flags (DISPATCH_PROPERTYGET, ...), its arguments and the result to fill.
@@ -35,7 +35,7 @@ public:
         for (const IID& answer : answers) known = known || iid == answer;
         if (!known) {
             *out = nullptr;
-            return E_NOINTERFACE;
+            return refusal;
         }
         *out = static_cast<IDispatch*>(this);
         AddRef();
@@ -78,6 +78,7 @@ public:
 
     ULONG references = 0;
     std::vector<IID> answers;
+    HRESULT refusal = E_NOINTERFACE;
 
 private:
     std::vector<std::string> ownLog_;

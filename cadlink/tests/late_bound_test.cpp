@@ -187,6 +187,47 @@ TEST_F(LateBoundTest, Release15WithItsInterfaceIsNotDrivenByName) {
     EXPECT_EQ(log, (std::vector<std::string>{"Release15"}));
 }
 
+struct InterfaceAnswerCase {
+    const char* name;
+    HRESULT answer;                       // release 15's object, asked for its application interface
+    std::optional<std::int32_t> failure;  // none: the object is driven by name
+};
+
+class Release15InterfaceAnswerTest : public testing::TestWithParam<InterfaceAnswerCase> {};
+
+// Rule: release 15 whose interface is out of reach, whichever way COM says so, is driven by name;
+// a busy (after its retries), disconnected or vanished application is its own failure, and nothing
+// is called by name.
+TEST_P(Release15InterfaceAnswerTest, OutOfReachIsDrivenByNameOtherAnswersFail) {
+    FakeCad cad;
+    cad.running.release15Failure.reset();
+    cad.running.release15 = &cad.application;
+    cad.running.newest = nullptr;
+    cad.application.refusal = GetParam().answer;
+    if (!GetParam().failure) {
+        EXPECT_EQ(cad.Road(), u"note");
+        EXPECT_EQ(cad.log.at(1), "app.ids ActiveDocument");
+        return;
+    }
+    EXPECT_EQ(FailureOf([&] { (void)cad.link->Attach(); }), *GetParam().failure);
+    EXPECT_EQ(cad.log, (std::vector<std::string>{"Release15"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, Release15InterfaceAnswerTest,
+    testing::Values(InterfaceAnswerCase{"NoInterface", E_NOINTERFACE, std::nullopt},
+                    InterfaceAnswerCase{"InterfaceNotRegistered", REGDB_E_IIDNOTREG, std::nullopt},
+                    InterfaceAnswerCase{"TypeLibraryNotRegistered", TYPE_E_LIBNOTREGISTERED, std::nullopt},
+                    InterfaceAnswerCase{"TypeLibraryCannotLoad", TYPE_E_CANTLOADLIBRARY, std::nullopt},
+                    InterfaceAnswerCase{"Busy", RPC_E_CALL_REJECTED, error_number::kCallRejected},
+                    InterfaceAnswerCase{"RetryLater", RPC_E_SERVERCALL_RETRYLATER, error_number::kCallRetryLater},
+                    InterfaceAnswerCase{"Disconnected", RPC_E_DISCONNECTED, static_cast<std::int32_t>(0x80010108)},
+                    InterfaceAnswerCase{"ServerUnavailable", HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE),
+                                        static_cast<std::int32_t>(0x800706BA)},
+                    InterfaceAnswerCase{"CallFailed", static_cast<HRESULT>(0x800706BE),
+                                        static_cast<std::int32_t>(0x800706BE)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // Rule: nothing running is 429; any other failure finding release 15 is its own number, and no
 // other release is looked for.
 TEST_F(LateBoundTest, AttachFailures) {

@@ -1,6 +1,7 @@
 // Test helper: shows one visible top-level window per title given on the command line, in that
 // order, and ends when any of them is closed or after a minute. A WM_APP sent to a window makes
-// this process bring that window to the front itself.
+// this process bring that window to the front itself; WM_APP + 1 makes its thread stop answering
+// for good, as a hung application's (the process must then be ended).
 #include <windows.h>
 #include <shellapi.h>
 
@@ -12,6 +13,9 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     switch (message) {
     case WM_APP:
         SetForegroundWindow(window);
+        return 0;
+    case WM_APP + 1:
+        Sleep(INFINITE);
         return 0;
     case WM_TIMER:
     case WM_CLOSE:

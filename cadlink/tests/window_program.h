@@ -42,6 +42,13 @@ public:
         PostMessageW(window, WM_APP, 0, 0);
         return ComesToFront(window);
     }
+    // Makes the program's thread stop answering, after any message sent to it before and ahead of
+    // any sent after (sent messages are handled in order); it never answers again.
+    static void Hang(HWND window) { SendNotifyMessageW(window, WM_APP + 1, 0, 0); }
+    // Ends the program at once (one that hangs would not close).
+    void End() noexcept {
+        if (process_) process_->Terminate();
+    }
     // Whether the window is the foreground window, waited for up to ten seconds.
     [[nodiscard]] static testing_support::Waited ComesToFront(HWND window) {
         return testing_support::WaitUntil([&] { return GetForegroundWindow() == window; }, 10000,
