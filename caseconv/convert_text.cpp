@@ -1,4 +1,5 @@
 #include "caseconv/caseconv.h"
+#include "caseconv/kept_pieces.h"
 
 namespace morvane {
 namespace {
@@ -8,28 +9,25 @@ constexpr std::u16string_view kUnderlineCodeWritten = u"%%u";
 
 }  // namespace
 
-std::u16string ConvertText(const UnderlineSplit& split, CaseMode mode, const CaseMapper& mapper, TextFormat format, FieldExpressions) {
-    std::u16string converted = format == TextFormat::Formatted ? ConvertMTextCase(split.rest, mode, mapper)
-                                                               : ConvertCase(split.rest, mode, mapper);
+std::u16string ConvertText(const UnderlineSplit& split, CaseMode mode, const CaseMapper& mapper, TextFormat format,
+                           FieldExpressions fields) {
+    std::u16string converted = ConvertKeepingCodes(split.rest, mode, mapper, format, fields);
     if (!split.underlined) return converted;
     std::u16string result;
     result.reserve(kUnderlineCodeWritten.size() + converted.size());
     return result.append(kUnderlineCodeWritten).append(converted);
 }
 
-std::u16string ConvertText(const UnderlineSplit& split, CaseMode mode, TextFormat format, FieldExpressions) {
-    return ConvertText(split, mode, DefaultCaseMapper(), format);
+std::u16string ConvertText(const UnderlineSplit& split, CaseMode mode, TextFormat format, FieldExpressions fields) {
+    return ConvertText(split, mode, DefaultCaseMapper(), format, fields);
 }
 
-std::u16string ConvertText(std::u16string_view text, CaseMode mode, const CaseMapper& mapper, TextFormat format, FieldExpressions) {
-    return ConvertText(SplitUnderlinePrefix(text, mapper), mode, mapper, format);
+std::u16string ConvertText(std::u16string_view text, CaseMode mode, const CaseMapper& mapper, TextFormat format, FieldExpressions fields) {
+    return ConvertText(SplitUnderlinePrefix(text, mapper), mode, mapper, format, fields);
 }
 
-std::u16string ConvertText(std::u16string_view text, CaseMode mode, TextFormat format, FieldExpressions) {
-    return ConvertText(text, mode, DefaultCaseMapper(), format);
+std::u16string ConvertText(std::u16string_view text, CaseMode mode, TextFormat format, FieldExpressions fields) {
+    return ConvertText(text, mode, DefaultCaseMapper(), format, fields);
 }
-
-// Interim: fields are not yet told apart.
-bool HasFieldExpressions(std::u16string_view text) noexcept { return text.find(u"%<") != std::u16string_view::npos; }
 
 }  // namespace morvane

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "caseconv/caseconv.h"
+
+namespace morvane {
+
+// The text in the given case with what it keeps unit for unit untouched: formatting codes and the
+// characters of symbol fonts (formatted text), field expressions (when kept). Each kept piece
+// reads to the word and sentence rules as what it draws. The length is kept; throws only
+// std::bad_alloc.
+[[nodiscard]] std::u16string ConvertKeepingCodes(std::u16string_view text, CaseMode mode, const CaseMapper& mapper,
+                                                 TextFormat format, FieldExpressions fields);
+
+}  // namespace morvane

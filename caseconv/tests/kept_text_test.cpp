@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "caseconv/caseconv.h"
+#include "caseconv/tests/case_table.h"
+#include "caseconv/tests/fixed_case_mapper.h"
+
+namespace {
+
+using namespace std::string_literals;
+using morvane::CaseMode;
+using morvane::FieldExpressions;
+using morvane::TextFormat;
+using morvane::testing::ConversionCase;
+
+const ConversionCase kFieldCases[] = {
+    {"DateUpper", uR"(due %<\AcVar Date \f "M/d/yyyy">% today)"s, CaseMode::Upper,
+     uR"(DUE %<\AcVar Date \f "M/d/yyyy">% TODAY)"s},
+    {"NestedLower", uR"(SEE %<\AcObjProp Object(%<\_ObjId 2130239632>%).TextString>% NOW)"s, CaseMode::Lower,
+     uR"(see %<\AcObjProp Object(%<\_ObjId 2130239632>%).TextString>% now)"s},
+    {"TwoFieldsUpper", uR"(%<\AcVar A>%x%<\AcVar B>%)"s, CaseMode::Upper, uR"(%<\AcVar A>%X%<\AcVar B>%)"s},
+    {"UnterminatedKeepsTheRest", uR"(ab %<\AcVar Date cd)"s, CaseMode::Upper, uR"(AB %<\AcVar Date cd)"s},
+    {"UnterminatedNestedKeepsTheRest", uR"(ab %<x %<y>% cd)"s, CaseMode::Upper, uR"(AB %<x %<y>% cd)"s},
+    {"StrayEndIsText", uR"(ab >% cd)"s, CaseMode::Upper, uR"(AB >% CD)"s},
+    {"PercentAloneIsText", u"50% off"s, CaseMode::Upper, u"50% OFF"s},
+    {"UnderlineCodeFirst", uR"(%%Usheet %<\AcVar SheetNumber>% of 9)"s, CaseMode::Upper,
+     uR"(%%uSHEET %<\AcVar SheetNumber>% OF 9)"s},
+    // To the word and sentence rules a field is one character: no letter, no separator.
+    {"FieldStartsNoWordTitle", uR"(%<\AcVar Date>% due TODAY)"s, CaseMode::Title, uR"(%<\AcVar Date>% Due Today)"s},
+    {"FieldJoinsWordTitle", uR"(x%<\AcVar A>%YZ)"s, CaseMode::Title, uR"(X%<\AcVar A>%yz)"s},
+    {"FieldDoesNotBeginSentence", uR"(%<\AcVar A>% NOTE. NEXT)"s, CaseMode::Sentence, uR"(%<\AcVar A>% Note. Next)"s},
+    {"EmptyExpressionUpper", u"a%<>%b"s, CaseMode::Upper, u"A%<>%B"s},
+};
+
+class PlainTextWithFields : public ::testing::TestWithParam<ConversionCase> {};
+
+// Field expressions are kept unit for unit, nested and unterminated ones whole; the rest converts
+// by the plain rules.
+TEST_P(PlainTextWithFields, KeepsEveryExpression) {
+    const ConversionCase& c = GetParam();
+    const std::u16string result = morvane::ConvertText(c.text, c.mode, morvane::testing::FixedCaseMapper(),
+                                                       TextFormat::Plain, FieldExpressions::Kept);
+    EXPECT_EQ(result, c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PlainTextWithFields, ::testing::ValuesIn(kFieldCases), morvane::testing::RowName());
+
+const ConversionCase kFormattedCases[] = {
+    // A field's backslashes are the field's, not codes.
+    {"FieldInFormattedUpper", uR"({\C1;due} %<\AcVar Date \f "M/d">%\Pnext)"s, CaseMode::Upper,
+     uR"({\C1;DUE} %<\AcVar Date \f "M/d">%\PNEXT)"s},
+    {"FieldInsideGroupTitle", uR"({\fArial;%<\AcVar A>% sheet})"s, CaseMode::Title, uR"({\fArial;%<\AcVar A>% Sheet})"s},
+    // Symbol fonts: their characters are the symbols drawn.
+    {"DiameterUpper", uR"({\Fgdt;n}25 thru)"s, CaseMode::Upper, uR"({\Fgdt;n}25 THRU)"s},
+    {"SymbolThenArialTitle", uR"({\Fgdt|c0;n}12 HOLES {\fArial;ALL})"s, CaseMode::Title,
+     uR"({\Fgdt|c0;n}12 Holes {\fArial;All})"s},
+    {"GroupRestoresFontUpper", uR"({\Fgdt;a{\fArial;b}c}d)"s, CaseMode::Upper, uR"({\Fgdt;a{\fArial;B}c}D)"s},
+    {"FontHoldsToTheNextFontLower", uR"(\Famgdt;AB\fArial;CD)"s, CaseMode::Lower, uR"(\Famgdt;AB\fArial;cd)"s},
+    {"PathAndExtensionLower", uR"({\fC:\Fonts\GDT.SHX;N}X)"s, CaseMode::Lower, uR"({\fC:\Fonts\GDT.SHX;N}x)"s},
+    {"NameWithSpaceAndOptionsUpper", uR"({\fWingdings 2|b0|i0|c2|p2;abc}abc)"s, CaseMode::Upper,
+     uR"({\fWingdings 2|b0|i0|c2|p2;abc}ABC)"s},
+    {"AnyCaseOfTheNameUpper", uR"({\FSYMBOL.TTF;a}{\fWebdings;b}{\fmarlett;c}{\fSyMath;d})"s, CaseMode::Upper,
+     uR"({\FSYMBOL.TTF;a}{\fWebdings;b}{\fmarlett;c}{\fSyMath;d})"s},
+    {"EveryShapeFontLower", uR"({\Faigdt;A}{\Fsymap;B}{\Fsymeteo;C}{\Fsymusic;D}{\Fsyastro;E}{\FWingdings 3;F}{\FWingdings;G})"s,
+     CaseMode::Lower, uR"({\Faigdt;A}{\Fsymap;B}{\Fsymeteo;C}{\Fsymusic;D}{\Fsyastro;E}{\FWingdings 3;F}{\FWingdings;G})"s},
+    {"LetterFontNamedLikeOneLower", uR"({\fgdtx;AB}{\fsymbols;CD})"s, CaseMode::Lower, uR"({\fgdtx;ab}{\fsymbols;cd})"s},
+    {"SymbolIsNoWordStartTitle", uR"({\Fgdt;n}HOLE)"s, CaseMode::Title, uR"({\Fgdt;n}hole)"s},
+    {"ParagraphInSymbolsSeparatesTitle", uR"({\Fgdt;n\P}hole)"s, CaseMode::Title, uR"({\Fgdt;n\P}Hole)"s},
+    {"UnterminatedSymbolFontKeepsTheRest", uR"(AB{\Fgdt)"s, CaseMode::Lower, uR"(ab{\Fgdt)"s},
+    {"StrayCloseBraceLower", uR"(}\Fgdt;A}B{C)"s, CaseMode::Lower, uR"(}\Fgdt;A}B{C)"s},
+};
+
+class FormattedTextKeeps : public ::testing::TestWithParam<ConversionCase> {};
+
+// Formatted text keeps its codes, its fields and what symbol fonts draw.
+TEST_P(FormattedTextKeeps, FieldsAndSymbols) {
+    const ConversionCase& c = GetParam();
+    const std::u16string result = morvane::ConvertText(c.text, c.mode, morvane::testing::FixedCaseMapper(),
+                                                       TextFormat::Formatted, FieldExpressions::Kept);
+    EXPECT_EQ(result, c.expected);
+    EXPECT_EQ(result.size(), c.text.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, FormattedTextKeeps, ::testing::ValuesIn(kFormattedCases), morvane::testing::RowName());
+
+// Without FieldExpressions::Kept an expression converts as any text does.
+TEST(FieldExpressions, AsTextByDefault) {
+    EXPECT_EQ(morvane::ConvertText(u"a%<b>%", CaseMode::Upper, morvane::testing::FixedCaseMapper()), u"A%<B>%");
+    EXPECT_TRUE(morvane::HasFieldExpressions(u"x%<"));
+    EXPECT_FALSE(morvane::HasFieldExpressions(u"x%>%"));
+}
+
+// Depth and length: 1,000 nested expressions, and 1,000 nested symbol groups, are kept whole.
+TEST(FieldExpressions, DeepNestingIsKept) {
+    std::u16string nested = u"ab ";
+    for (int i = 0; i < 1000; ++i) nested += u"%<x";
+    for (int i = 0; i < 1000; ++i) nested += u">%";
+    nested += u" cd";
+    std::u16string expected = nested;
+    expected[0] = u'A';
+    expected[1] = u'B';
+    expected[expected.size() - 2] = u'C';
+    expected[expected.size() - 1] = u'D';
+    EXPECT_EQ(morvane::ConvertText(nested, CaseMode::Upper, morvane::testing::FixedCaseMapper(), TextFormat::Formatted,
+                                   FieldExpressions::Kept),
+              expected);
+
+    std::u16string groups = uR"(\Fgdt;)";
+    for (int i = 0; i < 1000; ++i) groups += u"{a";
+    for (int i = 0; i < 1000; ++i) groups += u"}";
+    EXPECT_EQ(morvane::ConvertMTextCase(groups, CaseMode::Upper, morvane::testing::FixedCaseMapper()), groups);
+}
+
+}  // namespace
