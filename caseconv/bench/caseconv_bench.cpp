@@ -1,6 +1,7 @@
 // ConvertCase on the longest text an underlined entity may hold, in every mode, next to a plain
 // copy of the same text; then a formatted note of the same length, converted as plain text
-// (ConvertCase) and as formatted text (ConvertMTextCase). The counter per_unit is the time per
+// (ConvertCase) and as formatted text (ConvertMTextCase); then notes with symbol fonts and fields,
+// their fields kept (ConvertText). The counter per_unit is the time per
 // UTF-16 code unit (ns).
 #include <benchmark/benchmark.h>
 
@@ -46,6 +47,23 @@ const std::u16string& FormattedNote() {
     return text;
 }
 
+// The same notes with what drawings also hold: symbols in a symbol font and fields.
+const std::u16string& NoteWithSymbolsAndFields() {
+    static const std::u16string text = [] {
+        constexpr std::u16string_view notes =
+            uR"({Arial|b1;\H3.5;GENERAL NOTES:}\P1. HOLES {\Fgdt;n}12 THRU, {\Fgdt|c0;j}0.1 A.\P)"
+            uR"(2. DRAWN %<\AcVar SaveDate  "M/d/yyyy">% BY %<\AcVar Author>%, SHEET )"
+            uR"(%<\AcObjProp Object(%<\_ObjId 2130239632>%).TextString>%.\P3. {\C1;DO NOT SCALE}.\P)";
+        std::u16string t;
+        while (t.size() < kUnits) {
+            t += notes;
+        }
+        t.resize(kUnits);
+        return t;
+    }();
+    return text;
+}
+
 void PerUnit(benchmark::State& state) {
     state.counters["per_unit"] = benchmark::Counter(static_cast<double>(kUnits),
                                                        benchmark::Counter::kIsIterationInvariantRate |
@@ -80,6 +98,18 @@ void ConvertNote(benchmark::State& state, morvane::CaseMode mode, morvane::TextF
     PerUnit(state);
 }
 
+// Formatted text with symbol runs and fields kept, as a multiline text with fields is written.
+void ConvertNoteWithFields(benchmark::State& state, morvane::CaseMode mode) {
+    const std::u16string& text = NoteWithSymbolsAndFields();
+    const morvane::UnderlineSplit split{false, text};
+    for (auto _ : state) {
+        std::u16string converted =
+            morvane::ConvertText(split, mode, morvane::TextFormat::Formatted, morvane::FieldExpressions::Kept);
+        benchmark::DoNotOptimize(converted.data());
+    }
+    PerUnit(state);
+}
+
 BENCHMARK(Copy);
 BENCHMARK_CAPTURE(Convert, Upper, morvane::CaseMode::Upper);
 BENCHMARK_CAPTURE(Convert, Lower, morvane::CaseMode::Lower);
@@ -93,6 +123,10 @@ BENCHMARK_CAPTURE(ConvertNote, PlainTitle, morvane::CaseMode::Title, morvane::Te
 BENCHMARK_CAPTURE(ConvertNote, FormattedTitle, morvane::CaseMode::Title, morvane::TextFormat::Formatted);
 BENCHMARK_CAPTURE(ConvertNote, PlainSentence, morvane::CaseMode::Sentence, morvane::TextFormat::Plain);
 BENCHMARK_CAPTURE(ConvertNote, FormattedSentence, morvane::CaseMode::Sentence, morvane::TextFormat::Formatted);
+BENCHMARK_CAPTURE(ConvertNoteWithFields, Upper, morvane::CaseMode::Upper);
+BENCHMARK_CAPTURE(ConvertNoteWithFields, Lower, morvane::CaseMode::Lower);
+BENCHMARK_CAPTURE(ConvertNoteWithFields, Title, morvane::CaseMode::Title);
+BENCHMARK_CAPTURE(ConvertNoteWithFields, Sentence, morvane::CaseMode::Sentence);
 
 }  // namespace
 

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "caseconv/caseconv.h"
 #include "caseconv/mtext_pieces.h"
@@ -82,6 +84,39 @@ void CheckFormattedShape(const std::u16string& in, const std::u16string& out, co
     }
 }
 
+// Field expressions, found here on their own terms: each "%<" outside an expression opens one,
+// which ends at the ">%" that brings its depth back to 0, or at the end of the text.
+std::vector<std::pair<std::size_t, std::size_t>> FieldSpans(const std::u16string& text) {
+    std::vector<std::pair<std::size_t, std::size_t>> spans;
+    std::size_t depth = 0;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] == u'%' && text[i + 1] == u'<') {
+            if (depth++ == 0) start = i;
+            ++i;
+        } else if (depth > 0 && text[i] == u'>' && text[i + 1] == u'%') {
+            ++i;
+            if (--depth == 0) spans.emplace_back(start, i + 1 - start);
+        }
+    }
+    if (depth > 0) spans.emplace_back(start, text.size() - start);
+    return spans;
+}
+
+// With fields kept, in plain and formatted text: shaped as plain text is, and every expression
+// unchanged at its place.
+void CheckFieldsKept(const std::u16string& rest, const CaseMapper& mapper, CaseMode mode) {
+    const auto spans = FieldSpans(rest);
+    for (const morvane::TextFormat format : {morvane::TextFormat::Plain, morvane::TextFormat::Formatted}) {
+        const morvane::UnderlineSplit split{false, rest};
+        const std::u16string out = morvane::ConvertText(split, mode, mapper, format, morvane::FieldExpressions::Kept);
+        CheckShape(rest, out);
+        for (const auto& [start, length] : spans) {
+            Check(out.compare(start, length, rest, start, length) == 0, "every field expression is kept in place");
+        }
+    }
+}
+
 enum class Checks { Limit, Shape, Algebra };
 
 void CheckWith(const std::u16string& text, const CaseMapper& mapper, Checks checks) {
@@ -107,6 +142,7 @@ void CheckWith(const std::u16string& text, const CaseMapper& mapper, Checks chec
     for (const CaseMode mode : kModes) {
         CheckShape(split.rest, morvane::ConvertCase(split.rest, mode, mapper));
         CheckFormattedShape(split.rest, morvane::ConvertMTextCase(split.rest, mode, mapper), mapper, mode);
+        CheckFieldsKept(split.rest, mapper, mode);
     }
     if (checks == Checks::Algebra) {
         const std::u16string lower = morvane::ConvertCase(split.rest, CaseMode::Lower, mapper);
