@@ -38,6 +38,11 @@ public:
         }
         if (!mtext::IsCodeStart(text_[at])) return {Piece::Kind::Code, at, 1, mtext::kSymbolStandIn};
         Piece code = mtext::PieceAt(text_, at);
+        // A field expression holds wherever it begins, also inside what would be a code's argument.
+        if (fields_) {
+            const std::size_t field = text_.substr(0, at + code.length).find(u"%<", at + 1);
+            if (field != std::u16string_view::npos) code.length = field - at;
+        }
         Follow(code);
         if (symbols_ && code.readsAs && *code.readsAs != u'\n' && *code.readsAs != u' ') code.readsAs = mtext::kSymbolStandIn;
         return code;

@@ -50,6 +50,7 @@ const ConversionCase kFormattedCases[] = {
     // A field's backslashes are the field's, not codes.
     {"FieldInFormattedUpper", uR"({\C1;due} %<\AcVar Date \f "M/d">%\Pnext)"s, CaseMode::Upper,
      uR"({\C1;DUE} %<\AcVar Date \f "M/d">%\PNEXT)"s},
+    {"FieldInsideACodeIsKept", uR"({\fAr%<\AcVar A;b>%;cd} ef)"s, CaseMode::Upper, uR"({\fAr%<\AcVar A;b>%;CD} EF)"s},
     {"FieldInsideGroupTitle", uR"({\fArial;%<\AcVar A>% sheet})"s, CaseMode::Title, uR"({\fArial;%<\AcVar A>% Sheet})"s},
     // Symbol fonts: their characters are the symbols drawn.
     {"DiameterUpper", uR"({\Fgdt;n}25 thru)"s, CaseMode::Upper, uR"({\Fgdt;n}25 THRU)"s},
