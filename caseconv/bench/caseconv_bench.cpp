@@ -51,8 +51,8 @@ const std::u16string& FormattedNote() {
 const std::u16string& NoteWithSymbolsAndFields() {
     static const std::u16string text = [] {
         constexpr std::u16string_view notes =
-            uR"({Arial|b1;\H3.5;GENERAL NOTES:}\P1. HOLES {\Fgdt;n}12 THRU, {\Fgdt|c0;j}0.1 A.\P)"
-            uR"(2. DRAWN %<\AcVar SaveDate  "M/d/yyyy">% BY %<\AcVar Author>%, SHEET )"
+            uR"({\fArial|b1;\H3.5;GENERAL NOTES:}\P1. HOLES {\Fgdt;n}12 THRU, {\Fgdt|c0;j}0.1 A.\P)"
+            uR"(2. DRAWN %<\AcVar SaveDate \f "M/d/yyyy">% BY %<\AcVar Author>%, SHEET )"
             uR"(%<\AcObjProp Object(%<\_ObjId 2130239632>%).TextString>%.\P3. {\C1;DO NOT SCALE}.\P)";
         std::u16string t;
         while (t.size() < kUnits) {
