@@ -594,6 +594,37 @@ INSTANTIATE_TEST_SUITE_P(
                       HungCase{"CloseBox", 20, [](const Morvane& m) { PostMessageW(m.Window(), WM_SYSCOMMAND, SC_CLOSE, 0); }}),
     [](const ::testing::TestParamInfo<HungCase>& info) { return std::string(info.param.name); });
 
+// A call after the pick that hangs: 2 s in, the window shows again with the wait cursor; "Select
+// Text" is still ignored and "Cancel" ends the program before the call returns, with no further
+// call. Ordered by the stand-in's log and the window's state; the clock is only a safety bound.
+TEST(MorvaneHungAfterPick, TheWindowComesBackAndCancelEndsTheProgram) {
+    constexpr int kHangSeconds = 30;
+    StandIn standin(TestName(), Scenario("abc", "pick t1\nhang t1 TextString.put " + std::to_string(kHangSeconds) + "\n"));
+    ASSERT_TRUE(standin.Ready()) << standin.Problem();
+    Morvane morvane;
+    morvane.Press(L"Select Text");
+    ASSERT_FALSE(WaitForLogLine(standin, {"hang t1 TextString.put"}, kTimeoutMs).empty());
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(morvane.Window()) != FALSE; }, kTimeoutMs))
+        << "the window did not come back while the call hung";
+    EXPECT_TRUE(Repaints(morvane.Window(), kTimeoutMs)) << "the window did not paint while the call hung";
+    morvane.Press(L"Select Text");
+    morvane.Sync();
+    ASSERT_TRUE(WaitForLogLine(standin, {"call t1 TextString.put"}, 0).empty()) << "the call returned before the press";
+
+    PressButton(morvane.Control(L"Cancel"));
+    ASSERT_TRUE(morvane.Program().WaitForExit(static_cast<DWORD>(kHangSeconds + 10) * 1000));
+    EXPECT_TRUE(WaitForLogLine(standin, {"call t1 TextString.put"}, 0).empty())
+        << "the program ended only after the hung call returned";
+    EXPECT_EQ(morvane.Program().ExitCode(), 0u);
+
+    // Once the hung call has returned: it was the last, and there was one pick.
+    ASSERT_FALSE(WaitForLogLine(standin, {"call t1 TextString.put"}, static_cast<DWORD>(kHangSeconds + 10) * 1000).empty());
+    const std::vector<std::string> calls = standin.LogLines("call ");
+    ASSERT_FALSE(calls.empty());
+    EXPECT_NE(calls.back().find("call t1 TextString.put"), std::string::npos) << calls.back();
+    EXPECT_EQ(standin.LogLines("pick-begin").size(), 1u);
+}
+
 // Busy for 2 s from the first call: the window keeps painting while the calls are retried, a second
 // "Select Text" is ignored, and the pick goes through once the application answers, the text
 // changed once.
