@@ -21,6 +21,9 @@ public:
     virtual void Show() = 0;
     // A modal box with the text, the caption, an OK button only and no icon; returns once closed.
     virtual void ShowMessage(std::u16string_view text, std::u16string_view caption) = 0;
+    // The pick has gone through; the command's remaining steps (reading and writing the texts)
+    // follow while the dialog is still hidden.
+    virtual void PickDone() {}
     // The dialog's reference to the last picked entity; the command empties and fills it.
     [[nodiscard]] virtual std::shared_ptr<CadEntity>& PickedEntity() = 0;
 };

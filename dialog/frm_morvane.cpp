@@ -22,6 +22,10 @@ constexpr wchar_t kClassName[] = L"frmMorvane";
 constexpr wchar_t kCaption[] = L"Morvane";
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kExStyle = 0;
+// Posted by the timer PickDone arms; wParam: the pick it was armed for. A posted message, not
+// WM_TIMER: COM's wait for a call's reply wakes for posted messages (and hands them to the message
+// filter), which a WM_TIMER does not do under every COM.
+constexpr UINT kLongCallMessage = WM_APP + 1;
 
 // The options in the order they sit on screen, which is also the CaseMode order.
 constexpr std::array<FrmControl, 4> kOptions{FrmControl::Option1, FrmControl::Option2, FrmControl::Option3,
@@ -68,6 +72,7 @@ FrmMorvane::FrmMorvane(HINSTANCE instance, CadLink& cad, HICON icon, HICON small
     : instance_(instance), cad_(cad), platform_(platform), icon_(icon), smallIcon_(smallIcon) {}
 
 FrmMorvane::~FrmMorvane() {
+    StopLongCallTimer();
     if (hwnd_ != nullptr) {
         DestroyWindow(hwnd_);
     }
@@ -209,9 +214,54 @@ void FrmMorvane::Hide() {
 void FrmMorvane::Show() {
     commandShownAgain_ = commandRunning_;
     if (hwnd_ != nullptr) {
+        StopLongCallTimer();
         ShowWindow(hwnd_, SW_SHOW);
         platform_.bringToFront(hwnd_);
     }
+}
+
+void FrmMorvane::PickDone() {
+    StopLongCallTimer();
+    if (hwnd_ == nullptr || !commandRunning_) {
+        return;
+    }
+    ++longCall_.pick;
+    longCall_.window = hwnd_;
+    // Runs on a thread of the pool; it only posts, with what it reads from longCall_, which does
+    // not change while the timer exists.
+    const auto post = [](PVOID context, BOOLEAN) {
+        const auto* call = static_cast<const LongCall*>(context);
+        PostMessageW(call->window, kLongCallMessage, call->pick, 0);
+    };
+    if (!CreateTimerQueueTimer(&longCallTimer_, nullptr, post, &longCall_, platform_.longCallMs, 0,
+                               WT_EXECUTEONLYONCE)) {
+        longCallTimer_ = nullptr;
+    }
+}
+
+void FrmMorvane::StopLongCallTimer() noexcept {
+    if (longCallTimer_ != nullptr) {
+        // Waits for a callback under way: once this returns, the timer posts nothing more.
+        DeleteTimerQueueTimer(nullptr, longCallTimer_, INVALID_HANDLE_VALUE);
+        longCallTimer_ = nullptr;
+    }
+}
+
+void FrmMorvane::ShowWhileCallWaits(WPARAM pick) noexcept {
+    if (pick != longCall_.pick) {
+        return;  // an earlier pick's
+    }
+    StopLongCallTimer();
+    // Only while the command's steps still run; not shown the way the command's Show does, so
+    // that "Select Text" stays ignored and "Cancel" ends the program at once.
+    if (!commandRunning_ || commandShownAgain_ || IsWindowVisible(hwnd_)) {
+        return;
+    }
+    // Shown on top without taking the activation: activating it would deactivate the CAD
+    // application's window, and Wine (at least) waits for that window's thread, busy with the
+    // call, to take note. A click on "Cancel" is enough to reach it.
+    SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    ShowCursorOverWindow(IDC_WAIT);
 }
 
 void FrmMorvane::ShowMessage(std::u16string_view text, std::u16string_view caption) {
@@ -244,6 +294,7 @@ void FrmMorvane::cmdSelect_Click() noexcept {
         ShowCursorOverWindow(IDC_WAIT);
         morvane::cmdSelect_Click(*this, cad_);
         commandRunning_ = false;
+        StopLongCallTimer();
         ShowCursorOverWindow(IDC_ARROW);
     } while (selectAfterCommand_ && !cancelAfterCommand_ && hwnd_ != nullptr);
     if (cancelAfterCommand_) {
@@ -256,8 +307,12 @@ void FrmMorvane::cmdCancel_Click() noexcept {
         // A press delivered while a call of the command's steps waits on the CAD application:
         // going back to the command would let it go on, pick and write. The program ends here,
         // with no further call; COM lets go of the application's objects once this process has
-        // gone (on Windows after its ping timeout).
-        ExitProcess(0);
+        // gone (on Windows after its ping timeout). TerminateProcess, not ExitProcess: this thread
+        // is inside an outgoing COM call, and ExitProcess would stop COM's other threads wherever
+        // they are and then run every DLL's detach code, which deadlocks on a lock one of them
+        // held; TerminateProcess runs no detach code. Nothing of the program's needs flushing.
+        TerminateProcess(GetCurrentProcess(), 0);
+        ExitProcess(0);  // only should the termination fail: it ends this thread too
     }
     if (commandRunning_) {
         // The command has shown the window again, its last act; only its references are let go
@@ -359,6 +414,9 @@ LRESULT FrmMorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) no
             return TRUE;
         }
         return DefWindowProcW(hwnd_, message, wParam, lParam);
+    case kLongCallMessage:
+        ShowWhileCallWaits(wParam);
+        return 0;
     case WM_CLOSE:
         cmdCancel_Click();
         return 0;

@@ -67,6 +67,8 @@ inline constexpr std::array<FrmControlLayout, 7> kFrmControls{{
 struct FrmPlatform {
     DpiApi dpi = DpiApi::Load();
     void (*bringToFront)(HWND window) noexcept = &BringToFront;
+    // How long after the pick the command's calls may wait before the window shows again.
+    UINT longCallMs = 2000;
 };
 
 // frmMorvane: the program's one window, with the four case options, "Select Text" and "Cancel".
@@ -95,14 +97,19 @@ public:
     // has a taskbar button of its own should Windows refuse it the front.
     void ShowMessage(std::u16string_view text, std::u16string_view caption) override;
     [[nodiscard]] std::shared_ptr<CadEntity>& PickedEntity() override { return pickedEntity_; }
+    // Arms a timer: should the command's calls after the pick still be waiting on the CAD
+    // application FrmPlatform::longCallMs later, the window shows again with the wait cursor, so that
+    // "Cancel" can end the program, as it can before the pick ("Select Text" stays ignored).
+    void PickDone() override;
 
     // Runs the select-text command on this window, with the wait cursor over it; a press while
     // its steps run is ignored, one once it has shown the window again runs after it.
     void cmdSelect_Click() noexcept;
     // Ends the program: closes the window and lets PickedEntity go, touching nothing else. While
-    // the command's steps run (a press delivered while a call into the CAD application waits),
-    // the process ends at once, so that nothing after that call runs; once the command has shown
-    // the window again, the window closes as soon as the command has ended.
+    // the command's steps run (a press delivered while a call into the CAD application waits,
+    // before the pick or, the window shown again by PickDone's timer, after it), the process ends
+    // at once, so that nothing after that call runs; once the command has shown the window again,
+    // the window closes as soon as the command has ended.
     void cmdCancel_Click() noexcept;
 
 private:
@@ -119,6 +126,8 @@ private:
     void SelectOption(int index) noexcept;
     void MoveOption(int step) noexcept;
     void ShowCursorOverWindow(const wchar_t* cursor) noexcept;
+    void ShowWhileCallWaits(WPARAM pick) noexcept;
+    void StopLongCallTimer() noexcept;
     [[nodiscard]] int OptionIndex(HWND control) const noexcept;
 
     HINSTANCE instance_;
@@ -136,6 +145,12 @@ private:
     bool cancelAfterCommand_ = false;
     bool selectAfterCommand_ = false;
     std::shared_ptr<CadEntity> pickedEntity_;
+    // What PickDone's timer posts, and to which window.
+    struct LongCall {
+        HWND window = nullptr;
+        WPARAM pick = 0;
+    } longCall_;
+    HANDLE longCallTimer_ = nullptr;
 };
 
 }  // namespace morvane

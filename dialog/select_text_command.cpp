@@ -53,6 +53,7 @@ CadEntity& Pick(Run& run) {
     run.picking = true;
     run.entity = Require(utility).GetEntity(kPickPrompt);
     run.picking = false;
+    run.dialog.PickDone();
     picked = run.entity;
     return Require(run.entity);
 }

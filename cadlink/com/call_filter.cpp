@@ -4,7 +4,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <optional>
 #include <utility>
+
+#include "cadlink/busy_retry.h"
 
 namespace morvane::com {
 
@@ -12,8 +16,7 @@ namespace {
 
 class MessageFilter final : public IMessageFilter {
 public:
-    MessageFilter(std::shared_ptr<ComCalls> calls, std::function<void()> deliver) noexcept
-        : calls_(std::move(calls)), deliver_(std::move(deliver)) {}
+    explicit MessageFilter(std::function<void()> deliver) noexcept : deliver_(std::move(deliver)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override {
         if (out == nullptr) return E_POINTER;
@@ -37,11 +40,11 @@ public:
         return SERVERCALL_ISHANDLED;
     }
 
-    // -1 cancels the call (COM then returns RPC_E_CALL_REJECTED); 100 or more is the wait in
-    // milliseconds before COM tries it again.
-    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD rejectType) noexcept override {
+    // sinceCall: the milliseconds since the call was made. -1 cancels the call (COM then returns
+    // RPC_E_CALL_REJECTED); 100 or more is the wait in milliseconds before COM tries it again.
+    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD sinceCall, DWORD rejectType) noexcept override {
         if (rejectType != SERVERCALL_REJECTED && rejectType != SERVERCALL_RETRYLATER) return static_cast<DWORD>(-1);
-        const std::optional<std::chrono::milliseconds> delay = calls_->Retry().NextDelay();
+        const std::optional<std::chrono::milliseconds> delay = BusyRetry::DelayAfter(std::chrono::milliseconds(sinceCall));
         if (!delay) return static_cast<DWORD>(-1);
         return static_cast<DWORD>(std::max<std::chrono::milliseconds::rep>(delay->count(), 100));
     }
@@ -60,20 +63,18 @@ public:
 
 private:
     std::atomic<ULONG> references_{0};
-    std::shared_ptr<ComCalls> calls_;
     std::function<void()> deliver_;
 };
 
 }  // namespace
 
-Microsoft::WRL::ComPtr<IMessageFilter> MakeCallFilter(std::shared_ptr<ComCalls> calls,
-                                                      std::function<void()> deliverWaitingMessages) {
+Microsoft::WRL::ComPtr<IMessageFilter> MakeCallFilter(std::function<void()> deliverWaitingMessages) {
     // Made with no reference: the ComPtr takes the first.
-    return Microsoft::WRL::ComPtr<IMessageFilter>(new MessageFilter(std::move(calls), std::move(deliverWaitingMessages)));
+    return Microsoft::WRL::ComPtr<IMessageFilter>(new MessageFilter(std::move(deliverWaitingMessages)));
 }
 
-CallFilter::CallFilter(std::shared_ptr<ComCalls> calls, std::function<void()> deliverWaitingMessages) {
-    const Microsoft::WRL::ComPtr<IMessageFilter> filter = MakeCallFilter(std::move(calls), std::move(deliverWaitingMessages));
+CallFilter::CallFilter(std::function<void()> deliverWaitingMessages) {
+    const Microsoft::WRL::ComPtr<IMessageFilter> filter = MakeCallFilter(std::move(deliverWaitingMessages));
     registered_ = SUCCEEDED(CoRegisterMessageFilter(filter.Get(), previous_.GetAddressOf()));
 }
 

@@ -155,7 +155,7 @@ public:
     // whichever way COM says so. A busy or vanished application is its own failure.
     std::unique_ptr<CadApplication> Attach() override {
         if (!filter_) {
-            filter_.emplace(calls_, deliverWaitingMessages_);
+            filter_.emplace(deliverWaitingMessages_);
         }
         std::optional<com::RunningApplication> found;
         try {

@@ -11,6 +11,13 @@ bool IsRejection(HRESULT hr, const EXCEPINFO* excepInfo) noexcept {
     return hr == RPC_E_CALL_REJECTED || hr == RPC_E_SERVERCALL_RETRYLATER;
 }
 
+bool IsRetried(HRESULT hr, const EXCEPINFO* excepInfo, Repeatable repeatable) noexcept {
+    if (hr == DISP_E_EXCEPTION) {
+        return repeatable == Repeatable::Yes && IsRejection(hr, excepInfo);
+    }
+    return IsRejection(hr);
+}
+
 namespace {
 
 class MessageLoopClock final : public BusyClock {

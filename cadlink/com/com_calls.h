@@ -13,7 +13,16 @@ namespace morvane::com {
 // RPC_E_SERVERCALL_RETRYLATER), as COM hands it back or as an Invoke's exception reports it.
 [[nodiscard]] bool IsRejection(HRESULT hr, const EXCEPINFO* excepInfo = nullptr) noexcept;
 
-// What every call into the CAD application shares: the pacing of its retries while the
+// Whether a member may be carried out twice with the same effect: a read may, a write or a
+// method may not.
+enum class Repeatable { Yes, No };
+
+// Whether a call that came back with hr (and, for an Invoke, excepInfo) is tried again. A
+// rejection from COM's channel never reached the member: always. One the member reported as its
+// own exception came from a member that ran: only when it is repeatable.
+[[nodiscard]] bool IsRetried(HRESULT hr, const EXCEPINFO* excepInfo, Repeatable repeatable) noexcept;
+
+// What every call into the CAD application shares: the clock that paces its retries while the
 // application is busy. One call at a time, on the apartment's thread.
 class ComCalls {
 public:
@@ -21,15 +30,15 @@ public:
     ComCalls(const ComCalls&) = delete;
     ComCalls& operator=(const ComCalls&) = delete;
 
-    // Runs attempt(), one call into the CAD application giving its HRESULT, again while the
-    // application rejects it (see BusyRetry); returns the last HRESULT. For an Invoke, excepInfo is
-    // the exception it fills (each attempt clears it first). Throws what attempt throws.
+    // Runs attempt(), one call into the CAD application giving its HRESULT, again while it is
+    // retried (see IsRetried and BusyRetry); returns the last HRESULT. For an Invoke, excepInfo is
+    // the exception it fills (each attempt clears it first) and repeatable says whether the member
+    // may run twice. Throws what attempt throws.
     template <class Attempt>
-    [[nodiscard]] HRESULT Call(Attempt attempt, const EXCEPINFO* excepInfo = nullptr) {
-        return retry_.Run(attempt, [excepInfo](HRESULT hr) { return IsRejection(hr, excepInfo); });
+    [[nodiscard]] HRESULT Call(Attempt attempt, const EXCEPINFO* excepInfo = nullptr,
+                               Repeatable repeatable = Repeatable::No) {
+        return retry_.Run(attempt, [excepInfo, repeatable](HRESULT hr) { return IsRetried(hr, excepInfo, repeatable); });
     }
-
-    [[nodiscard]] BusyRetry& Retry() noexcept { return retry_; }
 
 private:
     std::unique_ptr<BusyClock> clock_;

@@ -99,7 +99,7 @@ Variant ByName::Invoke(const wchar_t* name, WORD kind, std::span<VARIANT> argume
                                    kind == DISPATCH_PROPERTYPUT ? nullptr : result.Get(), exception.Get(),
                                    &badArgument);
         },
-        exception.Get());
+        exception.Get(), kind == DISPATCH_PROPERTYGET ? Repeatable::Yes : Repeatable::No);
     ThrowIfInvokeFailed(hr, *exception);
     return result;
 }

@@ -4,8 +4,9 @@
 
 #include <chrono>
 #include <numeric>
-#include <stdexcept>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "cadlink/tests/busy_clock.h"
 
@@ -30,8 +31,8 @@ struct RetryCase {
 class BusyRetryTest : public testing::TestWithParam<RetryCase> {};
 
 // Rule: a rejected call is tried again after a short back-off until it goes through, or until
-// 10 s have passed since its first rejection; then the rejection is the answer.
-TEST_P(BusyRetryTest, TriesAgainUntilThroughOrTenSecondsAfterTheFirstRejection) {
+// 10 s have passed since it began; then the rejection is the answer.
+TEST_P(BusyRetryTest, TriesAgainUntilThroughOrTenSecondsAfterTheCallBegan) {
     const RetryCase& c = GetParam();
     SteppedClock clock;
     BusyRetry retry(clock);
@@ -51,21 +52,20 @@ TEST_P(BusyRetryTest, TriesAgainUntilThroughOrTenSecondsAfterTheFirstRejection) 
 const RetryCase kRetryCases[] = {
     {"ThroughAtOnce", 0, milliseconds{0}, 1, milliseconds{0}, kThrough},
     {"ThroughOnTheSecondTry", 1, milliseconds{0}, 2, milliseconds{100}, kThrough},
-    {"BackOffDoublesUpToHalfASecond", 5, milliseconds{0}, 6, milliseconds{100 + 200 + 400 + 500 + 500}, kThrough},
-    // 100 + 200 + 400, then 500 each: the last wait is cut so that the last try comes at 10 s.
-    {"RejectedForEverGivesUpAtTenSeconds", -1, milliseconds{0}, 23, milliseconds{10'000}, kRejected},
-    // Each rejection takes 3 s to come back: the count starts when the first comes back, and the
-    // last try starts 10 s after that.
-    {"SlowRejectionsCountFromTheFirst", -1, milliseconds{3'000}, 5, milliseconds{100 + 200 + 400 + 300}, kRejected},
-    {"ThroughJustBeforeGivingUp", 22, milliseconds{0}, 23, milliseconds{10'000}, kThrough},
+    // Each wait is as long as the call has waited so far, at least 0.1 s and at most 0.5 s.
+    {"BackOffGrowsUpToHalfASecond", 5, milliseconds{0}, 6, milliseconds{100 + 100 + 200 + 400 + 500}, kThrough},
+    // Tries at 0, 0.1, 0.2, 0.4, 0.8 s, then every 0.5 s up to 9.8 s, and last at 10 s.
+    {"RejectedForEverGivesUpAtTenSeconds", -1, milliseconds{0}, 24, milliseconds{10'000}, kRejected},
+    // Each rejection takes 3 s to come back: that time counts, and the third comes back at 10 s.
+    {"SlowRejectionsCountFromTheCallsStart", -1, milliseconds{3'000}, 3, milliseconds{500 + 500}, kRejected},
+    {"ThroughJustBeforeGivingUp", 23, milliseconds{0}, 24, milliseconds{10'000}, kThrough},
 };
 
 INSTANTIATE_TEST_SUITE_P(Calls, BusyRetryTest, testing::ValuesIn(kRetryCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Rule: every call gets its own 10 s: after one call gave up, the next call's first rejection
-// starts a new count.
-TEST(BusyRetryTest, EachCallCountsFromItsOwnFirstRejection) {
+// Rule: every call gets its own 10 s: after one call gave up, the next call starts a new count.
+TEST(BusyRetryTest, EachCallCountsFromItsOwnStart) {
     SteppedClock clock;
     BusyRetry retry(clock);
     const auto rejected = [](int answer) { return answer == kRejected; };
@@ -73,20 +73,21 @@ TEST(BusyRetryTest, EachCallCountsFromItsOwnFirstRejection) {
     clock.waits.clear();
     int attempts = 0;
     EXPECT_EQ(retry.Run([&] { return ++attempts < 3 ? kRejected : kThrough; }, rejected), kThrough);
-    EXPECT_EQ(clock.waits, (std::vector<milliseconds>{milliseconds{100}, milliseconds{200}}));
+    EXPECT_EQ(clock.waits, (std::vector<milliseconds>{milliseconds{100}, milliseconds{100}}));
 }
 
-// Rule: COM's own retries (asked through NextDelay while a call runs) and the binding's count
-// against the same 10 s: once COM has retried for 10 s, the binding does not start over.
+// Rule: COM's own retries inside a call (paced by the time since the call began, as COM reports
+// it) and the binding's count against the same 10 s: once COM has retried for 10 s, the binding
+// does not start over.
 TEST(BusyRetryTest, RetriesInsideTheCallShareItsTenSeconds) {
     SteppedClock clock;
     BusyRetry retry(clock);
     int attempts = 0;
+    const milliseconds began = clock.now;
     const int result = retry.Run(
         [&] {
             ++attempts;
-            // COM retries the call itself, as long as the pacing lets it.
-            while (const std::optional<milliseconds> delay = retry.NextDelay()) {
+            while (const std::optional<milliseconds> delay = BusyRetry::DelayAfter(clock.now - began)) {
                 clock.Wait(*delay);
             }
             return kRejected;
@@ -94,22 +95,26 @@ TEST(BusyRetryTest, RetriesInsideTheCallShareItsTenSeconds) {
         [](int answer) { return answer == kRejected; });
     EXPECT_EQ(result, kRejected);
     EXPECT_EQ(attempts, 1);
-    EXPECT_EQ(clock.now, milliseconds{1'010'000});
+    EXPECT_EQ(clock.now, began + milliseconds{10'000});
 }
 
-// Rule: a call that throws still ends: the next call's rejection is its own first.
-TEST(BusyRetryTest, ACallThatThrowsStillEnds) {
-    SteppedClock clock;
-    BusyRetry retry(clock);
-    EXPECT_THROW(retry.Run(
-                     [&]() -> int {
-                         (void)retry.NextDelay();
-                         clock.now += milliseconds{20'000};
-                         throw std::runtime_error("gone");
-                     },
-                     [](int) { return true; }),
-                 std::runtime_error);
-    EXPECT_EQ(retry.NextDelay(), milliseconds{100});
+struct DelayCase {
+    milliseconds elapsed;
+    std::optional<milliseconds> delay;
+};
+
+// Rule: the wait depends only on how long the call has waited: at least 0.1 s, at most 0.5 s,
+// never past 10 s after the call began, none from then on.
+TEST(BusyRetryTest, DelayFollowsTheTimeSinceTheCallBegan) {
+    const DelayCase cases[] = {
+        {milliseconds{0}, milliseconds{100}},       {milliseconds{50}, milliseconds{100}},
+        {milliseconds{300}, milliseconds{300}},     {milliseconds{1'000}, milliseconds{500}},
+        {milliseconds{9'800}, milliseconds{200}},   {milliseconds{9'999}, milliseconds{1}},
+        {milliseconds{10'000}, std::nullopt},       {milliseconds{4'000'000}, std::nullopt},
+    };
+    for (const DelayCase& c : cases) {
+        EXPECT_EQ(BusyRetry::DelayAfter(c.elapsed), c.delay) << c.elapsed.count();
+    }
 }
 
 }  // namespace

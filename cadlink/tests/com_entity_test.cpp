@@ -193,23 +193,41 @@ TEST(ComEntityTest, FailuresBecomeNumbers) {
     EXPECT_EQ(fake.Text(), u"abc");
 }
 
-// Rule: a call the busy application rejects is tried again until it goes through, whether COM
-// hands the rejection back or the application raises it as its exception; after 10 s of
-// rejections the number is the rejection's.
-TEST(ComEntityTest, RejectedCallsAreRetried) {
+// Rule: a call COM's channel turns away (the application busy) never ran: it is tried again,
+// read, write or method alike, until it goes through; after 10 s of rejections the number is the
+// rejection's.
+TEST(ComEntityTest, CallsTheChannelRejectsAreRetried) {
     FakeEntity fake(u"abc");
     const std::shared_ptr<CadEntity> entity = MakeComEntity(&fake, TestCalls());
     fake.rejections = 3;
     EXPECT_EQ(entity->ReadTextString(), u"abc");
     EXPECT_EQ(fake.invokes, 4);
-    fake.raise = RPC_E_SERVERCALL_RETRYLATER;
-    EXPECT_EQ(FailureOf([&] { entity->WriteTextString(u"ABC"); }), error_number::kCallRetryLater);
-    EXPECT_GT(fake.invokes, 20);
-    EXPECT_EQ(fake.Text(), u"abc");
-    fake.raise = S_OK;
+    fake.rejections = 2;
+    entity->WriteTextString(u"ABC");
+    EXPECT_EQ(fake.Text(), u"ABC");
+    EXPECT_EQ(fake.invokes, 7);
     fake.rejections = 1'000;
     EXPECT_EQ(FailureOf([&] { entity->Update(); }), error_number::kCallRejected);
     EXPECT_EQ(fake.updates, 0);
+    EXPECT_GT(fake.invokes, 20);
+}
+
+// Rule: a busy answer the member itself raises as its exception comes from a member that ran: a
+// read is tried again, a write or a method is not (it may have done part of its work).
+TEST(ComEntityTest, BusyExceptionsAreRetriedOnlyForReads) {
+    for (const HRESULT busy : {RPC_E_SERVERCALL_RETRYLATER, RPC_E_CALL_REJECTED}) {
+        FakeEntity fake(u"abc");
+        const std::shared_ptr<CadEntity> entity = MakeComEntity(&fake, TestCalls());
+        fake.raise = busy;
+        const int number = busy == RPC_E_CALL_REJECTED ? error_number::kCallRejected : error_number::kCallRetryLater;
+        EXPECT_EQ(FailureOf([&] { (void)entity->ReadTextString(); }), number);
+        EXPECT_GT(fake.invokes, 20);
+        fake.invokes = 0;
+        EXPECT_EQ(FailureOf([&] { entity->WriteTextString(u"ABC"); }), number);
+        EXPECT_EQ(fake.invokes, 1);
+        EXPECT_EQ(FailureOf([&] { entity->Update(); }), number);
+        EXPECT_EQ(fake.invokes, 2);
+    }
 }
 
 // Rule: ObjectName is read by name, once looked up; an entity without it is 438.

@@ -313,6 +313,55 @@ TEST_F(FrmMorvaneTest, WhileACallWaitsTheWindowAnswersAndIgnoresASecondSelect) {
     EXPECT_NE(GetCursor(), wait);
 }
 
+// A call after the pick that keeps waiting on the CAD application brings the window back (here
+// after 10 ms instead of 2 s) with the wait cursor, so that "Cancel" is within reach; "Select
+// Text" stays ignored. The pick itself, however long the user takes, leaves the window hidden.
+TEST(FrmMorvaneLongCallTest, ALongCallAfterThePickShowsTheWindowAgain) {
+    fakes::CallLog log;
+    fakes::FakeCadLink cad{log};
+    FrmMorvane window{GetModuleHandleW(nullptr), cad, nullptr, nullptr, FrmPlatform{DpiApi::Load(), &BringToFront, 10}};
+    ASSERT_TRUE(window.Open(SW_SHOWNORMAL)) << GetLastError();
+    Pump(window.Handle());
+    fakes::FakeEntity& text = cad.PickText(u"Abc");
+    const LPARAM overClient = MAKELPARAM(HTCLIENT, WM_MOUSEMOVE);
+    // Delivers what arrives as the message filter does while a call waits, until the window shows
+    // or the time is up.
+    const auto waitOnCall = [&](DWORD milliseconds) {
+        const ULONGLONG until = GetTickCount64() + milliseconds;
+        while (!IsWindowVisible(window.Handle()) && GetTickCount64() < until) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+            DeliverWaitingMessages(window.Handle());
+        }
+    };
+    bool hiddenThroughThePick = false;
+    bool shownWhileWriting = false;
+    bool waitCursor = false;
+    log.Observe([&](std::string_view call) {
+        if (call.starts_with("GetEntity")) {
+            waitOnCall(200);
+            hiddenThroughThePick = !IsWindowVisible(window.Handle());
+        } else if (call.starts_with("WriteTextString") && !shownWhileWriting) {
+            waitOnCall(10'000);
+            shownWhileWriting = IsWindowVisible(window.Handle());
+            waitCursor = SendMessageW(window.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(window.Handle()), overClient) &&
+                         GetCursor() == LoadCursorW(nullptr, IDC_WAIT);
+            PostMessageW(window.ControlHandle(FrmControl::cmdSelect), BM_CLICK, 0, 0);
+            DeliverWaitingMessages(window.Handle());
+        }
+    });
+    SendMessageW(window.ControlHandle(FrmControl::cmdSelect), BM_CLICK, 0, 0);
+    Pump(window.Handle());
+    log.Observe(nullptr);
+
+    EXPECT_TRUE(hiddenThroughThePick);
+    EXPECT_TRUE(shownWhileWriting);
+    EXPECT_TRUE(waitCursor);
+    const std::vector<std::string>& calls = log.Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "Attach"), 1);
+    EXPECT_EQ(text.textString, u"ABC");
+    EXPECT_TRUE(IsWindowVisible(window.Handle()));
+}
+
 // Once the command has shown the window again it only lets go of its references, and a press that
 // arrives meanwhile (delivered while such a call waits) is not lost: "Select Text" runs once the
 // command has ended, "Cancel" closes the window then.
