@@ -227,16 +227,15 @@ void FrmMorvane::PickDone() {
     }
     ++longCall_.pick;
     longCall_.window = hwnd_;
-    // Runs on a thread of the pool; it only posts, with what it reads from longCall_, which does
-    // not change while the timer exists.
-    const auto post = [](PVOID context, BOOLEAN) {
-        const auto* call = static_cast<const LongCall*>(context);
-        PostMessageW(call->window, kLongCallMessage, call->pick, 0);
-    };
-    if (!CreateTimerQueueTimer(&longCallTimer_, nullptr, post, &longCall_, platform_.longCallMs, 0,
+    if (!CreateTimerQueueTimer(&longCallTimer_, nullptr, &PostLongCall, &longCall_, platform_.longCallMs, 0,
                                WT_EXECUTEONLYONCE)) {
         longCallTimer_ = nullptr;
     }
+}
+
+void CALLBACK FrmMorvane::PostLongCall(PVOID context, BOOLEAN) noexcept {
+    const auto* call = static_cast<const LongCall*>(context);
+    PostMessageW(call->window, kLongCallMessage, call->pick, 0);
 }
 
 void FrmMorvane::StopLongCallTimer() noexcept {

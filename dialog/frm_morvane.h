@@ -151,6 +151,9 @@ private:
         WPARAM pick = 0;
     } longCall_;
     HANDLE longCallTimer_ = nullptr;
+    // The timer's callback, on a thread of the pool: it only posts, with what it reads from
+    // longCall_, which does not change while the timer exists.
+    static void CALLBACK PostLongCall(PVOID context, BOOLEAN) noexcept;
 };
 
 }  // namespace morvane
