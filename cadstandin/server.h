@@ -65,10 +65,7 @@ public:
     // The object's IUnknown, for disconnecting it from clients at exit.
     [[nodiscard]] virtual IUnknown* Identity() = 0;
     // Lines of the object's own state that a dump adds (a table's cells); most objects have none.
-    virtual void LogState(Log& log, const char* reason) const {
-        static_cast<void>(log);
-        static_cast<void>(reason);
-    }
+    virtual void LogState(Log& /*log*/, const char* /*reason*/) const {}
 
 private:
     std::string name_;

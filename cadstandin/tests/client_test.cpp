@@ -1340,6 +1340,9 @@ TEST_F(TableTest, SetTextWritesCellsAndRefusesLockedOnes) {
     ASSERT_EQ(Hex(OfCell(L"GetFieldId", 1, 1, answer)), Hex(S_OK));
     EXPECT_EQ(V_VT(&answer.Get()) == VT_I8 ? V_I8(&answer.Get()) : V_I4(&answer.Get()), 0) << "the field is gone";
     EXPECT_EQ(Hex(SetText(0, 0, u"DOOR SCHEDULE")), Hex(S_OK));
+    EXPECT_EQ(Hex(SetText(0, 2, u"behind the merge")), Hex(S_OK));
+    EXPECT_EQ(TextOf(0, 2), u"behind the merge") << "each cell of a merge keeps its own text";
+    EXPECT_EQ(TextOf(0, 0), u"DOOR SCHEDULE");
 
     EXPECT_EQ(Hex(SetText(2, 1, u"fd60")), Hex(DISP_E_EXCEPTION));
     EXPECT_EQ(Hex(exception_.Scode()), Hex(E_ACCESSDENIED));
@@ -1356,6 +1359,7 @@ TEST_F(TableTest, SetTextWritesCellsAndRefusesLockedOnes) {
     EXPECT_TRUE(HasLine(log, "call t1 SetText via=invoke row=1 col=0 value=\"Twelve\" hr=0x00000000 replaced=number"));
     EXPECT_TRUE(HasLine(log, "call t1 SetText via=invoke row=1 col=1 value=\"910 X 2100\" hr=0x00000000 replaced=field"));
     EXPECT_TRUE(HasLine(log, "call t1 SetText via=invoke row=0 col=0 value=\"DOOR SCHEDULE\" hr=0x00000000"));
+    EXPECT_TRUE(HasLine(log, "call t1 SetText via=invoke row=0 col=2 value=\"behind the merge\" hr=0x00000000 hidden=yes"));
     EXPECT_TRUE(HasLine(log, "call t1 SetText via=invoke row=2 col=1 value=\"fd60\" hr=0x80070005 refused=locked"));
     EXPECT_EQ(Lines(log, "layout t1 kind=table").size(), 2u) << "laid out at start and after Update";
 
@@ -1364,7 +1368,8 @@ TEST_F(TableTest, SetTextWritesCellsAndRefusesLockedOnes) {
     const auto dumped = server_->Log();
     EXPECT_TRUE(HasLine(dumped, "table t1 reason=request rows=4 columns=3"));
     EXPECT_TRUE(HasLine(dumped, "cell t1 row=1 col=0 type=1 state=0 field=0 content=text text=\"Twelve\""));
-    EXPECT_TRUE(HasLine(dumped, "cell t1 row=0 col=2 type=1 state=0 field=0 content=empty merge=0,0,0,2 text=\"\""));
+    EXPECT_TRUE(HasLine(dumped, "cell t1 row=0 col=1 type=1 state=0 field=0 content=empty merge=0,0,0,2 text=\"\""));
+    EXPECT_TRUE(HasLine(dumped, "cell t1 row=0 col=2 type=1 state=0 field=0 content=text merge=0,0,0,2 text=\"behind the merge\""));
     EXPECT_TRUE(HasLine(dumped, "cell t1 row=2 col=0 type=2 state=0 field=0 content=block block=\"DOOR-SWING\" text=\"\""));
     EXPECT_TRUE(HasLine(dumped, "cell t1 row=2 col=1 type=1 state=1 field=0 content=text text=\"FD60\""));
     EXPECT_EQ(Lines(dumped, "cell t1 ").size(), 12u);
