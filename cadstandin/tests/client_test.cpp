@@ -12,6 +12,7 @@
 #include <array>
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -1176,8 +1177,9 @@ constexpr const char* kTableScenario =
 class TableTest : public testing::Test {
 protected:
     // Starts a release 25 stand-in with the scenario (whose first pick is the table) and picks the
-    // table by name, as a client of a newer release does.
-    void Start(const std::string& scenario) {
+    // table by name, as a client of a newer release does; whilePicking (if any) runs on another thread
+    // once the pick has begun.
+    void Start(const std::string& scenario, const std::function<void()>& whilePicking = {}) {
         server_.emplace(scenario, L"--release 25");
         ASSERT_TRUE(server_->WaitForLogLine("ready"));
         ComPtr<IUnknown> running;
@@ -1203,9 +1205,17 @@ protected:
         VARIANT pointArgument;
         V_VT(&pointArgument) = VT_BYREF | VT_VARIANT;
         V_VARIANTREF(&pointArgument) = point.Out();
-        ASSERT_EQ(Hex(CallByName(V_DISPATCH(&utility.Get()), L"GetEntity", {objectArgument, pointArgument, promptArgument}, nullptr,
-                                 exception_)),
-                  Hex(S_OK));
+        std::thread actor;
+        if (whilePicking) {
+            actor = std::thread([&] {
+                (void)WaitUntil([&] { return !Lines(server_->Log(), "pick-begin ").empty(); }, 10000);
+                whilePicking();
+            });
+        }
+        const HRESULT picked =
+            CallByName(V_DISPATCH(&utility.Get()), L"GetEntity", {objectArgument, pointArgument, promptArgument}, nullptr, exception_);
+        if (actor.joinable()) actor.join();
+        ASSERT_EQ(Hex(picked), Hex(S_OK));
         ASSERT_EQ(V_VT(&object.Get()), VT_DISPATCH);
         table_ = V_DISPATCH(&object.Get());
     }
@@ -1418,6 +1428,28 @@ TEST_F(TableTest, FailuresAndOddAnswersForOneCell) {
     EXPECT_TRUE(HasLine(log, "dispatch t1 Invoke dispid=304 flags=method hr=0x00000000 answer=odd row=2 col=2"));
     EXPECT_TRUE(HasLine(log, "call t1 IsMergedCell via=invoke row=2 col=0 hr=0x00000000 result=-1 range=0,0,1,2 answer=odd"));
     EXPECT_TRUE(HasLine(log, "hang t1 GetCellState milliseconds=1000"));
+}
+
+// Rule: a click on any cell of a table (here the last, away from its centre) picks the table.
+TEST_F(TableTest, AClickOnACellPicksTheTable) {
+    std::string scenario = kTableScenario;
+    scenario.replace(scenario.find("pick t1\n"), 8, "pick click\npick-timeout 20\n");
+    ASSERT_NO_FATAL_FAILURE(Start(scenario, [&] {
+        const std::string layout = Lines(server_->Log(), "layout t1 ").back();
+        const std::string screen = *Field(layout, "screen");
+        long x = 0, y = 0, width = 0, height = 0;
+        ASSERT_EQ(std::sscanf(screen.c_str(), "%ld,%ld,%ld,%ld", &x, &y, &width, &height), 4);
+        SetCursorPos(x + width - 6, y + height - 6);
+        INPUT inputs[2] = {};
+        inputs[0].type = inputs[1].type = INPUT_MOUSE;
+        inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        SendInput(2, inputs, sizeof(INPUT));
+    }));
+    std::u16string name;
+    EXPECT_EQ(Hex(GetText(table_.Get(), L"ObjectName", name, exception_)), Hex(S_OK));
+    EXPECT_EQ(name, u"AcDbTable");
+    EXPECT_TRUE(HasLine(server_->Log(), "pick-end n=1 outcome=entity id=t1 hr=0x00000000"));
 }
 
 // Rule: release 15 has no tables: a scenario with one is refused at start.
