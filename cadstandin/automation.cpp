@@ -154,6 +154,11 @@ public:
         case OddAnswerKind::Object:
             result->vt = VT_DISPATCH;
             return HandOut<IDispatch>(static_cast<Interface*>(this), IID_IDispatch, &result->pdispVal);
+        case OddAnswerKind::Text:
+            result->vt = VT_BSTR;
+            return ToBstr(answer.text, &result->bstrVal);
+        case OddAnswerKind::Range:  // a table's IsMergedCell answers it itself
+            break;
         }
         return S_OK;
     }
@@ -173,18 +178,19 @@ public:
 
 protected:
     // Runs one member: counts it, applies an injected failure, logs it with its arguments and result.
-    // body(results) returns the HRESULT and may append " result=..." fields.
+    // body(results) returns the HRESULT and may append " result=..." fields. A table's member names
+    // the cell it is for, which failures and hangs for one cell look at.
     template <class Body>
-    HRESULT Call(std::string_view operation, int slot, const std::string& arguments, Body body) noexcept {
+    HRESULT Call(std::string_view operation, int slot, const std::string& arguments, Body body, CellAddress cell = {}) noexcept {
         Server& server = Server::Get();
         const bool viaInvoke = server.invokeDepth > 0;
         if (!viaInvoke) ++server.totals.vtable;
         server.handingOut.clear();
         std::string results;
         HRESULT outcome = E_UNEXPECTED;
-        const std::optional<Interception> intercepted = Intercept(operation, viaInvoke);
+        const std::optional<Interception> intercepted = Intercept(operation, viaInvoke, cell);
         const std::optional<HRESULT> injected =
-            intercepted ? std::nullopt : server.TakeFailure(Name(), isEntity_, operation);
+            intercepted ? std::nullopt : server.TakeFailure(Name(), isEntity_, operation, cell);
         if (intercepted) {
             outcome = intercepted->result;
         } else if (injected) {
@@ -243,10 +249,10 @@ private:
     // What answers instead of the member: a newer release refuses calls through the slots of its
     // interfaces; a busy application (retry-later) rejects every member. A member that hangs
     // waits first, without handling messages, as a hung application does.
-    std::optional<Interception> Intercept(std::string_view operation, bool viaInvoke) {
+    std::optional<Interception> Intercept(std::string_view operation, bool viaInvoke, CellAddress cell) {
         Server& server = Server::Get();
         if (refusesSlots_ && !viaInvoke) return Interception{E_NOTIMPL, " refused=slot"};
-        if (const std::optional<int> hang = server.busy.TakeHang(Name(), isEntity_, operation)) {
+        if (const std::optional<int> hang = server.busy.TakeHang(Name(), isEntity_, operation, cell)) {
             server.log.Line("hang " + Name() + " " + std::string(operation) + " milliseconds=" + std::to_string(*hang));
             Sleep(static_cast<DWORD>(*hang));
         }
@@ -284,6 +290,7 @@ const char* ObjectNameOf(EntityKind kind) {
     case EntityKind::Block: return "AcDbBlockReference";
     case EntityKind::Attribute: return "AcDbAttribute";
     case EntityKind::Dimension: return "AcDbRotatedDimension";
+    case EntityKind::Table: return "AcDbTable";
     }
     return "AcDbEntity";
 }
@@ -314,6 +321,7 @@ public:
     STDMETHODIMP Update() noexcept override {
         return this->Call("Update", 0, "", [&](std::string&) {
             state_.shown = state_.definition.text;
+            state_.definition.table.Update();
             for (EntityState* attribute : state_.attributes) attribute->shown = attribute->definition.text;
             if (window_ != nullptr) window_->Redraw(state_);
             return S_OK;
@@ -466,6 +474,8 @@ public:
         });
     }
 };
+
+#include "cadstandin/table_entity.inc"
 
 // The window the entities redraw in; set once the window exists (it is made after the drawing).
 DrawingWindow* g_window = nullptr;
@@ -749,6 +759,9 @@ Drawing::Drawing(const std::vector<EntityDefinition>& definitions) {
             break;
         case EntityKind::Dimension:
             MakeEntity<DimensionEntity>(definition, state, identity);
+            break;
+        case EntityKind::Table:
+            MakeEntity<TableEntity>(definition, state, identity);
             break;
         }
         objects_.emplace_back(identity);

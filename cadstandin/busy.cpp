@@ -44,9 +44,11 @@ void BusyApplication::MemberRan(const std::string& object, bool isEntity, std::s
     }
 }
 
-std::optional<int> BusyApplication::TakeHang(const std::string& object, bool isEntity, std::string_view operation) {
+std::optional<int> BusyApplication::TakeHang(const std::string& object, bool isEntity, std::string_view operation,
+                                             CellAddress cell) {
     for (auto it = hangs_.begin(); it != hangs_.end(); ++it) {
         if (it->operation != operation || !Matches(it->object, object, isEntity)) continue;
+        if (!it->cell.Any() && it->cell != cell) continue;
         const int milliseconds = it->milliseconds;
         if (it->count != InjectedFailure::kAlways && --it->count == 0) hangs_.erase(it);
         return milliseconds;

@@ -36,8 +36,10 @@ public:
     [[nodiscard]] bool RejectsMember(std::uint64_t now);
     // A member that has run: starts a period that begins after it.
     void MemberRan(const std::string& object, bool isEntity, std::string_view operation, std::uint64_t now);
-    // How long this member hangs before it runs, if it is one that does (and uses that up).
-    [[nodiscard]] std::optional<int> TakeHang(const std::string& object, bool isEntity, std::string_view operation);
+    // How long this member (of a table: for this cell) hangs before it runs, if it is one that does
+    // (and uses that up).
+    [[nodiscard]] std::optional<int> TakeHang(const std::string& object, bool isEntity, std::string_view operation,
+                                              CellAddress cell = {});
 
 private:
     [[nodiscard]] bool Active(std::uint64_t now);

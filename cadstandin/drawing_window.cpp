@@ -8,6 +8,7 @@
 #include "cadstandin/mtext_drawing.h"
 #include "cadstandin/mtext_format.h"
 #include "cadstandin/server.h"
+#include "cadstandin/table_drawing.h"
 
 namespace cadstandin {
 namespace {
@@ -28,6 +29,7 @@ COLORREF ColorOf(EntityKind kind) {
     case EntityKind::Block: return RGB(0, 230, 0);
     case EntityKind::Attribute: return RGB(255, 255, 255);
     case EntityKind::Dimension: return RGB(120, 170, 255);
+    case EntityKind::Table: return RGB(255, 176, 96);
     }
     return RGB(255, 255, 255);
 }
@@ -40,6 +42,7 @@ const char* KindName(EntityKind kind) {
     case EntityKind::Block: return "block";
     case EntityKind::Attribute: return "attribute";
     case EntityKind::Dimension: return "dimension";
+    case EntityKind::Table: return "table";
     }
     return "entity";
 }
@@ -197,6 +200,13 @@ bool DrawingWindow::Visible() const {
 void DrawingWindow::Written(const EntityState& entity) {
     lastWritten_ = AsWide(u"Written to " + std::u16string(entity.definition.id.begin(), entity.definition.id.end()) + u": ") +
                    Displayable(entity.definition.text);
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void DrawingWindow::WrittenCell(const EntityState& table, int row, int col) {
+    const std::string cell = table.definition.id + " (" + std::to_string(row) + "," + std::to_string(col) + ")";
+    lastWritten_ = L"Written to " + std::wstring(cell.begin(), cell.end()) + L": " +
+                   Displayable(table.definition.table.Cell(row, col).text);
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
@@ -398,6 +408,9 @@ void DrawingWindow::Layout() {
             entity->bounds = bounds;
             break;
         }
+        case EntityKind::Table:
+            entity->bounds = TableBounds(dc, *entity);
+            break;
         }
     }
     SelectObject(dc, oldFont);
@@ -483,6 +496,9 @@ void DrawingWindow::Paint(HDC dc) const {
             }
             break;
         }
+        case EntityKind::Table:
+            DrawTable(dc, *entity, color);
+            break;
         }
         SelectObject(dc, oldPen);
         DeleteObject(pen);

@@ -47,6 +47,8 @@ public:
     void Redraw(EntityState& entity);
     // After a text was written: the command strip shows it raw, codes and all, until the next pick.
     void Written(const EntityState& entity);
+    // After a table cell's text was written: likewise, naming the cell.
+    void WrittenCell(const EntityState& table, int row, int col);
     // Runs a nested message loop until the user picks, misses, cancels, or the timeout (0: none) passes.
     [[nodiscard]] PickOutcome WaitForPick(std::u16string_view prompt, int timeoutSeconds);
     // The point where a queued pick lands on an entity, in drawing units.

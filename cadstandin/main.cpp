@@ -292,9 +292,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         if (options->scenario) {
             const std::optional<std::string> text = ReadFile(*options->scenario);
             if (!text) return Refuse(kExitUsage, "cannot read the scenario " + cadstandin::WideToUtf8(*options->scenario), false);
-            server.scenario = cadstandin::ParseScenario(*text);
+            server.scenario = cadstandin::ParseScenario(*text, options->release.Number());
         } else {
-            server.scenario = cadstandin::SampleScenario();
+            server.scenario = cadstandin::SampleScenario(options->release.Number());
             server.scenario.pickTimeoutSeconds = 0;
         }
     } catch (const cadstandin::ScenarioError& error) {

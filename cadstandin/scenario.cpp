@@ -17,7 +17,21 @@ constexpr std::array kFailableOperations = {
     std::string_view{"TextOverride.put"}, std::string_view{"Update"},
     std::string_view{"HasAttributes.get"}, std::string_view{"GetAttributes"},
     std::string_view{"ObjectName.get"},  std::string_view{"MTextAttribute.get"},
+    // A table's members (release 16 on).
+    std::string_view{"Rows.get"},        std::string_view{"Columns.get"},
+    std::string_view{"GetCellType"},     std::string_view{"GetText"},
+    std::string_view{"SetText"},         std::string_view{"GetFieldId"},
+    std::string_view{"IsMergedCell"},    std::string_view{"GetCellState"},
 };
+
+// The table's members that read one cell: a failure, hang or odd answer may name the cell.
+constexpr std::array kCellReads = {
+    std::string_view{"GetCellType"}, std::string_view{"GetText"}, std::string_view{"GetFieldId"},
+    std::string_view{"IsMergedCell"}, std::string_view{"GetCellState"},
+};
+
+// The first release of the CAD application with tables.
+constexpr int kTablesFrom = 16;
 
 constexpr std::string_view kSample = R"(# The built-in sample drawing.
 title "Drawing1.dwg"
@@ -31,6 +45,45 @@ attribute a2 b1 "TITLE" "ground floor plan"
 mtext m2 470 170 "{\fArial|b1;GENERAL NOTES:}\P1. {\C1;DO NOT SCALE}.\P2. FALL \S1/80; MIN, 45\U+00B0 BENDS.\P3. SEE \LDETAIL A\l {\fArial|i1;(SHEET 2)}."
 dimension d1 60 400 380 400 ""
 dimension d2 470 400 720 400 "<> OVERALL\XSEE NOTE 2"
+)";
+
+// What a release with tables adds to the sample drawing: a door schedule below the rest, in a
+// window that holds it (and still fits a 1024 x 768 screen).
+constexpr std::string_view kSampleTable = R"(# The door schedule of the built-in sample drawing.
+window 40 40 960 720
+table s1 60 462 7 5
+merge s1 0 0 0 4
+cell s1 0 0 text "{\fArial|b1;DOOR SCHEDULE}"
+cell s1 1 0 text "Mark"
+cell s1 1 1 text "Size"
+cell s1 1 2 text "Type"
+cell s1 1 3 text "Fire rating"
+cell s1 1 4 text "Cost"
+cell s1 2 0 text "D01"
+cell s1 2 1 text "910 x 2100"
+cell s1 2 2 text "single swing, solid core"
+cell s1 2 3 text "FD30"
+cell s1 2 4 number "412.50"
+cell s1 3 0 text "D02"
+cell s1 3 1 text "1810 x 2100"
+cell s1 3 2 text "Double swing, {\C1;glazed}"
+cell s1 3 3 text "FD30s"
+cell s1 3 4 formula "825.00"
+cell s1 4 0 text "D03"
+cell s1 4 1 text "820 x 2040"
+cell s1 4 2 text "SINGLE SWING, HOLLOW CORE"
+cell s1 4 3 locked text "FD60 smoke seal"
+cell s1 4 4 text "tbc"
+cell s1 5 0 text "D04"
+cell s1 5 1 field "1010 x 2100"
+cell s1 5 2 text "Sliding, Pocket"
+cell s1 5 3 text "none"
+cell s1 5 4 text "Allow 600.00"
+cell s1 6 0 text "D05"
+cell s1 6 1 text "900 x 2100"
+cell s1 6 2 block "DOOR-SWING"
+cell s1 6 3 text "FD30"
+cell s1 6 4 text "385.00"
 )";
 
 [[noreturn]] void Fail(int line, const std::string& message) {
@@ -229,6 +282,7 @@ public:
         return value;
     }
     [[nodiscard]] bool More() const { return next_ < tokens_.size(); }
+    [[nodiscard]] bool NextIsText() const { return More() && tokens_[next_].quoted; }
     void End() const {
         if (More()) Fail(line_, "unexpected words at the end");
     }
@@ -244,6 +298,32 @@ private:
     std::size_t next_ = 0;
     int line_;
 };
+
+CellAddress ReadCell(StatementReader& reader) {
+    CellAddress cell;
+    cell.row = reader.Number("row");
+    cell.col = reader.Number("column");
+    if (cell.row < 0 || cell.col < 0) Fail(reader.Line(), "row and column count from 0");
+    return cell;
+}
+
+// What may follow a failure's HRESULT or a hang's time, in any order: a count or always, and a
+// table's cell ("cell <row> <column>").
+void ReadCountAndCell(StatementReader& reader, int& count, CellAddress& cell) {
+    while (reader.More()) {
+        const std::string word = reader.Word("count, always or cell");
+        if (word == "cell") {
+            cell = ReadCell(reader);
+        } else if (word == "always") {
+            count = InjectedFailure::kAlways;
+        } else {
+            const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), count);
+            if (error != std::errc{} || end != word.data() + word.size() || count < 1) {
+                Fail(reader.Line(), "count must be a positive number or always");
+            }
+        }
+    }
+}
 
 bool YesNo(StatementReader& reader) {
     const std::string word = reader.Word("yes or no");
@@ -267,17 +347,7 @@ bool ReadTimingStatement(Scenario& scenario, const std::string& keyword, Stateme
         hang.operation = reader.Word("operation");
         if (!IsFailableOperation(hang.operation)) Fail(reader.Line(), "unknown operation " + hang.operation);
         hang.milliseconds = Seconds(reader);
-        if (reader.More()) {
-            const std::string count = reader.Word("count");
-            if (count == "always") {
-                hang.count = InjectedFailure::kAlways;
-            } else {
-                const auto [end, error] = std::from_chars(count.data(), count.data() + count.size(), hang.count);
-                if (error != std::errc{} || end != count.data() + count.size() || hang.count < 1) {
-                    Fail(reader.Line(), "count must be a positive number or always");
-                }
-            }
-        }
+        ReadCountAndCell(reader, hang.count, hang.cell);
     } else if (keyword == "busy") {
         if (scenario.busy) Fail(reader.Line(), "one busy period only");
         BusyPeriod& busy = scenario.busy.emplace();
@@ -302,7 +372,80 @@ bool ReadTimingStatement(Scenario& scenario, const std::string& keyword, Stateme
     return true;
 }
 
-void ReadStatement(Scenario& scenario, StatementReader& reader, bool& titled) {
+// What ParseScenario knows besides the statements: the release, and what the scenario has set.
+struct ParseContext {
+    int release = 15;
+    bool titled = false;
+    bool windowed = false;
+};
+
+// The table a cell or merge statement names: one defined before it.
+TableModel& TableNamed(Scenario& scenario, StatementReader& reader) {
+    const std::string id = reader.Word("table id");
+    for (EntityDefinition& definition : scenario.entities) {
+        if (definition.id == id && definition.kind == EntityKind::Table) return definition.table;
+    }
+    Fail(reader.Line(), "no table " + id + " before it");
+}
+
+// A table and its cells: table, cell, merge. False for any other statement.
+bool ReadTableStatement(Scenario& scenario, const std::string& keyword, StatementReader& reader, const ParseContext& context) {
+    if (keyword == "table") {
+        if (context.release < kTablesFrom) {
+            Fail(reader.Line(), "tables exist from release " + std::to_string(kTablesFrom) + " on, not in release " +
+                                    std::to_string(context.release));
+        }
+        EntityDefinition& definition = scenario.entities.emplace_back();
+        definition.kind = EntityKind::Table;
+        definition.id = reader.Word("id");
+        definition.x1 = reader.Number("x");
+        definition.y1 = reader.Number("y");
+        const int rows = reader.Number("rows");
+        const int columns = reader.Number("columns");
+        if (rows < 1 || columns < 1 || rows > TableModel::kMaximumSize || columns > TableModel::kMaximumSize) {
+            Fail(reader.Line(), "rows and columns from 1 to " + std::to_string(TableModel::kMaximumSize));
+        }
+        definition.table = TableModel(rows, columns);
+    } else if (keyword == "cell") {
+        TableModel& table = TableNamed(scenario, reader);
+        const CellAddress at = ReadCell(reader);
+        if (!table.Contains(at.row, at.col)) Fail(reader.Line(), "the cell is outside the table");
+        if (table.Cell(at.row, at.col).content != CellContent::Empty) Fail(reader.Line(), "the cell is described twice");
+        std::string kind = reader.Word("text, number, field, formula, block or locked");
+        const bool locked = kind == "locked";
+        if (locked) kind = reader.NextIsText() ? "text" : reader.Word("text, number, field, formula or block");
+        std::u16string text;
+        CellContent content = CellContent::Text;
+        if (kind == "text") {
+            text = reader.Text("text");
+        } else if (kind == "number") {
+            content = CellContent::Number;
+            text = reader.Text("number");
+            if (!LooksLikeNumber(text)) Fail(reader.Line(), "a number cell's text must look like a number");
+        } else if (kind == "field" || kind == "formula") {
+            content = kind == "field" ? CellContent::Field : CellContent::Formula;
+            text = reader.Text("value");
+        } else if (kind == "block") {
+            content = CellContent::Block;
+            if (reader.More()) text = reader.Text("block name");
+        } else {
+            Fail(reader.Line(), "a cell holds text, number, field, formula or block");
+        }
+        table.Define(at.row, at.col, content, std::move(text), locked);
+    } else if (keyword == "merge") {
+        TableModel& table = TableNamed(scenario, reader);
+        const CellAddress first = ReadCell(reader);
+        const CellAddress last = ReadCell(reader);
+        if (!table.Merge({first.row, last.row, first.col, last.col})) {
+            Fail(reader.Line(), "a merge spans two cells or more inside the table, and overlaps no other");
+        }
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void ReadStatement(Scenario& scenario, StatementReader& reader, ParseContext& context) {
     const std::string keyword = reader.Word("statement");
     const auto entity = [&](EntityKind kind) -> EntityDefinition& {
         EntityDefinition& definition = scenario.entities.emplace_back();
@@ -312,13 +455,14 @@ void ReadStatement(Scenario& scenario, StatementReader& reader, bool& titled) {
     };
     if (keyword == "title") {
         scenario.title = reader.Text("title");
-        titled = true;
+        context.titled = true;
     } else if (keyword == "window") {
         scenario.windowX = reader.Number("x");
         scenario.windowY = reader.Number("y");
         scenario.windowWidth = reader.Number("width");
         scenario.windowHeight = reader.Number("height");
         if (scenario.windowWidth < 200 || scenario.windowHeight < 150) Fail(reader.Line(), "window too small");
+        context.windowed = true;
     } else if (keyword == "visible") {
         scenario.visible = YesNo(reader);
     } else if (keyword == "pick-timeout") {
@@ -370,24 +514,17 @@ void ReadStatement(Scenario& scenario, StatementReader& reader, bool& titled) {
         failure.operation = reader.Word("operation");
         if (!IsFailableOperation(failure.operation)) Fail(reader.Line(), "unknown operation " + failure.operation);
         failure.result = reader.Result("HRESULT");
-        if (reader.More()) {
-            const std::string count = reader.Word("count");
-            if (count == "always") {
-                failure.count = InjectedFailure::kAlways;
-            } else {
-                const auto [end, error] = std::from_chars(count.data(), count.data() + count.size(), failure.count);
-                if (error != std::errc{} || end != count.data() + count.size() || failure.count < 1) {
-                    Fail(reader.Line(), "count must be a positive number or always");
-                }
-            }
-        }
+        ReadCountAndCell(reader, failure.count, failure.cell);
     } else if (keyword == "answer") {
         OddAnswer& answer = scenario.oddAnswers.emplace_back();
         answer.object = reader.Word("object");
         answer.operation = reader.Word("operation");
+        const bool cellRead = std::find(kCellReads.begin(), kCellReads.end(), answer.operation) != kCellReads.end();
         if (answer.operation != "TextString.get" && answer.operation != "TextOverride.get" &&
-            answer.operation != "ObjectName.get") {
-            Fail(reader.Line(), "only TextString.get, TextOverride.get and ObjectName.get can be answered oddly");
+            answer.operation != "ObjectName.get" && answer.operation != "Rows.get" && answer.operation != "Columns.get" &&
+            !cellRead) {
+            Fail(reader.Line(), "only TextString.get, TextOverride.get, ObjectName.get and a table's Rows.get, Columns.get, "
+                                "GetText, GetCellType, GetFieldId, GetCellState and IsMergedCell can be answered oddly");
         }
         const std::string kind = reader.Word("answer");
         if (kind == "empty") {
@@ -399,13 +536,43 @@ void ReadStatement(Scenario& scenario, StatementReader& reader, bool& titled) {
             answer.number = reader.Number("number");
         } else if (kind == "object") {
             answer.kind = OddAnswerKind::Object;
+        } else if (kind == "text") {
+            answer.kind = OddAnswerKind::Text;
+            answer.text = reader.Text("text");
+        } else if (kind == "range" && answer.operation == "IsMergedCell") {
+            answer.kind = OddAnswerKind::Range;
+            answer.range.minRow = reader.Number("first row");
+            answer.range.maxRow = reader.Number("last row");
+            answer.range.minCol = reader.Number("first column");
+            answer.range.maxCol = reader.Number("last column");
         } else {
-            Fail(reader.Line(), "answer must be empty, null, number or object");
+            Fail(reader.Line(), "answer must be empty, null, number, object, text (or range for IsMergedCell)");
         }
-    } else if (!ReadTimingStatement(scenario, keyword, reader)) {
+        if (reader.More()) {
+            if (!cellRead || reader.Word("cell") != "cell") Fail(reader.Line(), "only a table's cell reads answer for one cell");
+            answer.cell = ReadCell(reader);
+        }
+    } else if (!ReadTimingStatement(scenario, keyword, reader) && !ReadTableStatement(scenario, keyword, reader, context)) {
         Fail(reader.Line(), "unknown statement " + keyword);
     }
     reader.End();
+}
+
+// A failure, hang or odd answer for one cell: only for the members that take a cell, on a table
+// (or any entity) that has that cell.
+void CheckCell(const Scenario& scenario, const std::string& object, const std::string& operation, const CellAddress& cell,
+               const char* what) {
+    if (cell.Any()) return;
+    const bool takesCell =
+        operation == "SetText" || std::find(kCellReads.begin(), kCellReads.end(), operation) != kCellReads.end();
+    if (!takesCell) throw ScenarioError(std::string(what) + " " + operation + " names a cell, but takes none");
+    if (object == "*") return;
+    const auto table = std::find_if(scenario.entities.begin(), scenario.entities.end(), [&](const EntityDefinition& e) {
+        return e.id == object && e.kind == EntityKind::Table;
+    });
+    if (table == scenario.entities.end() || !table->table.Contains(cell.row, cell.col)) {
+        throw ScenarioError(std::string(what) + " on " + object + ": no such table cell");
+    }
 }
 
 void CheckTiming(const Scenario& scenario, const std::set<std::string>& ids) {
@@ -414,6 +581,7 @@ void CheckTiming(const Scenario& scenario, const std::set<std::string>& ids) {
     };
     for (const HangingCall& hang : scenario.hangs) {
         if (!known(hang.object)) throw ScenarioError("hang on unknown object " + hang.object);
+        CheckCell(scenario, hang.object, hang.operation, hang.cell, "hang");
     }
     if (scenario.busy && !scenario.busy->afterObject.empty() && !known(scenario.busy->afterObject)) {
         throw ScenarioError("busy after unknown object " + scenario.busy->afterObject);
@@ -449,11 +617,13 @@ void Check(const Scenario& scenario) {
         if (object != "app" && object != "doc" && object != "util" && object != "*" && !ids.contains(object)) {
             throw ScenarioError("fail on unknown object " + object);
         }
+        CheckCell(scenario, object, failure.operation, failure.cell, "fail");
     }
     for (const OddAnswer& answer : scenario.oddAnswers) {
         if (answer.object != "*" && !ids.contains(answer.object)) {
             throw ScenarioError("answer on unknown entity " + answer.object);
         }
+        CheckCell(scenario, answer.object, answer.operation, answer.cell, "answer");
     }
     CheckTiming(scenario, ids);
 }
@@ -464,10 +634,11 @@ bool IsFailableOperation(std::string_view operation) {
     return std::find(kFailableOperations.begin(), kFailableOperations.end(), operation) != kFailableOperations.end();
 }
 
-Scenario ParseScenario(std::string_view utf8) {
+Scenario ParseScenario(std::string_view utf8, int release) {
     if (utf8.starts_with("\xEF\xBB\xBF")) utf8.remove_prefix(3);
     Scenario scenario;
-    bool titled = false;
+    ParseContext context;
+    context.release = release;
     int lineNumber = 0;
     while (!utf8.empty()) {
         ++lineNumber;
@@ -477,19 +648,27 @@ Scenario ParseScenario(std::string_view utf8) {
         std::vector<Token> tokens = Tokenize(line, lineNumber);
         if (tokens.empty()) continue;
         StatementReader reader(std::move(tokens), lineNumber);
-        ReadStatement(scenario, reader, titled);
+        ReadStatement(scenario, reader, context);
     }
     if (scenario.entities.empty()) {
-        Scenario sample = ParseScenario(kSample);
+        Scenario sample = SampleScenario(release);
         scenario.entities = std::move(sample.entities);
-        if (!titled) scenario.title = sample.title;
+        if (!context.titled) scenario.title = sample.title;
+        if (!context.windowed) {
+            scenario.windowX = sample.windowX;
+            scenario.windowY = sample.windowY;
+            scenario.windowWidth = sample.windowWidth;
+            scenario.windowHeight = sample.windowHeight;
+        }
     }
     Check(scenario);
     return scenario;
 }
 
-Scenario SampleScenario() {
-    return ParseScenario(kSample);
+Scenario SampleScenario(int release) {
+    std::string sample(kSample);
+    if (release >= kTablesFrom) sample += kSampleTable;
+    return ParseScenario(sample, release);
 }
 
 std::string QuoteText(std::u16string_view text) {

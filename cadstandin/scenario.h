@@ -8,12 +8,14 @@
 #include <string_view>
 #include <vector>
 
+#include "cadstandin/table.h"
+
 // The stand-in's scenario: its drawing, the queue of pick outcomes and the failures to inject.
 // Portable: parsed and checked here, served by the Windows program.
 
 namespace cadstandin {
 
-enum class EntityKind { Text, MText, Line, Block, Attribute, Dimension };
+enum class EntityKind { Text, MText, Line, Block, Attribute, Dimension, Table };
 
 struct EntityDefinition {
     EntityKind kind = EntityKind::Text;
@@ -22,6 +24,7 @@ struct EntityDefinition {
     std::u16string text;                  // TextString, or a dimension's TextOverride
     std::u16string name;                  // a block's name, an attribute's tag
     std::string block;                    // an attribute's block reference
+    TableModel table;                     // a table's cells (release 16 on)
 };
 
 enum class PickKind { Entity, Miss, Cancel, Fail, Vanish, Click };
@@ -38,6 +41,7 @@ struct InjectedFailure {
     std::int32_t result = 0;
     int count = 1;             // kAlways for every call
     static constexpr int kAlways = -1;
+    CellAddress cell;          // a table member's cell, or any cell
 };
 
 // A call that hangs: the member waits this long before it runs, as in a hung application.
@@ -46,6 +50,7 @@ struct HangingCall {
     std::string operation;     // e.g. Visible.put
     int milliseconds = 0;
     int count = 1;             // InjectedFailure::kAlways for every call
+    CellAddress cell;          // a table member's cell, or any cell
 };
 
 // A busy application: for a while every incoming call on its automation objects is rejected.
@@ -61,14 +66,19 @@ struct BusyPeriod {
 };
 
 // A text read answered through Invoke with something that is no text, as a faulty or busy CAD
-// application might: nothing (VT_EMPTY), VT_NULL, a number (VT_I4) or an object (the entity itself).
-enum class OddAnswerKind { Empty, Null, Number, Object };
+// application might: nothing (VT_EMPTY), VT_NULL, a number (VT_I4) or an object (the entity itself);
+// a count answered with a text (VT_BSTR); a table's merged cell answered with a range of the
+// scenario's choosing (IsMergedCell only, its own answer type).
+enum class OddAnswerKind { Empty, Null, Number, Object, Text, Range };
 
 struct OddAnswer {
     std::string object;        // an entity id, or * for any entity
     std::string operation;     // TextString.get or TextOverride.get
     OddAnswerKind kind = OddAnswerKind::Empty;
     std::int32_t number = 0;   // OddAnswerKind::Number
+    std::u16string text;       // OddAnswerKind::Text
+    CellRange range;           // OddAnswerKind::Range
+    CellAddress cell;          // a table member's cell, or any cell
 };
 
 struct Scenario {
@@ -91,12 +101,14 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Parses a scenario (UTF-8, BOM allowed). Without entities it takes the built-in sample drawing.
+// Parses a scenario (UTF-8, BOM allowed) for a release of the CAD application (tables only from
+// release 16 on). Without entities it takes the built-in sample drawing of that release.
 // Throws ScenarioError.
-[[nodiscard]] Scenario ParseScenario(std::string_view utf8);
+[[nodiscard]] Scenario ParseScenario(std::string_view utf8, int release = 15);
 
-// The built-in sample drawing: one entity of every kind, a text beginning with "%%U" among them.
-[[nodiscard]] Scenario SampleScenario();
+// The built-in sample drawing: one entity of every kind the release has, a text beginning with "%%U"
+// among them; from release 16 on a door schedule (a table) too, in a larger window.
+[[nodiscard]] Scenario SampleScenario(int release = 15);
 
 // The operations that can be made to fail, as named in scenarios and in the log.
 [[nodiscard]] bool IsFailableOperation(std::string_view operation);

@@ -56,10 +56,12 @@ void Server::Remove(ReportedObject* object) {
     objects_.erase(std::remove(objects_.begin(), objects_.end(), object), objects_.end());
 }
 
-std::optional<HRESULT> Server::TakeFailure(const std::string& object, bool isEntity, std::string_view operation) {
+std::optional<HRESULT> Server::TakeFailure(const std::string& object, bool isEntity, std::string_view operation,
+                                           CellAddress cell) {
     for (auto it = scenario.failures.begin(); it != scenario.failures.end(); ++it) {
         if (it->operation != operation) continue;
         if (it->object != object && !(isEntity && it->object == "*")) continue;
+        if (!it->cell.Any() && it->cell != cell) continue;
         const HRESULT result = static_cast<HRESULT>(it->result);
         if (it->count != InjectedFailure::kAlways && --it->count == 0) scenario.failures.erase(it);
         return result;
@@ -109,6 +111,7 @@ void Server::DumpReferences(const char* reason) {
         if (object->Name() == "app" && published) line += " rot=yes";
         log.Line(line);
     }
+    for (const ReportedObject* object : objects_) object->LogState(log, reason);
     log.Line(std::string("refs-total reason=") + reason + " ext=" + std::to_string(external) +
              " raw=" + std::to_string(raw));
     log.Line(std::string("calls reason=") + reason + " picks=" + std::to_string(picks) + totals.Fields());
@@ -160,6 +163,7 @@ const KnownInterface kKnownInterfaces[] = {
     {IID_IStandinBlockReference, "IStandinBlockReference", false},
     {IID_IStandinDimension, "IStandinDimension", false},
     {IID_IStandinMultilineAttribute, "IStandinMultilineAttribute", false},
+    {IID_IStandinTable, "IStandinTable", false},
     {IID_IStandinReleaseApplication, "IStandinReleaseApplication", false},
     {IID_IStandinReleaseDocument, "IStandinReleaseDocument", false},
     {IID_IStandinReleaseUtility, "IStandinReleaseUtility", false},

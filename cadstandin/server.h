@@ -64,6 +64,8 @@ public:
     [[nodiscard]] virtual long ExternalConnections() const = 0;
     // The object's IUnknown, for disconnecting it from clients at exit.
     [[nodiscard]] virtual IUnknown* Identity() = 0;
+    // Lines of the object's own state that a dump adds (a table's cells); most objects have none.
+    virtual void LogState(Log& /*log*/, const char* /*reason*/) const {}
 
 private:
     std::string name_;
@@ -94,15 +96,16 @@ public:
 
     [[nodiscard]] bool IsBeingHandedOut(const void* object, REFIID iid) const;
 
-    // The injected failure for this call, if one is due (and uses it up).
+    // The injected failure for this call (of a table member: for this cell), if one is due (and uses it up).
     [[nodiscard]] std::optional<HRESULT> TakeFailure(const std::string& object, bool isEntity,
-                                                     std::string_view operation);
+                                                     std::string_view operation, CellAddress cell = {});
     // The odd answer this entity gives to a read of this member, if the scenario has one.
     [[nodiscard]] const OddAnswer* OddAnswerFor(const std::string& object, std::string_view operation) const;
     // The type information through which Invoke dispatches the interface.
     [[nodiscard]] Microsoft::WRL::ComPtr<ITypeInfo> TypeInfo(REFIID iid);
 
-    // Writes a refs line for every object, refs-total and calls (reason: request or exit).
+    // Writes a refs line for every object, the objects' state lines (a table's cells), refs-total and
+    // calls (reason: request or exit).
     void DumpReferences(const char* reason);
 
     void Add(ReportedObject* object) { objects_.push_back(object); }

@@ -9,8 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -1132,6 +1134,329 @@ TEST(BusyApplication, RetryLaterComesFromTheMembersAndHangsWait) {
     EXPECT_EQ(Hex(GetText(byName.Get(), L"Caption", text, exception)), Hex(DISP_E_EXCEPTION));
     EXPECT_EQ(Hex(exception.Scode()), Hex(RPC_E_SERVERCALL_RETRYLATER));
     EXPECT_TRUE(HasLine(server.Log(), "call app Caption.get slot=10 via=vtable", "busy=yes"));
+}
+
+// ------------------------------------------------------------------------------------------------------
+// Tables (release 16 on), driven by name as a client drives a newer release
+
+// Calls a member by name with its arguments in the order a client writes them (Invoke takes them last
+// first). The arguments stay the caller's.
+HRESULT CallByName(IDispatch* object, const wchar_t* name, std::vector<VARIANT> arguments, VARIANT* result,
+                   ExceptionInfo& exception, WORD flags = DISPATCH_METHOD) {
+    DISPID id = 0;
+    const HRESULT found = IdOf(object, name, id);
+    if (FAILED(found)) return found;
+    std::reverse(arguments.begin(), arguments.end());
+    DISPPARAMS parameters{arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &parameters, result, exception.Out(), nullptr);
+}
+
+VARIANT LongArgument(LONG value) {
+    VARIANT argument;
+    VariantInit(&argument);
+    V_VT(&argument) = VT_I4;
+    V_I4(&argument) = value;
+    return argument;
+}
+
+// A table of every kind of cell: a title merged across the three columns, a number, a field, a
+// formula, a block, a locked text and plain texts.
+constexpr const char* kTableScenario =
+    "table t1 40 60 4 3\n"
+    "merge t1 0 0 0 2\n"
+    "cell t1 0 0 text \"{\\fArial|b1;Door Schedule}\"\n"
+    "cell t1 1 0 number \"12.50\"\n"
+    "cell t1 1 1 field \"910 x 2100\"\n"
+    "cell t1 1 2 formula \"25.00\"\n"
+    "cell t1 2 0 block \"DOOR-SWING\"\n"
+    "cell t1 2 1 locked \"FD60\"\n"
+    "cell t1 2 2 text \"single swing\"\n"
+    "cell t1 3 0 text \"D01\"\n"
+    "pick t1\n";
+
+class TableTest : public testing::Test {
+protected:
+    // Starts a release 25 stand-in with the scenario (whose first pick is the table) and picks the
+    // table by name, as a client of a newer release does; whilePicking (if any) runs on another thread
+    // once the pick has begun.
+    void Start(const std::string& scenario, const std::function<void()>& whilePicking = {}) {
+        server_.emplace(scenario, L"--release 25");
+        ASSERT_TRUE(server_->WaitForLogLine("ready"));
+        ComPtr<IUnknown> running;
+        ASSERT_EQ(Hex(RunningObject(L"AutoCAD.Application.25", running)), Hex(S_OK));
+        ComPtr<IDispatch> application;
+        ASSERT_EQ(Hex(running.As(&application)), Hex(S_OK));
+        Variant document;
+        ASSERT_EQ(Hex(InvokeByName(application.Get(), L"ActiveDocument", DISPATCH_PROPERTYGET, nullptr, document.Out(), exception_)),
+                  Hex(S_OK));
+        Variant utility;
+        ASSERT_EQ(Hex(InvokeByName(V_DISPATCH(&document.Get()), L"Utility", DISPATCH_PROPERTYGET, nullptr, utility.Out(), exception_)),
+                  Hex(S_OK));
+        Variant object;
+        Variant point;
+        Bstr prompt(u"Select a table:");
+        VARIANT promptArgument;
+        VariantInit(&promptArgument);
+        V_VT(&promptArgument) = VT_BSTR;
+        V_BSTR(&promptArgument) = prompt.Get();
+        VARIANT objectArgument;
+        V_VT(&objectArgument) = VT_BYREF | VT_VARIANT;
+        V_VARIANTREF(&objectArgument) = object.Out();
+        VARIANT pointArgument;
+        V_VT(&pointArgument) = VT_BYREF | VT_VARIANT;
+        V_VARIANTREF(&pointArgument) = point.Out();
+        std::thread actor;
+        if (whilePicking) {
+            actor = std::thread([&] {
+                (void)WaitUntil([&] { return !Lines(server_->Log(), "pick-begin ").empty(); }, 10000);
+                whilePicking();
+            });
+        }
+        const HRESULT picked =
+            CallByName(V_DISPATCH(&utility.Get()), L"GetEntity", {objectArgument, pointArgument, promptArgument}, nullptr, exception_);
+        if (actor.joinable()) actor.join();
+        ASSERT_EQ(Hex(picked), Hex(S_OK));
+        ASSERT_EQ(V_VT(&object.Get()), VT_DISPATCH);
+        table_ = V_DISPATCH(&object.Get());
+    }
+    void TearDown() override {
+        table_.Reset();
+        server_.reset();
+    }
+
+    // A member that takes a cell (row, col) and nothing else.
+    HRESULT OfCell(const wchar_t* member, LONG row, LONG col, Variant& result) {
+        return CallByName(table_.Get(), member, {LongArgument(row), LongArgument(col)}, result.Out(), exception_);
+    }
+    std::u16string TextOf(LONG row, LONG col) {
+        Variant text;
+        const HRESULT outcome = OfCell(L"GetText", row, col, text);
+        return SUCCEEDED(outcome) ? text.Text() : u"<failed>";
+    }
+    HRESULT SetText(LONG row, LONG col, std::u16string_view text) {
+        const Bstr value(text);
+        VARIANT argument;
+        VariantInit(&argument);
+        V_VT(&argument) = VT_BSTR;
+        V_BSTR(&argument) = value.Get();
+        return CallByName(table_.Get(), L"SetText", {LongArgument(row), LongArgument(col), argument}, nullptr, exception_);
+    }
+    // IsMergedCell with its four bounds passed as VT_BYREF | VT_I4, or as VT_BYREF | VT_VARIANT.
+    HRESULT IsMerged(LONG row, LONG col, bool asVariants, std::array<LONG, 4>& bounds, Variant& merged) {
+        bounds.fill(-7);
+        std::array<Variant, 4> variants;
+        std::vector<VARIANT> arguments{LongArgument(row), LongArgument(col)};
+        for (std::size_t i = 0; i < 4; ++i) {
+            VARIANT out;
+            VariantInit(&out);
+            if (asVariants) {
+                V_VT(&out) = VT_BYREF | VT_VARIANT;
+                V_VARIANTREF(&out) = variants[i].Out();
+            } else {
+                V_VT(&out) = VT_BYREF | VT_I4;
+                V_I4REF(&out) = &bounds[i];
+            }
+            arguments.push_back(out);
+        }
+        const HRESULT outcome = CallByName(table_.Get(), L"IsMergedCell", arguments, merged.Out(), exception_);
+        if (asVariants) {
+            for (std::size_t i = 0; i < 4; ++i) {
+                bounds[i] = V_VT(&variants[i].Get()) == VT_I4 ? V_I4(&variants[i].Get()) : -100 - V_VT(&variants[i].Get());
+            }
+        }
+        return outcome;
+    }
+
+    std::optional<ServerProcess> server_;
+    ComPtr<IDispatch> table_;
+    ExceptionInfo exception_;
+};
+
+// Rule: a table answers its members by name across the process boundary: its size, each cell's type,
+// text (a hidden merged cell's and a block's ""), field id (a field's and a formula's not zero, as wide
+// as LONG_PTR), state (locked), and IsMergedCell's range through its out parameters in both forms.
+TEST_F(TableTest, MembersAnswerByName) {
+    ASSERT_NO_FATAL_FAILURE(Start(kTableScenario));
+    std::u16string text;
+    EXPECT_EQ(Hex(GetText(table_.Get(), L"ObjectName", text, exception_)), Hex(S_OK));
+    EXPECT_EQ(text, u"AcDbTable");
+    EXPECT_EQ(Hex(GetText(table_.Get(), L"Handle", text, exception_)), Hex(S_OK));
+    EXPECT_EQ(text, u"t1");
+    for (const auto& [name, expected] : {std::pair{L"Rows", 4}, std::pair{L"Columns", 3}}) {
+        Variant count;
+        EXPECT_EQ(Hex(InvokeByName(table_.Get(), name, DISPATCH_PROPERTYGET, nullptr, count.Out(), exception_)), Hex(S_OK));
+        EXPECT_EQ(V_VT(&count.Get()), VT_I4);
+        EXPECT_EQ(V_I4(&count.Get()), expected) << Narrow(std::u16string(name, name + wcslen(name)));
+    }
+
+    EXPECT_EQ(TextOf(0, 0), u"{\\fArial|b1;Door Schedule}") << "formatted text comes back with its codes";
+    EXPECT_EQ(TextOf(0, 2), u"") << "a cell hidden by the merge";
+    EXPECT_EQ(TextOf(1, 0), u"12.50");
+    EXPECT_EQ(TextOf(1, 1), u"910 x 2100") << "a field answers its value";
+    EXPECT_EQ(TextOf(1, 2), u"25.00") << "a formula answers its value";
+    EXPECT_EQ(TextOf(2, 0), u"") << "a block cell has no text";
+
+    const LONG cellTypes[][3] = {{1, 1, 1}, {1, 1, 1}, {2, 1, 1}, {1, 1, 1}};
+    const LONG cellStates[][3] = {{0, 0, 0}, {0, 0, 0}, {0, 1, 0}, {0, 0, 0}};
+    const VARTYPE fieldType = sizeof(void*) == 8 ? VT_I8 : VT_I4;
+    for (LONG row = 0; row < 4; ++row) {
+        for (LONG col = 0; col < 3; ++col) {
+            SCOPED_TRACE(std::to_string(row) + "," + std::to_string(col));
+            Variant answer;
+            ASSERT_EQ(Hex(OfCell(L"GetCellType", row, col, answer)), Hex(S_OK));
+            EXPECT_EQ(V_VT(&answer.Get()), VT_I4);
+            EXPECT_EQ(V_I4(&answer.Get()), cellTypes[row][col]);
+            ASSERT_EQ(Hex(OfCell(L"GetCellState", row, col, answer)), Hex(S_OK));
+            EXPECT_EQ(V_I4(&answer.Get()), cellStates[row][col]);
+            ASSERT_EQ(Hex(OfCell(L"GetFieldId", row, col, answer)), Hex(S_OK));
+            ASSERT_EQ(V_VT(&answer.Get()), fieldType);
+            const LONGLONG field = fieldType == VT_I8 ? V_I8(&answer.Get()) : V_I4(&answer.Get());
+            EXPECT_EQ(field != 0, row == 1 && col > 0);
+            if (field != 0 && fieldType == VT_I8) {
+                EXPECT_GT(field, 0xFFFFFFFFLL) << "a 64-bit object id";
+            }
+        }
+    }
+
+    for (const bool asVariants : {false, true}) {
+        SCOPED_TRACE(asVariants ? "VT_BYREF | VT_VARIANT" : "VT_BYREF | VT_I4");
+        std::array<LONG, 4> bounds{};
+        Variant merged;
+        ASSERT_EQ(Hex(IsMerged(0, 1, asVariants, bounds, merged)), Hex(S_OK));
+        ASSERT_EQ(V_VT(&merged.Get()), VT_BOOL);
+        EXPECT_EQ(V_BOOL(&merged.Get()), VARIANT_TRUE);
+        EXPECT_EQ(bounds, (std::array<LONG, 4>{0, 0, 0, 2})) << "minRow, maxRow, minCol, maxCol";
+        ASSERT_EQ(Hex(IsMerged(2, 1, asVariants, bounds, merged)), Hex(S_OK));
+        EXPECT_EQ(V_BOOL(&merged.Get()), VARIANT_FALSE);
+        EXPECT_EQ(bounds, (std::array<LONG, 4>{2, 2, 1, 1})) << "a cell in no merge is its own range";
+    }
+
+    const auto log = server_->Log();
+    EXPECT_TRUE(HasLine(log, "call t1 GetText via=invoke row=1 col=1 hr=0x00000000 result=\"910 x 2100\""));
+    EXPECT_TRUE(HasLine(log, "call t1 IsMergedCell via=invoke row=0 col=1 hr=0x00000000 result=-1 range=0,0,0,2"));
+    EXPECT_TRUE(HasLine(log, "call t1 IsMergedCell via=invoke row=0 col=1", "outs=variant"));
+    EXPECT_TRUE(HasLine(log, "call t1 Rows.get via=invoke hr=0x00000000 result=4"));
+}
+
+// Rule: SetText makes any cell a text cell (the log says what it replaced, a number or a field), the
+// window shows it after Update; a locked cell and a cell outside the table are refused, the reason
+// crossing as the exception's scode; the dump shows every cell; the client's references come back.
+TEST_F(TableTest, SetTextWritesCellsAndRefusesLockedOnes) {
+    ASSERT_NO_FATAL_FAILURE(Start(kTableScenario));
+    EXPECT_EQ(Hex(SetText(1, 0, u"Twelve")), Hex(S_OK));
+    EXPECT_EQ(TextOf(1, 0), u"Twelve");
+    EXPECT_EQ(Hex(SetText(1, 1, u"910 X 2100")), Hex(S_OK));
+    Variant answer;
+    ASSERT_EQ(Hex(OfCell(L"GetFieldId", 1, 1, answer)), Hex(S_OK));
+    EXPECT_EQ(V_VT(&answer.Get()) == VT_I8 ? V_I8(&answer.Get()) : V_I4(&answer.Get()), 0) << "the field is gone";
+    EXPECT_EQ(Hex(SetText(0, 0, u"DOOR SCHEDULE")), Hex(S_OK));
+    EXPECT_EQ(Hex(SetText(0, 2, u"behind the merge")), Hex(S_OK));
+    EXPECT_EQ(TextOf(0, 2), u"behind the merge") << "each cell of a merge keeps its own text";
+    EXPECT_EQ(TextOf(0, 0), u"DOOR SCHEDULE");
+
+    EXPECT_EQ(Hex(SetText(2, 1, u"fd60")), Hex(DISP_E_EXCEPTION));
+    EXPECT_EQ(Hex(exception_.Scode()), Hex(E_ACCESSDENIED));
+    EXPECT_EQ(TextOf(2, 1), u"FD60");
+    for (const auto& [row, col] : {std::pair{4, 0}, std::pair{0, 3}, std::pair{-1, 0}}) {
+        EXPECT_EQ(Hex(SetText(row, col, u"x")), Hex(DISP_E_EXCEPTION));
+        EXPECT_EQ(Hex(exception_.Scode()), Hex(E_INVALIDARG));
+        EXPECT_EQ(Hex(OfCell(L"GetText", row, col, answer)), Hex(DISP_E_EXCEPTION));
+        EXPECT_EQ(Hex(exception_.Scode()), Hex(E_INVALIDARG));
+    }
+    EXPECT_EQ(Hex(CallUpdate(table_.Get(), exception_)), Hex(S_OK));
+
+    const auto log = server_->Log();
+    EXPECT_TRUE(HasLine(log, "call t1 SetText via=invoke row=1 col=0 value=\"Twelve\" hr=0x00000000 replaced=number"));
+    EXPECT_TRUE(HasLine(log, "call t1 SetText via=invoke row=1 col=1 value=\"910 X 2100\" hr=0x00000000 replaced=field"));
+    EXPECT_TRUE(HasLine(log, "call t1 SetText via=invoke row=0 col=0 value=\"DOOR SCHEDULE\" hr=0x00000000"));
+    EXPECT_TRUE(HasLine(log, "call t1 SetText via=invoke row=0 col=2 value=\"behind the merge\" hr=0x00000000 hidden=yes"));
+    EXPECT_TRUE(HasLine(log, "call t1 SetText via=invoke row=2 col=1 value=\"fd60\" hr=0x80070005 refused=locked"));
+    EXPECT_EQ(Lines(log, "layout t1 kind=table").size(), 2u) << "laid out at start and after Update";
+
+    table_.Reset();
+    ASSERT_TRUE(server_->Dump());
+    const auto dumped = server_->Log();
+    EXPECT_TRUE(HasLine(dumped, "table t1 reason=request rows=4 columns=3"));
+    EXPECT_TRUE(HasLine(dumped, "cell t1 row=1 col=0 type=1 state=0 field=0 content=text text=\"Twelve\""));
+    EXPECT_TRUE(HasLine(dumped, "cell t1 row=0 col=1 type=1 state=0 field=0 content=empty merge=0,0,0,2 text=\"\""));
+    EXPECT_TRUE(HasLine(dumped, "cell t1 row=0 col=2 type=1 state=0 field=0 content=text merge=0,0,0,2 text=\"behind the merge\""));
+    EXPECT_TRUE(HasLine(dumped, "cell t1 row=2 col=0 type=2 state=0 field=0 content=block block=\"DOOR-SWING\" text=\"\""));
+    EXPECT_TRUE(HasLine(dumped, "cell t1 row=2 col=1 type=1 state=1 field=0 content=text text=\"FD60\""));
+    EXPECT_EQ(Lines(dumped, "cell t1 ").size(), 12u);
+    for (const auto& [name, line] : LastReferences(dumped, "request")) {
+        if (name == "app") continue;
+        EXPECT_EQ(Field(line, "ext"), "0") << line;
+    }
+}
+
+// Rule: failures, hangs and odd answers can be for one cell or for every cell; a count can be answered
+// with a text or a huge number, a text with a null, a merge with a range that misses its own cell.
+TEST_F(TableTest, FailuresAndOddAnswersForOneCell) {
+    ASSERT_NO_FATAL_FAILURE(Start(std::string(kTableScenario) +
+                                  "fail t1 GetText 0x80004005 cell 1 1\n"
+                                  "fail t1 SetText 0x8007000E always\n"
+                                  "hang t1 GetCellState 1 cell 3 0\n"
+                                  "answer t1 GetText null cell 2 2\n"
+                                  "answer t1 Rows.get text \"7\"\n"
+                                  "answer t1 Columns.get number 2147483647\n"
+                                  "answer t1 IsMergedCell range 0 0 1 2 cell 2 0\n"));
+    Variant answer;
+    EXPECT_EQ(Hex(OfCell(L"GetText", 1, 1, answer)), Hex(DISP_E_EXCEPTION));
+    EXPECT_EQ(Hex(exception_.Scode()), Hex(E_FAIL));
+    EXPECT_EQ(TextOf(1, 1), u"910 x 2100") << "the failure was for one call";
+    EXPECT_EQ(TextOf(1, 2), u"25.00");
+    EXPECT_EQ(Hex(SetText(3, 0, u"d01")), Hex(DISP_E_EXCEPTION));
+    EXPECT_EQ(Hex(exception_.Scode()), Hex(E_OUTOFMEMORY));
+    EXPECT_EQ(TextOf(3, 0), u"D01");
+
+    ASSERT_EQ(Hex(OfCell(L"GetText", 2, 2, answer)), Hex(S_OK));
+    EXPECT_EQ(V_VT(&answer.Get()), VT_NULL);
+    EXPECT_EQ(TextOf(2, 1), u"FD60");
+    ASSERT_EQ(Hex(InvokeByName(table_.Get(), L"Rows", DISPATCH_PROPERTYGET, nullptr, answer.Out(), exception_)), Hex(S_OK));
+    EXPECT_EQ(answer.Text(), u"7");
+    ASSERT_EQ(Hex(InvokeByName(table_.Get(), L"Columns", DISPATCH_PROPERTYGET, nullptr, answer.Out(), exception_)), Hex(S_OK));
+    EXPECT_EQ(V_I4(&answer.Get()), 2147483647);
+
+    std::array<LONG, 4> bounds{};
+    ASSERT_EQ(Hex(IsMerged(2, 0, false, bounds, answer)), Hex(S_OK));
+    EXPECT_EQ(V_BOOL(&answer.Get()), VARIANT_TRUE);
+    EXPECT_EQ(bounds, (std::array<LONG, 4>{0, 0, 1, 2})) << "a range without the cell asked for";
+
+    ASSERT_EQ(Hex(OfCell(L"GetCellState", 3, 0, answer)), Hex(S_OK));
+    const auto log = server_->Log();
+    EXPECT_TRUE(HasLine(log, "call t1 GetText via=invoke row=1 col=1 hr=0x80004005 injected=yes"));
+    EXPECT_TRUE(HasLine(log, "dispatch t1 Invoke dispid=304 flags=method hr=0x00000000 answer=odd row=2 col=2"));
+    EXPECT_TRUE(HasLine(log, "call t1 IsMergedCell via=invoke row=2 col=0 hr=0x00000000 result=-1 range=0,0,1,2 answer=odd"));
+    EXPECT_TRUE(HasLine(log, "hang t1 GetCellState milliseconds=1000"));
+}
+
+// Rule: a click on any cell of a table (here the last, away from its centre) picks the table.
+TEST_F(TableTest, AClickOnACellPicksTheTable) {
+    std::string scenario = kTableScenario;
+    scenario.replace(scenario.find("pick t1\n"), 8, "pick click\npick-timeout 20\n");
+    ASSERT_NO_FATAL_FAILURE(Start(scenario, [&] {
+        const std::string layout = Lines(server_->Log(), "layout t1 ").back();
+        const std::string screen = *Field(layout, "screen");
+        long x = 0, y = 0, width = 0, height = 0;
+        ASSERT_EQ(std::sscanf(screen.c_str(), "%ld,%ld,%ld,%ld", &x, &y, &width, &height), 4);
+        SetCursorPos(x + width - 6, y + height - 6);
+        INPUT inputs[2] = {};
+        inputs[0].type = inputs[1].type = INPUT_MOUSE;
+        inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        SendInput(2, inputs, sizeof(INPUT));
+    }));
+    std::u16string name;
+    EXPECT_EQ(Hex(GetText(table_.Get(), L"ObjectName", name, exception_)), Hex(S_OK));
+    EXPECT_EQ(name, u"AcDbTable");
+    EXPECT_TRUE(HasLine(server_->Log(), "pick-end n=1 outcome=entity id=t1 hr=0x00000000"));
+}
+
+// Rule: release 15 has no tables: a scenario with one is refused at start.
+TEST(Tables, Release15RefusesThem) {
+    ServerProcess server("table t1 40 60 2 2\n");
+    EXPECT_EQ(server.WaitExit(), 2u);
+    EXPECT_TRUE(HasLine(server.Log(), "error code=2", "tables exist from release 16 on"));
 }
 
 }  // namespace

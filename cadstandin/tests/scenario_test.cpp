@@ -188,3 +188,153 @@ TEST(ScenarioTiming, RefusesWhatCannotBeServed) {
 
 }  // namespace
 }  // namespace cadstandin
+
+namespace cadstandin {
+namespace {
+
+constexpr int kNewerRelease = 25;
+
+// Rule: a table is described by its size, then its cells (every kind, locked or not) and merges.
+TEST(ScenarioTable, ReadsTablesCellsAndMerges) {
+    const Scenario scenario = ParseScenario(
+        "table t1 40 300 4 3\n"
+        "merge t1 0 0 0 2\n"
+        "cell t1 0 0 text \"{\\fArial|b1;Title}\\Pline\"\n"
+        "cell t1 1 0 number \"12.50\"\n"
+        "cell t1 1 1 field \"910 x 2100\"\n"
+        "cell t1 1 2 formula \"25.00\"\n"
+        "cell t1 2 0 block \"DOOR-SWING\"\n"
+        "cell t1 2 1 block\n"
+        "cell t1 2 2 locked \"FD60\"\n"
+        "cell t1 3 0 locked number \"7\"\n"
+        "pick t1\n",
+        kNewerRelease);
+    ASSERT_EQ(scenario.entities.size(), 1u);
+    const EntityDefinition& definition = scenario.entities[0];
+    EXPECT_EQ(definition.kind, EntityKind::Table);
+    EXPECT_EQ(definition.x1, 40);
+    EXPECT_EQ(definition.y1, 300);
+    const TableModel& table = definition.table;
+    EXPECT_EQ(table.Rows(), 4);
+    EXPECT_EQ(table.Columns(), 3);
+    EXPECT_EQ(table.Cell(0, 0).text, u"{\\fArial|b1;Title}\\Pline") << "cell texts are formatted text, written as is";
+    EXPECT_EQ(table.Merges(), (std::vector<CellRange>{{0, 0, 0, 2}}));
+    EXPECT_EQ(table.Cell(1, 0).content, CellContent::Number);
+    EXPECT_EQ(table.Cell(1, 1).content, CellContent::Field);
+    EXPECT_EQ(table.Cell(1, 1).text, u"910 x 2100");
+    EXPECT_EQ(table.Cell(1, 2).content, CellContent::Formula);
+    EXPECT_EQ(table.Cell(2, 0).content, CellContent::Block);
+    EXPECT_EQ(table.Cell(2, 0).blockName, u"DOOR-SWING");
+    EXPECT_EQ(table.Cell(2, 1).content, CellContent::Block);
+    EXPECT_EQ(table.Cell(2, 2).content, CellContent::Text);
+    EXPECT_TRUE(table.Cell(2, 2).locked);
+    EXPECT_EQ(table.Cell(3, 0).content, CellContent::Number);
+    EXPECT_TRUE(table.Cell(3, 0).locked);
+    EXPECT_EQ(table.Cell(3, 2).content, CellContent::Empty);
+    ASSERT_EQ(scenario.picks.size(), 1u);
+    EXPECT_EQ(scenario.picks[0].id, "t1");
+}
+
+// Rule: a table statement that cannot be served is refused; release 15 has no tables at all.
+TEST(ScenarioTable, RefusesWhatCannotBeServed) {
+    EXPECT_THROW((void)ParseScenario("table t1 1 2 3 3\n"), ScenarioError) << "release 15";
+    EXPECT_THROW((void)ParseScenario("table t1 1 2 3 3\n", 15), ScenarioError) << "release 15";
+    EXPECT_NO_THROW((void)ParseScenario("table t1 1 2 3 3\n", 16));
+    for (const char* bad : {"table t1 1 2 0 3\n", "table t1 1 2 3 101\n", "table t1 1 2 3\n", "cell t1 0 0 text \"a\"\n",
+                            "text t1 1 2 \"a\"\ncell t1 0 0 text \"a\"\n", "table t1 1 2 3 3\ncell t1 3 0 text \"a\"\n",
+                            "table t1 1 2 3 3\ncell t1 0 -1 text \"a\"\n", "table t1 1 2 3 3\ncell t1 0 0 number \"tbc\"\n",
+                            "table t1 1 2 3 3\ncell t1 0 0 text \"a\"\ncell t1 0 0 text \"b\"\n",
+                            "table t1 1 2 3 3\ncell t1 0 0 picture \"a\"\n", "table t1 1 2 3 3\ncell t1 0 0 text\n",
+                            "table t1 1 2 3 3\ncell t1 0 0 locked block \"B\" extra\n", "table t1 1 2 3 3\nmerge t1 1 1 1 1\n",
+                            "table t1 1 2 3 3\nmerge t1 0 0 0 3\n", "table t1 1 2 3 3\nmerge t1 0 0 1 1\nmerge t1 1 1 2 2\n",
+                            "table t1 1 2 3 3\ntable t1 5 6 1 1\n"}) {
+        EXPECT_THROW((void)ParseScenario(bad, kNewerRelease), ScenarioError) << bad;
+    }
+}
+
+// Rule: a failure, hang or odd answer of a table member may be for one cell; a table's counts and
+// reads have odd answers of their own (a text for a count, a range that misses its own cell).
+TEST(ScenarioTable, FailuresHangsAndAnswersMayNameACell) {
+    const Scenario scenario = ParseScenario(
+        "table t1 1 2 3 3\n"
+        "fail t1 SetText 0x80004005 cell 2 1 always\n"
+        "fail t1 GetText 0x80004005 3 cell 0 0\n"
+        "fail * IsMergedCell 0x80004005\n"
+        "fail t1 Rows.get 0x80004005\n"
+        "hang t1 GetText 1 cell 1 1\n"
+        "answer t1 Rows.get text \"7\"\n"
+        "answer t1 Columns.get number 2147483647\n"
+        "answer t1 GetText null cell 2 2\n"
+        "answer t1 IsMergedCell range 0 0 1 2 cell 2 0\n",
+        kNewerRelease);
+    ASSERT_EQ(scenario.failures.size(), 4u);
+    EXPECT_EQ(scenario.failures[0].cell, (CellAddress{2, 1}));
+    EXPECT_EQ(scenario.failures[0].count, InjectedFailure::kAlways);
+    EXPECT_EQ(scenario.failures[1].cell, (CellAddress{0, 0}));
+    EXPECT_EQ(scenario.failures[1].count, 3);
+    EXPECT_TRUE(scenario.failures[2].cell.Any());
+    ASSERT_EQ(scenario.hangs.size(), 1u);
+    EXPECT_EQ(scenario.hangs[0].cell, (CellAddress{1, 1}));
+    ASSERT_EQ(scenario.oddAnswers.size(), 4u);
+    EXPECT_EQ(scenario.oddAnswers[0].kind, OddAnswerKind::Text);
+    EXPECT_EQ(scenario.oddAnswers[0].text, u"7");
+    EXPECT_EQ(scenario.oddAnswers[1].number, 2147483647);
+    EXPECT_EQ(scenario.oddAnswers[2].kind, OddAnswerKind::Null);
+    EXPECT_EQ(scenario.oddAnswers[2].cell, (CellAddress{2, 2}));
+    EXPECT_EQ(scenario.oddAnswers[3].kind, OddAnswerKind::Range);
+    EXPECT_EQ(scenario.oddAnswers[3].range, (CellRange{0, 0, 1, 2}));
+    EXPECT_TRUE(scenario.oddAnswers[0].cell.Any());
+
+    for (const char* bad : {"table t1 1 2 3 3\nfail t1 Update 0x80004005 cell 0 0\n",
+                            "table t1 1 2 3 3\nfail t1 SetText 0x80004005 cell 3 0\n",
+                            "table t1 1 2 3 3\ntext x1 1 1 \"a\"\nfail x1 GetText 0x80004005 cell 0 0\n",
+                            "table t1 1 2 3 3\nfail t1 SetText 0x80004005 cell 0\n",
+                            "table t1 1 2 3 3\nanswer t1 SetText empty\n",
+                            "table t1 1 2 3 3\nanswer t1 Rows.get empty cell 0 0\n",
+                            "table t1 1 2 3 3\nanswer t1 GetText range 0 0 0 1\n",
+                            "table t1 1 2 3 3\nanswer t1 GetText empty cell 5 5\n",
+                            "table t1 1 2 3 3\nhang t1 Rows.get 1 cell 0 0\n"}) {
+        EXPECT_THROW((void)ParseScenario(bad, kNewerRelease), ScenarioError) << bad;
+    }
+}
+
+// Rule: from release 16 on the sample drawing has a door schedule (merged title, header row, a field,
+// a formula, a block, a locked and a number cell) in a window that fits a 1024 x 768 screen; release 15's
+// sample has no table.
+TEST(ScenarioTable, SampleHasADoorScheduleFromRelease16) {
+    const auto tables = [](const Scenario& scenario) {
+        std::vector<const EntityDefinition*> found;
+        for (const EntityDefinition& definition : scenario.entities) {
+            if (definition.kind == EntityKind::Table) found.push_back(&definition);
+        }
+        return found;
+    };
+    EXPECT_TRUE(tables(SampleScenario(15)).empty());
+    EXPECT_TRUE(tables(ParseScenario("pick miss\n")).empty());
+
+    for (const Scenario& scenario : {SampleScenario(kNewerRelease), ParseScenario("pick miss\n", 16)}) {
+        const std::vector<const EntityDefinition*> found = tables(scenario);
+        ASSERT_EQ(found.size(), 1u);
+        EXPECT_LE(scenario.windowX + scenario.windowWidth, 1024);
+        EXPECT_LE(scenario.windowY + scenario.windowHeight, 768);
+        const TableModel& table = found[0]->table;
+        EXPECT_EQ(table.MergeOf(0, 0), (CellRange{0, 0, 0, table.Columns() - 1})) << "the title spans every column";
+        EXPECT_NE(table.Cell(0, 0).text.find(u"DOOR SCHEDULE"), std::u16string::npos);
+        int kinds[6] = {};
+        int locked = 0;
+        for (int row = 1; row < table.Rows(); ++row) {
+            for (int col = 0; col < table.Columns(); ++col) {
+                ++kinds[static_cast<int>(table.Cell(row, col).content)];
+                locked += table.Cell(row, col).locked ? 1 : 0;
+                EXPECT_NE(table.Cell(row, col).content, CellContent::Empty) << row << "," << col;
+            }
+        }
+        for (const CellContent content : {CellContent::Number, CellContent::Field, CellContent::Formula, CellContent::Block}) {
+            EXPECT_EQ(kinds[static_cast<int>(content)], 1) << ContentName(content);
+        }
+        EXPECT_EQ(locked, 1);
+    }
+}
+
+}  // namespace
+}  // namespace cadstandin
