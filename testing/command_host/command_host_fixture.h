@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -67,6 +68,24 @@ inline std::vector<std::u16string> Written(const StandIn& standIn, const std::st
 
 inline std::size_t Updates(const StandIn& standIn, const std::string& object) {
     return standIn.LogLines("call " + object + " Update ").size();
+}
+
+// The calls one run makes on the stand-in's objects; none when the stand-in does not report them.
+inline std::optional<CallTotals> CostOfARun(StandIn& standIn, const std::function<void()>& run) {
+    const std::optional<References> before = standIn.Dump();
+    run();
+    const std::optional<References> after = standIn.Dump();
+    if (!before || !after) return std::nullopt;
+    return CallTotals{after->calls.queryInterface - before->calls.queryInterface,
+                      after->calls.vtable - before->calls.vtable,
+                      after->calls.getIdsOfNames - before->calls.getIdsOfNames,
+                      after->calls.invoke - before->calls.invoke, after->calls.total - before->calls.total};
+}
+
+inline std::string Describe(const CallTotals& calls) {
+    return std::to_string(calls.total) + " calls (QueryInterface " + std::to_string(calls.queryInterface) +
+           ", slots " + std::to_string(calls.vtable) + ", GetIDsOfNames " + std::to_string(calls.getIdsOfNames) +
+           ", Invoke " + std::to_string(calls.invoke) + ")";
 }
 
 }  // namespace morvane::testing_host

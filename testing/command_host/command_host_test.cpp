@@ -61,25 +61,6 @@ TEST_F(CommandHostTest, RoadOfOnePick) {
     ExpectReferences(standIn, "t1");
 }
 
-// The calls one run of the command makes on the server's objects; none when the server does not
-// report them.
-std::optional<CallTotals> CostOfARun(StandIn& standIn, const std::function<void()>& run) {
-    const std::optional<References> before = standIn.Dump();
-    run();
-    const std::optional<References> after = standIn.Dump();
-    if (!before || !after) return std::nullopt;
-    return CallTotals{after->calls.queryInterface - before->calls.queryInterface,
-                      after->calls.vtable - before->calls.vtable,
-                      after->calls.getIdsOfNames - before->calls.getIdsOfNames,
-                      after->calls.invoke - before->calls.invoke, after->calls.total - before->calls.total};
-}
-
-std::string Describe(const CallTotals& calls) {
-    return std::to_string(calls.total) + " calls (QueryInterface " + std::to_string(calls.queryInterface) +
-           ", slots " + std::to_string(calls.vtable) + ", GetIDsOfNames " + std::to_string(calls.getIdsOfNames) +
-           ", Invoke " + std::to_string(calls.invoke) + ")";
-}
-
 // The cost of one successful pick of a plain text: at most 12 calls reach the CAD application's
 // objects (QueryInterface, slot calls, GetIDsOfNames, Invoke). The first run after the application
 // started also pays for COM building its stub for the application interface; later runs do not.
