@@ -19,14 +19,6 @@ namespace {
 
 using testing_windows::WindowProgram;
 
-std::wstring HelperPath() {
-    wchar_t path[MAX_PATH]{};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    folder.resize(folder.find_last_of(L"\\/") + 1);
-    return folder + L"cadlink_title_window.exe";
-}
-
 // Every AttachThreadInput call BringToFront makes through the seam: (thread, to thread, join).
 std::vector<std::tuple<DWORD, DWORD, BOOL>> joins;
 
@@ -52,8 +44,8 @@ protected:
 
     [[nodiscard]] DWORD HolderThread() const { return GetWindowThreadProcessId(holder_, nullptr); }
 
-    WindowProgram holderProgram_{HelperPath(), L"\"Holder\""};
-    WindowProgram targetProgram_{HelperPath(), L"\"Target\""};
+    WindowProgram holderProgram_{WindowProgram::BesideThisProgram(), L"\"Holder\""};
+    WindowProgram targetProgram_{WindowProgram::BesideThisProgram(), L"\"Target\""};
     HWND holder_ = nullptr;
     HWND target_ = nullptr;
 };

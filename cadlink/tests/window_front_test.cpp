@@ -14,14 +14,6 @@ namespace {
 
 using testing_windows::WindowProgram;
 
-std::wstring HelperPath() {
-    wchar_t path[MAX_PATH]{};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    folder.resize(folder.find_last_of(L"\\/") + 1);
-    return folder + L"cadlink_title_window.exe";
-}
-
 class BringWindowToFrontTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -41,8 +33,8 @@ protected:
         ASSERT_TRUE(inFront) << inFront.Reason();
     }
 
-    WindowProgram cad_{HelperPath(), L"\"Stand-In CAD - [a.dwg]\" \"Stand-In CAD\" \"Plan View - [b.dwg]\""};
-    WindowProgram other_{HelperPath(), L"\"Some Other Program\""};
+    WindowProgram cad_{WindowProgram::BesideThisProgram(), L"\"Stand-In CAD - [a.dwg]\" \"Stand-In CAD\" \"Plan View - [b.dwg]\""};
+    WindowProgram other_{WindowProgram::BesideThisProgram(), L"\"Some Other Program\""};
     HWND exact_ = nullptr;
     HWND prefixOnly_ = nullptr;
     HWND holder_ = nullptr;

@@ -20,6 +20,15 @@ namespace morvane::testing_windows {
 // the window to the front itself.
 class WindowProgram {
 public:
+    // cadlink_title_window.exe in this test program's folder, where the build puts it.
+    [[nodiscard]] static std::wstring BesideThisProgram() {
+        wchar_t path[MAX_PATH]{};
+        GetModuleFileNameW(nullptr, path, MAX_PATH);
+        std::wstring folder(path);
+        folder.resize(folder.find_last_of(L"\\/") + 1);
+        return folder + L"cadlink_title_window.exe";
+    }
+
     WindowProgram(const std::wstring& program, const std::wstring& titles) {
         try {
             process_.emplace(program, titles);

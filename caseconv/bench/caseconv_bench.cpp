@@ -15,15 +15,20 @@ namespace {
 
 constexpr std::size_t kUnits = 32767;
 
+// The longest text an underlined entity may hold: the unit again and again, cut at the limit.
+std::u16string Repeated(std::u16string_view unit) {
+    std::u16string text;
+    while (text.size() < kUnits) {
+        text += unit;
+    }
+    text.resize(kUnits);
+    return text;
+}
+
 const std::u16string& MixedCaseLatin() {
     static const std::u16string text = [] {
         constexpr std::u16string_view words = u"The quick BROWN fox jumps over the Lazy DOG. is it 3.5 M? yes! ";
-        std::u16string t;
-        while (t.size() < kUnits) {
-            t += words;
-        }
-        t.resize(kUnits);
-        return t;
+        return Repeated(words);
     }();
     return text;
 }
@@ -37,12 +42,7 @@ const std::u16string& FormattedNote() {
             uR"(\LMILLIMETRES\l UNLESS NOTED OTHERWISE.\P2. {\C1;DO NOT SCALE} FROM THIS DRAWING.\P)"
             uR"(3. PIPES \U+2205100 LAID AT \S1/2; IN FALL, SEE C:\\PLANS\\DRAINAGE.\P)"
             uR"(4. {\fTimes New Roman|b0|i1;Concrete} GRADE C30, COVER 40\U+00B0 MIN.\~\P)";
-        std::u16string t;
-        while (t.size() < kUnits) {
-            t += notes;
-        }
-        t.resize(kUnits);
-        return t;
+        return Repeated(notes);
     }();
     return text;
 }
@@ -54,12 +54,7 @@ const std::u16string& NoteWithSymbolsAndFields() {
             uR"({\fArial|b1;\H3.5;GENERAL NOTES:}\P1. HOLES {\Fgdt;n}12 THRU, {\Fgdt|c0;j}0.1 A.\P)"
             uR"(2. DRAWN %<\AcVar SaveDate \f "M/d/yyyy">% BY %<\AcVar Author>%, SHEET )"
             uR"(%<\AcObjProp Object(%<\_ObjId 2130239632>%).TextString>%.\P3. {\C1;DO NOT SCALE}.\P)";
-        std::u16string t;
-        while (t.size() < kUnits) {
-            t += notes;
-        }
-        t.resize(kUnits);
-        return t;
+        return Repeated(notes);
     }();
     return text;
 }

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "testing/command_host/command_host_fixture.h"
+#include "testing/command_host/host_main.h"
 #include "testing/command_host/stand_in.h"
 
 namespace morvane::testing_host {
@@ -68,21 +69,5 @@ int main(int argc, char** argv) {
         std::cerr << "usage: other_bitness_tests <64-bit cadstandin.exe>\n";
         return 2;
     }
-    using morvane::testing_host::StandIn;
-    StandIn::ServerPath() = morvane::testing_host::WindowsPath(argv[1]);
-    wchar_t self[MAX_PATH]{};
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring folder(self);
-    folder.resize(folder.find_last_of(L"\\/"));
-    StandIn::WorkFolder() = folder + L"\\runs";
-    CreateDirectoryW(StandIn::WorkFolder().c_str(), nullptr);
-
-    // The binding needs a single-threaded apartment on the thread that calls it.
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
-        std::cerr << "CoInitializeEx failed\n";
-        return 2;
-    }
-    const int result = RUN_ALL_TESTS();
-    CoUninitialize();
-    return result;
+    return morvane::testing_host::RunStandInTests(morvane::testing_host::WindowsPath(argv[1]));
 }
