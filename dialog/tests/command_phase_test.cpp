@@ -57,6 +57,8 @@ struct RuleCase {
     PhaseAction action;
 };
 
+void PrintTo(const RuleCase& c, std::ostream* out) { *out << c.name; }
+
 class PhaseRuleTest : public ::testing::TestWithParam<RuleCase> {};
 
 // Each press does in each phase what the program has always done with it there.
@@ -169,6 +171,8 @@ struct RememberCase {
     std::optional<PhaseInput> doneAfter;
 };
 
+void PrintTo(const RememberCase& c, std::ostream* out) { *out << c.name; }
+
 class RememberTest : public ::testing::TestWithParam<RememberCase> {};
 
 // Presses while the command ends are done once it has ended: one "Select Text" however often it
@@ -228,6 +232,8 @@ struct RoadCase {
 bool IsCall(std::string_view call, std::string_view text) {
     return text.find('(') != std::string_view::npos ? call.starts_with(text) : call.substr(0, call.find('(')) == text;
 }
+
+void PrintTo(const RoadCase& c, std::ostream* out) { *out << c.name; }
 
 class CommandRoadTest : public ::testing::TestWithParam<RoadCase> {};
 
