@@ -9,14 +9,14 @@ namespace morvane {
 // Where the select-text command stands, as the window sees it. While the command runs, each of its
 // calls into the CAD application waits in COM's modal loop, and COM hands whatever arrives for the
 // window meanwhile to the window procedure (the message filter delivers it as the message loop
-// would): a press in any phase but Idle is delivered from inside one of the command's calls, and
-// whatever it does happens before that call returns to the command.
+// would), as does the modal loop of each message box the command shows: a press in any phase but
+// Idle is delivered from inside the command, and whatever it does happens before the command goes on.
 enum class CommandPhase : std::uint8_t {
     Idle,         // no command runs
     Attaching,    // "Select Text" was pressed: reaching the CAD application, the window showing
     Picking,      // the command hid the window (CaseDialog::Hide): the pick and the call before it
-    Writing,      // the pick went through (CaseDialog::PickDone): reading and writing the texts,
-                  // the window hidden, the long-call timer armed
+    Writing,      // the pick went through (CaseDialog::PickDone): reading and writing the texts and
+                  // the command's message boxes, the window hidden, the long-call timer armed
     WaitingLong,  // the long-call timer fired while Writing: the window showing again, not active,
                   // with the wait cursor, so that "Cancel" is within reach of a call that hangs
     Ending,       // the command showed the window again (CaseDialog::Show), its last act: it only
@@ -51,7 +51,6 @@ namespace phase_rules {
 using enum PhaseAction;
 // The rule for each input in each phase, read across a row.
 inline constexpr PhaseAction kTable[kPhaseCount][kPhaseInputCount] = {
-    // clang-format off
     //                 SelectText  Cancel      Escape  OptionKey  LongCallTimer  Destroy
     /* Idle */        {Act,        Act,        Ignore, Act,       Ignore,        Act},
     /* Attaching */   {Ignore,     EndProcess, Ignore, Act,       Ignore,        Act},
@@ -59,7 +58,6 @@ inline constexpr PhaseAction kTable[kPhaseCount][kPhaseInputCount] = {
     /* Writing */     {Ignore,     EndProcess, Ignore, Act,       Act,           Act},
     /* WaitingLong */ {Ignore,     EndProcess, Ignore, Act,       Ignore,        Act},
     /* Ending */      {Remember,   Remember,   Ignore, Act,       Ignore,        Act},
-    // clang-format on
 };
 }  // namespace phase_rules
 
