@@ -35,7 +35,8 @@ private:
 
 int RunProgram(HINSTANCE instance, int showCommand) {
     // While a call into the CAD application waits, what arrives for the window is delivered as
-    // the loop below delivers it (the window is made after the link, which it uses).
+    // the loop below delivers it (the window is made after the link, which it uses); what a press
+    // does then, the window's rules for the command's phase say (dialog/command_phase.h).
     HWND dialog = nullptr;
     const auto cad = morvane::MakeComCadLink({.running = nullptr,
                                               .clock = nullptr,

@@ -44,6 +44,18 @@ constexpr const FrmControlLayout& LayoutOf(FrmControl control) {
 
 constexpr std::size_t Slot(FrmControl control) { return static_cast<std::size_t>(control); }
 
+// A press delivered while a call of the command waits on the CAD application, its rule
+// EndProcess: going back to the command would let it go on, pick and write. The program ends here,
+// with no further call; COM lets go of the application's objects once this process has gone (on
+// Windows after its ping timeout). TerminateProcess, not ExitProcess: this thread is inside an
+// outgoing COM call, and ExitProcess would stop COM's other threads wherever they are and then run
+// every DLL's detach code, which deadlocks on a lock one of them held; TerminateProcess runs no
+// detach code. Nothing of the program's needs flushing.
+[[noreturn]] void EndProcessAtOnce() noexcept {
+    TerminateProcess(GetCurrentProcess(), 0);
+    ExitProcess(0);  // only should the termination fail: it ends this thread too
+}
+
 // The table lists the controls in tab order, which is the order of FrmControl.
 constexpr bool InTabOrder() {
     for (std::size_t i = 0; i < kFrmControls.size(); ++i) {
@@ -206,13 +218,14 @@ std::optional<CaseMode> FrmMorvane::SelectedCase() const {
 }
 
 void FrmMorvane::Hide() {
+    phases_.Hidden();
     if (hwnd_ != nullptr) {
         ShowWindow(hwnd_, SW_HIDE);
     }
 }
 
 void FrmMorvane::Show() {
-    commandShownAgain_ = commandRunning_;
+    phases_.Shown();
     if (hwnd_ != nullptr) {
         StopLongCallTimer();
         ShowWindow(hwnd_, SW_SHOW);
@@ -222,7 +235,7 @@ void FrmMorvane::Show() {
 
 void FrmMorvane::PickDone() {
     StopLongCallTimer();
-    if (hwnd_ == nullptr || !commandRunning_) {
+    if (!phases_.PickDone() || hwnd_ == nullptr) {
         return;
     }
     ++longCall_.pick;
@@ -251,9 +264,9 @@ void FrmMorvane::ShowWhileCallWaits(WPARAM pick) noexcept {
         return;  // an earlier pick's
     }
     StopLongCallTimer();
-    // Only while the command's steps still run; not shown the way the command's Show does, so
-    // that "Select Text" stays ignored and "Cancel" ends the program at once.
-    if (!commandRunning_ || commandShownAgain_ || IsWindowVisible(hwnd_)) {
+    // Not shown the way the command's Show does: the command waits on (WaitingLong, not
+    // Ending), so that "Select Text" stays ignored and "Cancel" ends the program at once.
+    if (phases_.On(PhaseInput::LongCallTimer) != PhaseAction::Act) {
         return;
     }
     // Shown on top without taking the activation: activating it would deactivate the CAD
@@ -277,50 +290,43 @@ void FrmMorvane::ShowMessage(std::u16string_view text, std::u16string_view capti
 }
 
 void FrmMorvane::cmdSelect_Click() noexcept {
-    if (hwnd_ == nullptr) {
+    if (hwnd_ == nullptr || phases_.On(PhaseInput::SelectText) != PhaseAction::Act) {
         return;
     }
-    if (commandRunning_) {
-        // A press while the command's steps run is ignored. Once the command has shown the window
-        // again it only lets go of its references: the press counts, and runs when it has ended.
-        selectAfterCommand_ = selectAfterCommand_ || commandShownAgain_;
-        return;
-    }
-    do {
-        selectAfterCommand_ = false;
-        commandRunning_ = true;
-        commandShownAgain_ = false;
-        ShowCursorOverWindow(IDC_WAIT);
-        morvane::cmdSelect_Click(*this, cad_);
-        commandRunning_ = false;
-        StopLongCallTimer();
-        ShowCursorOverWindow(IDC_ARROW);
-    } while (selectAfterCommand_ && !cancelAfterCommand_ && hwnd_ != nullptr);
-    if (cancelAfterCommand_) {
-        cmdCancel_Click();
+    for (;;) {
+        RunCommand();
+        // A press remembered while the command ended is done now, as if it came now.
+        const std::optional<PhaseInput> remembered = phases_.End();
+        if (remembered == PhaseInput::Cancel) {
+            cmdCancel_Click();
+            return;
+        }
+        if (remembered != PhaseInput::SelectText || hwnd_ == nullptr ||
+            phases_.On(PhaseInput::SelectText) != PhaseAction::Act) {
+            return;
+        }
     }
 }
 
+void FrmMorvane::RunCommand() noexcept {
+    ShowCursorOverWindow(IDC_WAIT);
+    morvane::cmdSelect_Click(*this, cad_);
+    StopLongCallTimer();
+    ShowCursorOverWindow(IDC_ARROW);
+}
+
 void FrmMorvane::cmdCancel_Click() noexcept {
-    if (commandRunning_ && !commandShownAgain_) {
-        // A press delivered while a call of the command's steps waits on the CAD application:
-        // going back to the command would let it go on, pick and write. The program ends here,
-        // with no further call; COM lets go of the application's objects once this process has
-        // gone (on Windows after its ping timeout). TerminateProcess, not ExitProcess: this thread
-        // is inside an outgoing COM call, and ExitProcess would stop COM's other threads wherever
-        // they are and then run every DLL's detach code, which deadlocks on a lock one of them
-        // held; TerminateProcess runs no detach code. Nothing of the program's needs flushing.
-        TerminateProcess(GetCurrentProcess(), 0);
-        ExitProcess(0);  // only should the termination fail: it ends this thread too
-    }
-    if (commandRunning_) {
-        // The command has shown the window again, its last act; only its references are let go
-        // now. It ends first, so that they are.
-        cancelAfterCommand_ = true;
+    switch (phases_.On(PhaseInput::Cancel)) {
+    case PhaseAction::Act:
+        if (hwnd_ != nullptr) {
+            DestroyWindow(hwnd_);
+        }
         return;
-    }
-    if (hwnd_ != nullptr) {
-        DestroyWindow(hwnd_);
+    case PhaseAction::EndProcess:
+        EndProcessAtOnce();
+    case PhaseAction::Remember:
+    case PhaseAction::Ignore:
+        return;
     }
 }
 
@@ -353,7 +359,7 @@ void FrmMorvane::SelectOption(int index) noexcept {
 
 void FrmMorvane::MoveOption(int step) noexcept {
     const int current = OptionIndex(GetFocus());
-    if (current < 0) {
+    if (current < 0 || phases_.On(PhaseInput::OptionKey) != PhaseAction::Act) {
         return;
     }
     const int count = static_cast<int>(kOptions.size());
@@ -365,7 +371,9 @@ void FrmMorvane::MoveOption(int step) noexcept {
 void FrmMorvane::OnCommand(int id) noexcept {
     for (std::size_t i = 0; i < kOptions.size(); ++i) {
         if (id == LayoutOf(kOptions[i]).id) {
-            SelectOption(static_cast<int>(i));
+            if (phases_.On(PhaseInput::OptionKey) == PhaseAction::Act) {
+                SelectOption(static_cast<int>(i));
+            }
             return;
         }
     }
@@ -381,8 +389,10 @@ void FrmMorvane::OnCommand(int id) noexcept {
         } else if (focus == ControlHandle(FrmControl::cmdCancel)) {
             cmdCancel_Click();
         }
+    } else if (id == IDCANCEL) {
+        // Escape: the window has no cancel button.
+        (void)phases_.On(PhaseInput::Escape);
     }
-    // IDCANCEL (Escape) does nothing: the window has no cancel button.
 }
 
 LRESULT FrmMorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
@@ -408,7 +418,7 @@ LRESULT FrmMorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) no
         return 0;
     case WM_SETCURSOR:
         // While the command runs (and waits on the CAD application) the window says so.
-        if (commandRunning_ && LOWORD(lParam) == HTCLIENT) {
+        if (ShowsWaitCursor(phases_.Phase()) && LOWORD(lParam) == HTCLIENT) {
             SetCursor(LoadCursorW(nullptr, IDC_WAIT));
             return TRUE;
         }
@@ -417,11 +427,14 @@ LRESULT FrmMorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) no
         ShowWhileCallWaits(wParam);
         return 0;
     case WM_CLOSE:
+        // The close box, Alt+F4: "Cancel".
         cmdCancel_Click();
         return 0;
     case WM_DESTROY:
-        pickedEntity_.reset();
-        PostQuitMessage(0);
+        if (phases_.On(PhaseInput::Destroy) == PhaseAction::Act) {
+            pickedEntity_.reset();
+            PostQuitMessage(0);
+        }
         return 0;
     default:
         return DefWindowProcW(hwnd_, message, wParam, lParam);

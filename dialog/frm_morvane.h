@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "dialog/case_dialog.h"
+#include "dialog/command_phase.h"
 #include "dialog/dpi_api.h"
 #include "foreground/bring_to_front.h"
 
@@ -88,6 +89,9 @@ public:
     [[nodiscard]] HWND Handle() const noexcept { return hwnd_; }
     [[nodiscard]] HWND ControlHandle(FrmControl control) const noexcept;
 
+    // What a press does depends on the command's phase: dialog/command_phase.h holds the rules,
+    // which the window asks for each press and follows. The command moves the phase on through
+    // Hide (Picking), PickDone (Writing) and Show (Ending).
     [[nodiscard]] std::optional<CaseMode> SelectedCase() const override;
     void Hide() override;
     // Shows the window and brings it to the front with its focused control, since the CAD
@@ -98,18 +102,16 @@ public:
     void ShowMessage(std::u16string_view text, std::u16string_view caption) override;
     [[nodiscard]] std::shared_ptr<CadEntity>& PickedEntity() override { return pickedEntity_; }
     // Arms a timer: should the command's calls after the pick still be waiting on the CAD
-    // application FrmPlatform::longCallMs later, the window shows again with the wait cursor, so that
-    // "Cancel" can end the program, as it can before the pick ("Select Text" stays ignored).
+    // application FrmPlatform::longCallMs later, the window shows again with the wait cursor
+    // (WaitingLong), so that "Cancel" can end the program.
     void PickDone() override;
 
-    // Runs the select-text command on this window, with the wait cursor over it; a press while
-    // its steps run is ignored, one once it has shown the window again runs after it.
+    // "Select Text": runs the select-text command on this window, with the wait cursor over it,
+    // and afterwards a press remembered while it ended.
     void cmdSelect_Click() noexcept;
-    // Ends the program: closes the window and lets PickedEntity go, touching nothing else. While
-    // the command's steps run (a press delivered while a call into the CAD application waits,
-    // before the pick or, the window shown again by PickDone's timer, after it), the process ends
-    // at once, so that nothing after that call runs; once the command has shown the window again,
-    // the window closes as soon as the command has ended.
+    // "Cancel": with no command running, closes the window and lets PickedEntity go, touching
+    // nothing else; while one runs, ends the process at once or closes the window once the
+    // command has ended, as the phase's rule says.
     void cmdCancel_Click() noexcept;
 
 private:
@@ -127,6 +129,7 @@ private:
     void MoveOption(int step) noexcept;
     void ShowCursorOverWindow(const wchar_t* cursor) noexcept;
     void ShowWhileCallWaits(WPARAM pick) noexcept;
+    void RunCommand() noexcept;
     void StopLongCallTimer() noexcept;
     [[nodiscard]] int OptionIndex(HWND control) const noexcept;
 
@@ -140,10 +143,7 @@ private:
     HFONT font_ = nullptr;
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     HWND lastFocus_ = nullptr;
-    bool commandRunning_ = false;
-    bool commandShownAgain_ = false;  // the command has shown the window again: it is ending
-    bool cancelAfterCommand_ = false;
-    bool selectAfterCommand_ = false;
+    CommandPhases phases_;
     std::shared_ptr<CadEntity> pickedEntity_;
     // What PickDone's timer posts, and to which window.
     struct LongCall {
