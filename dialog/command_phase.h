@@ -16,7 +16,8 @@ enum class CommandPhase : std::uint8_t {
     Attaching,    // "Select Text" was pressed: reaching the CAD application, the window showing
     Picking,      // the command hid the window (CaseDialog::Hide): the pick and the call before it
     Writing,      // the pick went through (CaseDialog::PickDone): reading and writing the texts and
-                  // the command's message boxes, the window hidden, the long-call timer armed
+                  // the command's message boxes, the window hidden, the long-call timer armed (and
+                  // stopped while one of the command's own boxes waits on the user)
     WaitingLong,  // the long-call timer fired while Writing: the window showing again, not active,
                   // with the wait cursor, so that "Cancel" is within reach of a call that hangs
     Ending,       // the command showed the window again (CaseDialog::Show), its last act: it only

@@ -238,6 +238,10 @@ void FrmMorvane::PickDone() {
     if (!phases_.PickDone() || hwnd_ == nullptr) {
         return;
     }
+    StartLongCallTimer();
+}
+
+void FrmMorvane::StartLongCallTimer() noexcept {
     ++longCall_.pick;
     longCall_.window = hwnd_;
     if (!CreateTimerQueueTimer(&longCallTimer_, nullptr, &PostLongCall, &longCall_, platform_.longCallMs, 0,
@@ -286,7 +290,14 @@ void FrmMorvane::ShowMessage(std::u16string_view text, std::u16string_view capti
     if (hwnd_ != nullptr) {
         platform_.bringToFront(hwnd_);
     }
+    // The box waits on the user, not on the CAD application: the long-call clock stops while it
+    // shows, and starts again from nought once it is closed.
+    const bool timing = longCallTimer_ != nullptr;
+    StopLongCallTimer();
     MessageBoxW(owner, boxText.c_str(), boxCaption.c_str(), MB_OK | MB_SETFOREGROUND);
+    if (timing && hwnd_ != nullptr) {
+        StartLongCallTimer();
+    }
 }
 
 void FrmMorvane::cmdSelect_Click() noexcept {

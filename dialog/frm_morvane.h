@@ -154,6 +154,8 @@ private:
     // The timer's callback, on a thread of the pool: it only posts, with what it reads from
     // longCall_, which does not change while the timer exists.
     static void CALLBACK PostLongCall(PVOID context, BOOLEAN) noexcept;
+    // Posts the long-call message once the CAD application has kept a call waiting this long.
+    void StartLongCallTimer() noexcept;
 };
 
 }  // namespace morvane

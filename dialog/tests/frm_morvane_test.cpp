@@ -362,6 +362,45 @@ TEST(FrmMorvaneLongCallTest, ALongCallAfterThePickShowsTheWindowAgain) {
     EXPECT_TRUE(IsWindowVisible(window.Handle()));
 }
 
+// A box of the command's own after the pick (the text behind the underline code) waits on the
+// user, not on the CAD application: however long it stays open the window stays hidden, and the
+// long-call clock starts again once it is closed.
+TEST(FrmMorvaneLongCallTest, TheCommandsOwnBoxStopsTheLongCallClock) {
+    fakes::CallLog log;
+    fakes::FakeCadLink cad{log};
+    FrmMorvane window{GetModuleHandleW(nullptr), cad, nullptr, nullptr, FrmPlatform{DpiApi::Load(), &BringToFront, 10}};
+    ASSERT_TRUE(window.Open(SW_SHOWNORMAL)) << GetLastError();
+    Pump(window.Handle());
+    fakes::FakeEntity& text = cad.PickText(u"%%Unote");
+    bool hiddenWhileTheBoxShowed = false;
+    std::thread user([&] {
+        const std::optional<ui::MessageBoxSeen> seen = ui::WaitForMessageBox(GetCurrentProcessId(), 10000);
+        if (!seen) return;
+        Sleep(300);  // thirty times the long-call time
+        hiddenWhileTheBoxShowed = !IsWindowVisible(window.Handle());
+        (void)ui::CloseMessageBox(*seen);
+    });
+    bool shownWhileWriting = false;
+    log.Observe([&](std::string_view call) {
+        if (!call.starts_with("WriteTextString")) return;
+        const ULONGLONG until = GetTickCount64() + 10'000;
+        while (!IsWindowVisible(window.Handle()) && GetTickCount64() < until) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+            DeliverWaitingMessages(window.Handle());
+        }
+        shownWhileWriting = IsWindowVisible(window.Handle());
+    });
+    SendMessageW(window.ControlHandle(FrmControl::cmdSelect), BM_CLICK, 0, 0);
+    Pump(window.Handle());
+    log.Observe(nullptr);
+    user.join();
+
+    EXPECT_TRUE(hiddenWhileTheBoxShowed);
+    EXPECT_TRUE(shownWhileWriting) << "the clock did not start again after the box";
+    EXPECT_EQ(text.textString, u"%%uNOTE");
+    EXPECT_TRUE(IsWindowVisible(window.Handle()));
+}
+
 // Once the command has shown the window again it only lets go of its references, and a press that
 // arrives meanwhile (delivered while such a call waits) is not lost: "Select Text" runs once the
 // command has ended, "Cancel" closes the window then.
