@@ -1645,6 +1645,26 @@ TEST_F(KeptTest, ExtensionDictionaryEntriesByIndexAndName) {
     EXPECT_FALSE(HasLine(log, "call a1 GetExtensionDictionary", "created=yes"));
 }
 
+// Rule: the dictionary members hang and answer oddly as the others do: a hanging Count waits before it
+// answers, an odd HasExtensionDictionary answers a number where a Boolean belongs.
+TEST_F(KeptTest, DictionaryMembersHangAndAnswerOddly) {
+    ASSERT_NO_FATAL_FAILURE(Start("text t1 40 60 \"x\"\ndictionary t1 \"A\"\nhang t1.xdict Count.get 1\n"
+                                  "answer t1 HasExtensionDictionary.get number 7\npick t1\n"));
+    const ComPtr<IDispatch> text = PickNext();
+    ASSERT_TRUE(text);
+    Variant odd;
+    ASSERT_EQ(Hex(CallByName(text.Get(), L"HasExtensionDictionary", {}, odd.Out(), exception_, DISPATCH_PROPERTYGET)), Hex(S_OK));
+    EXPECT_EQ(V_VT(&odd.Get()), VT_I4);
+    EXPECT_EQ(V_I4(&odd.Get()), 7);
+    ComPtr<IDispatch> dictionary;
+    ASSERT_EQ(Hex(ObjectOf(text.Get(), L"GetExtensionDictionary", dictionary, {}, DISPATCH_METHOD)), Hex(S_OK));
+    const ULONGLONG before = GetTickCount64();
+    EXPECT_EQ(NumberOf(dictionary.Get(), L"Count"), 1);
+    EXPECT_GE(GetTickCount64() - before, 900u);
+    EXPECT_TRUE(HasLine(server_->Log(), "hang t1.xdict Count.get milliseconds=1000"));
+    EXPECT_TRUE(HasLine(server_->Log(), "dispatch t1 Invoke", "answer=odd"));
+}
+
 // Rule: GetExtensionDictionary makes an empty dictionary where an entity has none (logged created=yes,
 // HasExtensionDictionary true from then on), on release 15 too; the dictionary and its entries are
 // reported, and their references come back to zero once the client lets go.
