@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <optional>
 #include <string>
 
 #include "cadstandin/server.h"
@@ -317,44 +318,31 @@ public:
         });
     }
     STDMETHODIMP Item(VARIANT index, IDispatch** item) noexcept override {
-        VARIANT given;
-        VariantInit(&given);
-        const bool copied = SUCCEEDED(VariantCopyInd(&given, &index));
+        std::optional<Index> at;
         std::string arguments;
         try {
-            arguments = V_VT(&given) == VT_BSTR ? " index=" + QuoteText(FromBstr(V_BSTR(&given)))
-                                                : " index-type=" + std::to_string(V_VT(&given));
-            if (V_VT(&given) != VT_BSTR) {
-                VARIANT number;
-                VariantInit(&number);
-                if (SUCCEEDED(VariantChangeType(&number, &given, 0, VT_I4))) arguments = " index=" + std::to_string(V_I4(&number));
-            }
+            at = IndexOf(index);
+            arguments = !at ? " index-type=" + std::to_string(V_VT(&index))
+                            : at->byName ? " index=" + QuoteText(at->name) : " index=" + std::to_string(at->number);
         } catch (...) {
-            VariantClear(&given);
             return E_OUTOFMEMORY;
         }
-        const HRESULT outcome = Call("Item", 0, arguments, [&](std::string& results) {
+        return Call("Item", 0, arguments, [&](std::string& results) {
             if (item == nullptr) return E_POINTER;
             *item = nullptr;
-            if (!copied) return E_INVALIDARG;
+            if (!at) return DISP_E_TYPEMISMATCH;
             std::size_t position = entries_.size();
-            if (V_VT(&given) == VT_BSTR) {
-                const std::u16string name = FromBstr(V_BSTR(&given));
+            if (at->byName) {
                 for (std::size_t i = 0; i < names_.size(); ++i) {
-                    if (SameName(names_[i], name)) position = i;
+                    if (SameName(names_[i], at->name)) position = i;
                 }
-            } else {
-                VARIANT number;
-                VariantInit(&number);
-                if (FAILED(VariantChangeType(&number, &given, 0, VT_I4))) return DISP_E_TYPEMISMATCH;
-                if (V_I4(&number) >= 0) position = static_cast<std::size_t>(V_I4(&number));
+            } else if (at->number >= 0) {
+                position = static_cast<std::size_t>(at->number);
             }
             if (position >= entries_.size()) return E_INVALIDARG;
             results += " result=" + entries_[position]->Name();
             return HandOut<IDispatch>(entries_[position].Get(), IID_IDispatch, item);
         });
-        VariantClear(&given);
-        return outcome;
     }
     STDMETHODIMP GetName(IDispatch* object, BSTR* name) noexcept override {
         return Call("GetName", 0, "", [&](std::string& results) {
@@ -372,6 +360,24 @@ public:
     }
 
 private:
+    // Item's index: a name, or a number (any type that converts to VT_I4); none for anything else.
+    struct Index {
+        bool byName = false;
+        std::u16string name;
+        LONG number = 0;
+    };
+    static std::optional<Index> IndexOf(const VARIANT& index) {
+        const VARIANT* value = &index;
+        if (V_VT(value) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(value) != nullptr) value = V_VARIANTREF(value);
+        if (V_VT(value) == VT_BSTR) return Index{true, FromBstr(V_BSTR(value)), 0};
+        if (V_VT(value) == (VT_BYREF | VT_BSTR) && V_BSTRREF(value) != nullptr) return Index{true, FromBstr(*V_BSTRREF(value)), 0};
+        VARIANT number;
+        VariantInit(&number);
+        // A VT_I4 holds nothing to free, so the converted copy needs no VariantClear.
+        if (FAILED(VariantChangeType(&number, const_cast<VARIANT*>(value), 0, VT_I4))) return std::nullopt;
+        return Index{false, {}, V_I4(&number)};
+    }
+
     static bool SameName(std::u16string_view a, std::u16string_view b) {
         const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c; };
         return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char16_t x, char16_t y) { return lower(x) == lower(y); });
