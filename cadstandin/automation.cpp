@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <optional>
 #include <string>
 
 #include "cadstandin/server.h"
@@ -280,6 +281,113 @@ private:
     CADSTANDIN_PLACEHOLDER(d##9)
 
 // ---------------------------------------------------------------------------------------------------------
+// Extension dictionaries
+//
+// The reference: GetExtensionDictionary makes a dictionary where an object has none, and returns it;
+// HasExtensionDictionary (read-only Boolean) says whether there is one; a dictionary's Count, Item
+// (Index: an integer from 0 to Count - 1, or a string naming the entry; names are compared without
+// regard to case, as in every collection but the selection sets) and GetName(Object) (the name the
+// entry is kept under). The reference is silent on the errors: an index out of range, a name not
+// there, or an object that is no entry of the dictionary fail with E_INVALIDARG.
+
+class DictionaryEntry final : public DispatchObject<IStandinDictionaryEntry> {
+public:
+    explicit DictionaryEntry(std::string name)
+        : DispatchObject(std::move(name), IID_IStandinDictionaryEntry, {IID_IStandinDictionaryEntry}, false) {}
+
+    // The reference is silent on what the entries of a field's dictionary are; the stand-in's are
+    // dictionaries, as the CAD application keeps its fields in one.
+    STDMETHODIMP get_ObjectName(BSTR* name) noexcept override {
+        return Call("ObjectName.get", 0, "", [&](std::string& results) { return TextResult(u"AcDbDictionary", name, results); });
+    }
+};
+
+class ExtensionDictionary final : public DispatchObject<IStandinDictionary> {
+public:
+    ExtensionDictionary(const std::string& owner, const std::vector<std::u16string>& names)
+        : DispatchObject(owner + ".xdict", IID_IStandinDictionary, {IID_IStandinDictionary}, false), names_(names) {
+        for (std::size_t i = 0; i < names_.size(); ++i) entries_.emplace_back(new DictionaryEntry(Name() + "." + std::to_string(i)));
+    }
+
+    STDMETHODIMP get_Count(LONG* count) noexcept override {
+        return Call("Count.get", 0, "", [&](std::string& results) {
+            if (count == nullptr) return E_POINTER;
+            *count = static_cast<LONG>(entries_.size());
+            results += " result=" + std::to_string(*count);
+            return S_OK;
+        });
+    }
+    STDMETHODIMP Item(VARIANT index, IDispatch** item) noexcept override {
+        std::optional<Index> at;
+        std::string arguments;
+        try {
+            at = IndexOf(index);
+            arguments = !at ? " index-type=" + std::to_string(V_VT(&index))
+                            : at->byName ? " index=" + QuoteText(at->name) : " index=" + std::to_string(at->number);
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+        return Call("Item", 0, arguments, [&](std::string& results) {
+            if (item == nullptr) return E_POINTER;
+            *item = nullptr;
+            if (!at) return DISP_E_TYPEMISMATCH;
+            std::size_t position = entries_.size();
+            if (at->byName) {
+                for (std::size_t i = 0; i < names_.size(); ++i) {
+                    if (SameName(names_[i], at->name)) position = i;
+                }
+            } else if (at->number >= 0) {
+                position = static_cast<std::size_t>(at->number);
+            }
+            if (position >= entries_.size()) return E_INVALIDARG;
+            results += " result=" + entries_[position]->Name();
+            return HandOut<IDispatch>(entries_[position].Get(), IID_IDispatch, item);
+        });
+    }
+    STDMETHODIMP GetName(IDispatch* object, BSTR* name) noexcept override {
+        return Call("GetName", 0, "", [&](std::string& results) {
+            if (object == nullptr) return E_INVALIDARG;
+            ComPtr<IUnknown> identity;
+            if (FAILED(object->QueryInterface(IID_PPV_ARGS(&identity)))) return E_INVALIDARG;
+            for (std::size_t i = 0; i < entries_.size(); ++i) {
+                if (entries_[i]->Identity() == identity.Get()) {
+                    results += " object=" + entries_[i]->Name();
+                    return TextResult(names_[i], name, results);
+                }
+            }
+            return E_INVALIDARG;
+        });
+    }
+
+private:
+    // Item's index: a name, or a number (any type that converts to VT_I4); none for anything else.
+    struct Index {
+        bool byName = false;
+        std::u16string name;
+        LONG number = 0;
+    };
+    static std::optional<Index> IndexOf(const VARIANT& index) {
+        const VARIANT* value = &index;
+        if (V_VT(value) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(value) != nullptr) value = V_VARIANTREF(value);
+        if (V_VT(value) == VT_BSTR) return Index{true, FromBstr(V_BSTR(value)), 0};
+        if (V_VT(value) == (VT_BYREF | VT_BSTR) && V_BSTRREF(value) != nullptr) return Index{true, FromBstr(*V_BSTRREF(value)), 0};
+        VARIANT number;
+        VariantInit(&number);
+        // A VT_I4 holds nothing to free, so the converted copy needs no VariantClear.
+        if (FAILED(VariantChangeType(&number, const_cast<VARIANT*>(value), 0, VT_I4))) return std::nullopt;
+        return Index{false, {}, V_I4(&number)};
+    }
+
+    static bool SameName(std::u16string_view a, std::u16string_view b) {
+        const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c; };
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char16_t x, char16_t y) { return lower(x) == lower(y); });
+    }
+
+    std::vector<std::u16string> names_;
+    std::vector<ComPtr<DictionaryEntry>> entries_;
+};
+
+// ---------------------------------------------------------------------------------------------------------
 // Entities
 
 const char* ObjectNameOf(EntityKind kind) {
@@ -291,6 +399,8 @@ const char* ObjectNameOf(EntityKind kind) {
     case EntityKind::Attribute: return "AcDbAttribute";
     case EntityKind::Dimension: return "AcDbRotatedDimension";
     case EntityKind::Table: return "AcDbTable";
+    case EntityKind::MLeader: return "AcDbMLeader";
+    case EntityKind::Tolerance: return "AcDbFcf";
     }
     return "AcDbEntity";
 }
@@ -303,6 +413,30 @@ public:
         state_.definition = definition;
         state_.shown = definition.text;
         state_.dispatch = static_cast<Interface*>(this);
+        if (definition.hasDictionary) dictionary_ = new ExtensionDictionary(definition.id, definition.dictionary);
+    }
+
+    STDMETHODIMP get_HasExtensionDictionary(VARIANT_BOOL* has) noexcept override {
+        return this->Call("HasExtensionDictionary.get", 0, "", [&](std::string& results) {
+            if (has == nullptr) return E_POINTER;
+            *has = dictionary_ ? VARIANT_TRUE : VARIANT_FALSE;
+            results += std::string(" result=") + (dictionary_ ? "-1" : "0");
+            return S_OK;
+        });
+    }
+    // Makes the dictionary where there is none, as the CAD application does: the drawing changes.
+    STDMETHODIMP GetExtensionDictionary(IDispatch** dictionary) noexcept override {
+        return this->Call("GetExtensionDictionary", 0, "", [&](std::string& results) {
+            if (dictionary == nullptr) return E_POINTER;
+            *dictionary = nullptr;
+            if (!dictionary_) {
+                dictionary_ = new ExtensionDictionary(state_.definition.id, {});
+                state_.definition.hasDictionary = true;
+                results += " created=yes";
+            }
+            results += " result=" + dictionary_->Name();
+            return this->template HandOut<IDispatch>(dictionary_.Get(), IID_IDispatch, dictionary);
+        });
     }
 
     [[nodiscard]] EntityState& State() { return state_; }
@@ -335,15 +469,23 @@ protected:
             return this->TextResult(state_.definition.text, text, results);
         });
     }
-    HRESULT WriteText(const char* operation, BSTR text) noexcept {
+    // fields: the written text is a field code, its expressions become fields (a text's TextString
+    // from release 16 on).
+    HRESULT WriteText(const char* operation, BSTR text, bool fields = false) noexcept {
         std::string arguments;
         try {
             arguments = " value=" + QuoteText(FromBstr(text));
         } catch (...) {
             return E_OUTOFMEMORY;
         }
-        return this->Call(operation, 0, arguments, [&](std::string&) {
-            state_.definition.text = FromBstr(text);
+        return this->Call(operation, 0, arguments, [&](std::string& results) {
+            if (fields) {
+                const int count = SetFieldCode(state_.definition, FromBstr(text), Server::Get().scenario.fields);
+                if (count > 0) results += " fields=" + std::to_string(count);
+            } else {
+                state_.definition.text = FromBstr(text);
+            }
+            Server::Get().undo.Wrote();
             if (window_ != nullptr) window_->Written(state_);
             return S_OK;
         });
@@ -351,10 +493,12 @@ protected:
 
     EntityState state_;
     DrawingWindow*& window_;
+    ComPtr<ExtensionDictionary> dictionary_;
 };
 
-// Single-line text, multi-line text and attributes. A text answers the text interface only; an
-// attribute also answers TagString, and in a newer release MTextAttribute.
+// Attributes, multileaders and tolerances (geometric tolerances in feature control frames). A
+// multileader and a tolerance answer the text interface only (TextString, no FieldCode); an attribute
+// also answers TagString, and in a newer release MTextAttribute.
 class TextEntity final : public Entity<IStandinMultilineAttribute> {
 public:
     TextEntity(const EntityDefinition& definition, DrawingWindow*& window)
@@ -395,6 +539,34 @@ private:
                                                              IID_IStandinMultilineAttribute};
         if (kind != EntityKind::Attribute) return text;
         return Multiline(kind) ? multiline : attribute;
+    }
+};
+
+// Single-line and multi-line text. From release 16 on they have fields: the definition's text is what
+// TextString shows (each field's value), its fieldCode the text with the expressions, which FieldCode
+// answers; a TextString written with expressions has them as fields again. Release 15's texts do not
+// know the name FieldCode.
+class FieldTextEntity final : public Entity<IStandinFieldText> {
+public:
+    FieldTextEntity(const EntityDefinition& definition, DrawingWindow*& window)
+        : Entity(definition, window, HasFields() ? IID_IStandinFieldText : IID_IStandinText, Answers()) {}
+
+    STDMETHODIMP get_TextString(BSTR* text) noexcept override { return ReadText("TextString.get", text); }
+    STDMETHODIMP put_TextString(BSTR text) noexcept override { return WriteText("TextString.put", text, HasFields()); }
+    STDMETHODIMP FieldCode(BSTR* code) noexcept override {
+        return Call("FieldCode", 0, "", [&](std::string& results) {
+            const EntityDefinition& definition = state_.definition;
+            return TextResult(definition.fieldCode.empty() ? definition.text : definition.fieldCode, code, results);
+        });
+    }
+
+private:
+    static bool HasFields() { return Server::Get().release.Number() >= kFieldsFrom; }
+
+    static std::initializer_list<IID> Answers() {
+        static const std::initializer_list<IID> release15 = {IID_IStandinEntity, IID_IStandinText};
+        static const std::initializer_list<IID> fields = {IID_IStandinEntity, IID_IStandinText, IID_IStandinFieldText};
+        return HasFields() ? fields : release15;
     }
 };
 
@@ -667,6 +839,23 @@ public:
             return HandOut<IStandinUtility>(utility_.Get(), Served().UtilityIid(), utility);
         });
     }
+    // Their slots are the stand-in's own, after Utility's; clients call them by name.
+    STDMETHODIMP StartUndoMark() noexcept override {
+        return Call("StartUndoMark", 61, "", [&](std::string& results) {
+            Server::Get().undo.Start();
+            results += " open=" + std::to_string(Server::Get().undo.depth);
+            return S_OK;
+        });
+    }
+    STDMETHODIMP EndUndoMark() noexcept override {
+        return Call("EndUndoMark", 62, "", [&](std::string& results) {
+            UndoSteps& undo = Server::Get().undo;
+            if (undo.depth == 0) results += " unmatched=yes";
+            undo.End();
+            results += " open=" + std::to_string(undo.depth) + " steps=" + std::to_string(undo.steps);
+            return S_OK;
+        });
+    }
 
 private:
     ComPtr<Utility> utility_;
@@ -742,6 +931,10 @@ Drawing::Drawing(const std::vector<EntityDefinition>& definitions) {
         switch (definition.kind) {
         case EntityKind::Text:
         case EntityKind::MText:
+            MakeEntity<FieldTextEntity>(definition, state, identity);
+            break;
+        case EntityKind::MLeader:
+        case EntityKind::Tolerance:
             MakeEntity<TextEntity>(definition, state, identity);
             break;
         case EntityKind::Attribute: {

@@ -30,6 +30,8 @@ COLORREF ColorOf(EntityKind kind) {
     case EntityKind::Attribute: return RGB(255, 255, 255);
     case EntityKind::Dimension: return RGB(120, 170, 255);
     case EntityKind::Table: return RGB(255, 176, 96);
+    case EntityKind::MLeader: return RGB(255, 128, 255);
+    case EntityKind::Tolerance: return RGB(160, 255, 160);
     }
     return RGB(255, 255, 255);
 }
@@ -43,6 +45,8 @@ const char* KindName(EntityKind kind) {
     case EntityKind::Attribute: return "attribute";
     case EntityKind::Dimension: return "dimension";
     case EntityKind::Table: return "table";
+    case EntityKind::MLeader: return "mleader";
+    case EntityKind::Tolerance: return "tolerance";
     }
     return "entity";
 }
@@ -118,6 +122,40 @@ std::array<DimensionTextBlock, 2> DimensionTextBlocks(HDC dc, const EntityState&
     blocks[0].topLeft = {middleX - blocks[0].size.cx / 2, middleY - 6 - blocks[0].size.cy};
     blocks[1].topLeft = {middleX - blocks[1].size.cx / 2, middleY + 18};
     return blocks;
+}
+
+// A multileader: its formatted text, and a leader from the text's left down to an arrowhead.
+constexpr int kLeaderReach = 36;
+
+// A tolerance's feature control frame: "%%v" separates its compartments, each drawn as formatted text
+// in a box of its own (the GD&T symbols, "{\Fgdt;j}", are font codes the window does not draw).
+struct ToleranceBox {
+    std::vector<MTextLine> lines;
+    RECT frame{};
+};
+
+std::vector<ToleranceBox> ToleranceBoxes(HDC dc, const EntityState& entity) {
+    std::vector<std::u16string> parts(1);
+    const std::u16string& text = entity.shown;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text.size() >= i + 3 && text[i] == u'%' && text[i + 1] == u'%' && (text[i + 2] == u'v' || text[i + 2] == u'V')) {
+            parts.emplace_back();
+            i += 2;
+        } else {
+            parts.back().push_back(text[i]);
+        }
+    }
+    std::vector<ToleranceBox> boxes;
+    LONG x = entity.definition.x1;
+    for (const std::u16string& part : parts) {
+        ToleranceBox& box = boxes.emplace_back();
+        box.lines = LayOutMText(part, kTextHeight);
+        const SIZE size = DrawMText(dc, 0, 0, box.lines, MTextLook{ColorOf(EntityKind::Tolerance), kTextFace, kTextHeight}, false);
+        const LONG width = std::max(size.cx, 10L) + 10;
+        box.frame = {x, entity.definition.y1, x + width, entity.definition.y1 + std::max(size.cy, LONG(kTextHeight)) + 8};
+        x += width - 1;
+    }
+    return boxes;
 }
 
 double SegmentDistance(POINT p, POINT a, POINT b) {
@@ -379,6 +417,17 @@ void DrawingWindow::Layout() {
             entity->bounds = {definition.x1, definition.y1, definition.x1 + std::max(size.cx, 8L), definition.y1 + std::max(size.cy, 8L)};
             break;
         }
+        case EntityKind::MLeader: {
+            const SIZE size = DrawMText(dc, 0, 0, LayOutMText(entity->shown, kTextHeight), LookOf(definition.kind), false);
+            entity->bounds = {definition.x1 - kLeaderReach - 4, definition.y1, definition.x1 + std::max(size.cx, 8L),
+                              definition.y1 + std::max(size.cy, LONG(kLeaderReach + 12))};
+            break;
+        }
+        case EntityKind::Tolerance: {
+            const std::vector<ToleranceBox> boxes = ToleranceBoxes(dc, *entity);
+            entity->bounds = {definition.x1, definition.y1, boxes.back().frame.right, boxes.back().frame.bottom};
+            break;
+        }
         case EntityKind::Line:
             entity->bounds = {std::min(definition.x1, definition.x2), std::min(definition.y1, definition.y2), std::max(definition.x1, definition.x2) + 1,
                               std::max(definition.y1, definition.y2) + 1};
@@ -465,6 +514,29 @@ void DrawingWindow::Paint(HDC dc) const {
         case EntityKind::MText:
             DrawMText(dc, definition.x1, definition.y1, LayOutMText(entity->shown, kTextHeight), LookOf(definition.kind), true);
             break;
+        case EntityKind::MLeader: {
+            DrawMText(dc, definition.x1, definition.y1, LayOutMText(entity->shown, kTextHeight), LookOf(definition.kind), true);
+            const POINT landing{definition.x1 - 4, definition.y1 + kTextHeight / 2 + 2};
+            const POINT tip{landing.x - kLeaderReach, landing.y + kLeaderReach};
+            MoveToEx(dc, landing.x, landing.y, nullptr);
+            LineTo(dc, tip.x, tip.y);
+            const HBRUSH arrow = CreateSolidBrush(color);
+            const HGDIOBJ oldBrush = SelectObject(dc, arrow);
+            const POINT head[3] = {tip, {tip.x + 3, tip.y - 10}, {tip.x + 10, tip.y - 3}};
+            Polygon(dc, head, 3);
+            SelectObject(dc, oldBrush);
+            DeleteObject(arrow);
+            break;
+        }
+        case EntityKind::Tolerance: {
+            const HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+            for (const ToleranceBox& box : ToleranceBoxes(dc, *entity)) {
+                Rectangle(dc, box.frame.left, box.frame.top, box.frame.right, box.frame.bottom);
+                DrawMText(dc, box.frame.left + 5, box.frame.top + 4, box.lines, LookOf(definition.kind), true);
+            }
+            SelectObject(dc, oldBrush);
+            break;
+        }
         case EntityKind::Line:
             MoveToEx(dc, definition.x1, definition.y1, nullptr);
             LineTo(dc, definition.x2, definition.y2);

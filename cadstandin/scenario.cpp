@@ -22,6 +22,11 @@ constexpr std::array kFailableOperations = {
     std::string_view{"GetCellType"},     std::string_view{"GetText"},
     std::string_view{"SetText"},         std::string_view{"GetFieldId"},
     std::string_view{"IsMergedCell"},    std::string_view{"GetCellState"},
+    // Fields, extension dictionaries (a dictionary's members on "<id>.xdict") and undo marks (doc).
+    std::string_view{"FieldCode"},       std::string_view{"HasExtensionDictionary.get"},
+    std::string_view{"GetExtensionDictionary"}, std::string_view{"Count.get"},
+    std::string_view{"Item"},            std::string_view{"GetName"},
+    std::string_view{"StartUndoMark"},   std::string_view{"EndUndoMark"},
 };
 
 // The table's members that read one cell: a failure, hang or odd answer may name the cell.
@@ -29,9 +34,6 @@ constexpr std::array kCellReads = {
     std::string_view{"GetCellType"}, std::string_view{"GetText"}, std::string_view{"GetFieldId"},
     std::string_view{"IsMergedCell"}, std::string_view{"GetCellState"},
 };
-
-// The first release of the CAD application with tables.
-constexpr int kTablesFrom = 16;
 
 constexpr std::string_view kSample = R"(# The built-in sample drawing.
 title "Drawing1.dwg"
@@ -45,6 +47,21 @@ attribute a2 b1 "TITLE" "ground floor plan"
 mtext m2 470 170 "{\fArial|b1;GENERAL NOTES:}\P1. {\C1;DO NOT SCALE}.\P2. FALL \S1/80; MIN, 45\U+00B0 BENDS.\P3. SEE \LDETAIL A\l {\fArial|i1;(SHEET 2)}."
 dimension d1 60 400 380 400 ""
 dimension d2 470 400 720 400 "<> OVERALL\XSEE NOTE 2"
+tolerance f1 470 300 "{\Fgdt;j}%%v{\Fgdt;n}0.5%%vA"
+)";
+
+// What a release with fields adds: a text with a date field, and a field in the title block's
+// attribute (kept in its extension dictionary, as the CAD application keeps an attribute's field).
+constexpr std::string_view kSampleFields = R"(# The fields of the built-in sample drawing.
+text t3 180 100 "Plotted %<\AcVar Date \f \"M/d/yyyy\">%"
+field t3 "%<\AcVar Date \f \"M/d/yyyy\">%" "12/10/2026"
+attribute a3 b1 "DATE" "12/10/2026"
+dictionary a3 "ACAD_FIELD"
+)";
+
+// What a release with multileaders adds.
+constexpr std::string_view kSampleMultileader = R"(# The multileader of the built-in sample drawing.
+mleader n1 700 300 "SEE {\C2;DETAIL B}\Pon sheet 2"
 )";
 
 // What a release with tables adds to the sample drawing: a door schedule below the rest, in a
@@ -473,6 +490,36 @@ void ReadStatement(Scenario& scenario, StatementReader& reader, ParseContext& co
         definition.x1 = reader.Number("x");
         definition.y1 = reader.Number("y");
         definition.text = reader.Text("text");
+    } else if (keyword == "mleader" || keyword == "tolerance") {
+        if (keyword == "mleader" && context.release < kMultileadersFrom) {
+            Fail(reader.Line(), "multileaders exist from release " + std::to_string(kMultileadersFrom) +
+                                    " on, not in release " + std::to_string(context.release));
+        }
+        EntityDefinition& definition = entity(keyword == "mleader" ? EntityKind::MLeader : EntityKind::Tolerance);
+        definition.x1 = reader.Number("x");
+        definition.y1 = reader.Number("y");
+        definition.text = reader.Text("text");
+    } else if (keyword == "field") {
+        if (context.release < kFieldsFrom) {
+            Fail(reader.Line(), "fields exist from release " + std::to_string(kFieldsFrom) + " on, not in release " +
+                                    std::to_string(context.release));
+        }
+        FieldDeclaration& field = scenario.fields.emplace_back();
+        field.entity = reader.Word("text id");
+        field.expression = reader.Text("field expression");
+        field.value = reader.Text("value");
+        const std::vector<FieldSpan> spans = OutermostFields(field.expression);
+        if (spans.size() != 1 || spans[0].begin != 0 || spans[0].length != field.expression.size()) {
+            Fail(reader.Line(), "a field expression is one %<...>% and nothing else");
+        }
+    } else if (keyword == "dictionary") {
+        const std::string id = reader.Word("entity id");
+        const auto owner = std::find_if(scenario.entities.begin(), scenario.entities.end(),
+                                        [&](const EntityDefinition& e) { return e.id == id; });
+        if (owner == scenario.entities.end()) Fail(reader.Line(), "no entity " + id + " before it");
+        if (owner->hasDictionary) Fail(reader.Line(), "the dictionary of " + id + " is described twice");
+        owner->hasDictionary = true;
+        while (reader.More()) owner->dictionary.push_back(reader.Text("entry name"));
     } else if (keyword == "line" || keyword == "dimension") {
         EntityDefinition& definition = entity(keyword == "line" ? EntityKind::Line : EntityKind::Dimension);
         definition.x1 = reader.Number("x1");
@@ -521,9 +568,9 @@ void ReadStatement(Scenario& scenario, StatementReader& reader, ParseContext& co
         answer.operation = reader.Word("operation");
         const bool cellRead = std::find(kCellReads.begin(), kCellReads.end(), answer.operation) != kCellReads.end();
         if (answer.operation != "TextString.get" && answer.operation != "TextOverride.get" &&
-            answer.operation != "ObjectName.get" && answer.operation != "Rows.get" && answer.operation != "Columns.get" &&
+            answer.operation != "ObjectName.get" && answer.operation != "HasExtensionDictionary.get" && answer.operation != "Rows.get" && answer.operation != "Columns.get" &&
             !cellRead) {
-            Fail(reader.Line(), "only TextString.get, TextOverride.get, ObjectName.get and a table's Rows.get, Columns.get, "
+            Fail(reader.Line(), "only TextString.get, TextOverride.get, ObjectName.get, HasExtensionDictionary.get and a table's Rows.get, Columns.get, "
                                 "GetText, GetCellType, GetFieldId, GetCellState and IsMergedCell can be answered oddly");
         }
         const std::string kind = reader.Word("answer");
@@ -575,10 +622,17 @@ void CheckCell(const Scenario& scenario, const std::string& object, const std::s
     }
 }
 
+// app, doc, util, * (any entity), an entity's id, or its extension dictionary "<id>.xdict".
+bool KnownObject(const std::string& object, const std::set<std::string>& ids) {
+    constexpr std::string_view kDictionary = ".xdict";
+    if (object.size() > kDictionary.size() && object.ends_with(kDictionary)) {
+        return ids.contains(object.substr(0, object.size() - kDictionary.size()));
+    }
+    return object == "app" || object == "doc" || object == "util" || object == "*" || ids.contains(object);
+}
+
 void CheckTiming(const Scenario& scenario, const std::set<std::string>& ids) {
-    const auto known = [&](const std::string& object) {
-        return object == "app" || object == "doc" || object == "util" || object == "*" || ids.contains(object);
-    };
+    const auto known = [&](const std::string& object) { return KnownObject(object, ids); };
     for (const HangingCall& hang : scenario.hangs) {
         if (!known(hang.object)) throw ScenarioError("hang on unknown object " + hang.object);
         CheckCell(scenario, hang.object, hang.operation, hang.cell, "hang");
@@ -614,7 +668,7 @@ void Check(const Scenario& scenario) {
     }
     for (const InjectedFailure& failure : scenario.failures) {
         const std::string& object = failure.object;
-        if (object != "app" && object != "doc" && object != "util" && object != "*" && !ids.contains(object)) {
+        if (!KnownObject(object, ids)) {
             throw ScenarioError("fail on unknown object " + object);
         }
         CheckCell(scenario, object, failure.operation, failure.cell, "fail");
@@ -626,6 +680,12 @@ void Check(const Scenario& scenario) {
         CheckCell(scenario, answer.object, answer.operation, answer.cell, "answer");
     }
     CheckTiming(scenario, ids);
+    for (const FieldDeclaration& field : scenario.fields) {
+        const auto text = std::find_if(scenario.entities.begin(), scenario.entities.end(), [&](const EntityDefinition& e) {
+            return e.id == field.entity && (e.kind == EntityKind::Text || e.kind == EntityKind::MText);
+        });
+        if (text == scenario.entities.end()) throw ScenarioError("field names no text or mtext: " + field.entity);
+    }
 }
 
 }  // namespace
@@ -662,12 +722,29 @@ Scenario ParseScenario(std::string_view utf8, int release) {
         }
     }
     Check(scenario);
+    if (release >= kFieldsFrom) {
+        for (EntityDefinition& definition : scenario.entities) {
+            if (definition.kind == EntityKind::Text || definition.kind == EntityKind::MText) {
+                const std::u16string code = definition.text;
+                (void)SetFieldCode(definition, code, scenario.fields);
+            }
+        }
+    }
     return scenario;
+}
+
+int SetFieldCode(EntityDefinition& definition, std::u16string_view code, const std::vector<FieldDeclaration>& fields) {
+    const int count = static_cast<int>(OutermostFields(code).size());
+    definition.text = ShowFields(code, fields, definition.id);
+    definition.fieldCode = count > 0 ? std::u16string(code) : std::u16string();
+    return count;
 }
 
 Scenario SampleScenario(int release) {
     std::string sample(kSample);
     if (release >= kTablesFrom) sample += kSampleTable;
+    if (release >= kFieldsFrom) sample += kSampleFields;
+    if (release >= kMultileadersFrom) sample += kSampleMultileader;
     return ParseScenario(sample, release);
 }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cadstandin/field_text.h"
 #include "cadstandin/table.h"
 
 // The stand-in's scenario: its drawing, the queue of pick outcomes and the failures to inject.
@@ -15,13 +16,16 @@
 
 namespace cadstandin {
 
-enum class EntityKind { Text, MText, Line, Block, Attribute, Dimension, Table };
+enum class EntityKind { Text, MText, Line, Block, Attribute, Dimension, Table, MLeader, Tolerance };
 
 struct EntityDefinition {
     EntityKind kind = EntityKind::Text;
     std::string id;
     int x1 = 0, y1 = 0, x2 = 0, y2 = 0;  // text and block: x1,y1 only
-    std::u16string text;                  // TextString, or a dimension's TextOverride
+    std::u16string text;                  // TextString (a text's field values shown), or a dimension's TextOverride
+    std::u16string fieldCode;             // a text or mtext with fields: its FieldCode; else empty
+    bool hasDictionary = false;           // it has an extension dictionary
+    std::vector<std::u16string> dictionary;  // the names of that dictionary's entries, in order
     std::u16string name;                  // a block's name, an attribute's tag
     std::string block;                    // an attribute's block reference
     TableModel table;                     // a table's cells (release 16 on)
@@ -93,6 +97,7 @@ struct Scenario {
     std::optional<BusyPeriod> busy;
     std::vector<std::string> multilineAttributes;  // attributes that answer MTextAttribute true
     std::vector<OddAnswer> oddAnswers;
+    std::vector<FieldDeclaration> fields;  // what the texts' field expressions show
 };
 
 // A scenario statement that cannot be understood; what() names the line.
@@ -101,14 +106,24 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Parses a scenario (UTF-8, BOM allowed) for a release of the CAD application (tables only from
-// release 16 on). Without entities it takes the built-in sample drawing of that release.
+// Parses a scenario (UTF-8, BOM allowed) for a release of the CAD application (tables and fields
+// only from release 16 on, multileaders from release 17 on). Without entities it takes the built-in sample drawing of that release.
 // Throws ScenarioError.
 [[nodiscard]] Scenario ParseScenario(std::string_view utf8, int release = 15);
 
 // The built-in sample drawing: one entity of every kind the release has, a text beginning with "%%U"
 // among them; from release 16 on a door schedule (a table) too, in a larger window.
 [[nodiscard]] Scenario SampleScenario(int release = 15);
+
+// The first releases with tables and fields, and with multileaders.
+inline constexpr int kTablesFrom = 16;
+inline constexpr int kFieldsFrom = 16;
+inline constexpr int kMultileadersFrom = 17;
+
+// A text or mtext's field code (a text the scenario or a client wrote): its fields, and what it shows.
+// Returns the number of fields; definition.text becomes the text shown, definition.fieldCode the code
+// (empty when there is no field).
+int SetFieldCode(EntityDefinition& definition, std::u16string_view code, const std::vector<FieldDeclaration>& fields);
 
 // The operations that can be made to fail, as named in scenarios and in the log.
 [[nodiscard]] bool IsFailableOperation(std::string_view operation);

@@ -52,6 +52,23 @@ bool Server::IsBeingHandedOut(const void* object, REFIID iid) const {
                        [&](const auto& entry) { return entry.first == object && IsEqualIID(entry.second, iid); });
 }
 
+void UndoSteps::Start() {
+    if (depth++ == 0) wrote = false;
+}
+
+void UndoSteps::End() {
+    if (depth == 0) return;
+    if (--depth == 0 && wrote) ++steps;
+}
+
+void UndoSteps::Wrote() {
+    if (depth > 0) {
+        wrote = true;
+    } else {
+        ++steps;
+    }
+}
+
 void Server::Remove(ReportedObject* object) {
     objects_.erase(std::remove(objects_.begin(), objects_.end(), object), objects_.end());
 }
@@ -112,6 +129,8 @@ void Server::DumpReferences(const char* reason) {
         log.Line(line);
     }
     for (const ReportedObject* object : objects_) object->LogState(log, reason);
+    log.Line(std::string("undo reason=") + reason + " steps=" + std::to_string(undo.steps) +
+             " open=" + std::to_string(undo.depth));
     log.Line(std::string("refs-total reason=") + reason + " ext=" + std::to_string(external) +
              " raw=" + std::to_string(raw));
     log.Line(std::string("calls reason=") + reason + " picks=" + std::to_string(picks) + totals.Fields());
@@ -164,6 +183,9 @@ const KnownInterface kKnownInterfaces[] = {
     {IID_IStandinDimension, "IStandinDimension", false},
     {IID_IStandinMultilineAttribute, "IStandinMultilineAttribute", false},
     {IID_IStandinTable, "IStandinTable", false},
+    {IID_IStandinFieldText, "IStandinFieldText", false},
+    {IID_IStandinDictionary, "IStandinDictionary", false},
+    {IID_IStandinDictionaryEntry, "IStandinDictionaryEntry", false},
     {IID_IStandinReleaseApplication, "IStandinReleaseApplication", false},
     {IID_IStandinReleaseDocument, "IStandinReleaseDocument", false},
     {IID_IStandinReleaseUtility, "IStandinReleaseUtility", false},

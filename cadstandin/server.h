@@ -71,6 +71,19 @@ private:
     std::string name_;
 };
 
+// The drawing's undo steps, as the CAD application's UNDO command would step back through them: a
+// successful write outside an undo mark is one step; everything written between StartUndoMark and the
+// matching EndUndoMark (marks nest) is one step. A mark in which nothing was written adds none.
+struct UndoSteps {
+    int steps = 0;
+    int depth = 0;       // marks open
+    bool wrote = false;  // something was written since the outermost mark opened
+
+    void Start();
+    void End();  // an EndUndoMark with no mark open changes nothing
+    void Wrote();
+};
+
 class Server {
 public:
     // The one server of this process.
@@ -89,6 +102,7 @@ public:
     StandinRelease release;
     Microsoft::WRL::ComPtr<ITypeLib> entityLibrary;
     BusyApplication busy;
+    UndoSteps undo;
     // The objects the last call handed out, with the interface they went as. COM's stub asks them for
     // that interface while it marshals the result; a client cannot, as its proxy already holds it.
     // Emptied when the next call arrives.
@@ -104,8 +118,8 @@ public:
     // The type information through which Invoke dispatches the interface.
     [[nodiscard]] Microsoft::WRL::ComPtr<ITypeInfo> TypeInfo(REFIID iid);
 
-    // Writes a refs line for every object, the objects' state lines (a table's cells), refs-total and
-    // calls (reason: request or exit).
+    // Writes a refs line for every object, the objects' state lines (a table's cells), the undo line,
+    // refs-total and calls (reason: request or exit).
     void DumpReferences(const char* reason);
 
     void Add(ReportedObject* object) { objects_.push_back(object); }

@@ -14,6 +14,8 @@ _Static_assert(SLOT(IStandinApplicationVtbl, put_Visible) == 8, "application: Vi
 _Static_assert(SLOT(IStandinApplicationVtbl, get_Caption) == 10, "application: activation title");
 _Static_assert(SLOT(IStandinApplicationVtbl, get_ActiveDocument) == 12, "application: active document");
 _Static_assert(SLOT(IStandinDocumentVtbl, get_Utility) == 60, "document: utility");
+_Static_assert(SLOT(IStandinDocumentVtbl, StartUndoMark) == 61, "document: undo marks after the utility");
+_Static_assert(SLOT(IStandinDocumentVtbl, EndUndoMark) == 62, "document: undo marks after the utility");
 _Static_assert(SLOT(IStandinUtilityVtbl, GetEntity) == 26, "utility: pick one entity");
 
 /* A newer release's interfaces have release 15's layout, so that the same objects serve both. */
@@ -24,4 +26,5 @@ _Static_assert(sizeof(IStandinReleaseDocumentVtbl) == sizeof(IStandinDocumentVtb
 _Static_assert(sizeof(IStandinReleaseUtilityVtbl) == sizeof(IStandinUtilityVtbl), "same utility layout");
 _Static_assert(SLOT(IStandinReleaseApplicationVtbl, get_ActiveDocument) == 12, "release application: active document");
 _Static_assert(SLOT(IStandinReleaseDocumentVtbl, get_Utility) == 60, "release document: utility");
+_Static_assert(SLOT(IStandinReleaseDocumentVtbl, EndUndoMark) == 62, "release document: undo marks after the utility");
 _Static_assert(SLOT(IStandinReleaseUtilityVtbl, GetEntity) == 26, "release utility: pick one entity");

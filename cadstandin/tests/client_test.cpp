@@ -1459,6 +1459,320 @@ TEST(Tables, Release15RefusesThem) {
     EXPECT_TRUE(HasLine(server.Log(), "error code=2", "tables exist from release 16 on"));
 }
 
+// ------------------------------------------------------------------------------------------------------
+// What a drawing keeps: fields, extension dictionaries, multileaders, tolerances, undo marks
+
+// A client that drives the stand-in by name only, as the product drives a newer release (and release
+// 15's document for its undo marks).
+class KeptTest : public testing::Test {
+protected:
+    void Start(const std::string& scenario, int release = 25) {
+        server_.emplace(scenario, release == 15 ? L"" : L"--release " + std::to_wstring(release));
+        ASSERT_TRUE(server_->WaitForLogLine("ready"));
+        ComPtr<IUnknown> running;
+        const std::wstring progId = release == 15 ? L"AutoCad.Application.15" : L"AutoCAD.Application." + std::to_wstring(release);
+        ASSERT_EQ(Hex(RunningObject(progId.c_str(), running)), Hex(S_OK));
+        ASSERT_EQ(Hex(running.As(&application_)), Hex(S_OK));
+        ASSERT_EQ(Hex(ObjectOf(application_.Get(), L"ActiveDocument", document_)), Hex(S_OK));
+        ASSERT_EQ(Hex(ObjectOf(document_.Get(), L"Utility", utility_)), Hex(S_OK));
+    }
+    void TearDown() override {
+        utility_.Reset();
+        document_.Reset();
+        application_.Reset();
+        server_.reset();
+    }
+
+    // A property or method answering an object, by name.
+    HRESULT ObjectOf(IDispatch* object, const wchar_t* name, ComPtr<IDispatch>& out, std::vector<VARIANT> arguments = {},
+                     WORD flags = DISPATCH_PROPERTYGET | DISPATCH_METHOD) {
+        Variant result;
+        const HRESULT outcome = CallByName(object, name, std::move(arguments), result.Out(), exception_, flags);
+        if (FAILED(outcome)) return outcome;
+        if (V_VT(&result.Get()) != VT_DISPATCH || V_DISPATCH(&result.Get()) == nullptr) return E_UNEXPECTED;
+        out = V_DISPATCH(&result.Get());
+        return S_OK;
+    }
+    // The next pick of the scenario's queue, by name.
+    ComPtr<IDispatch> PickNext() {
+        Variant object;
+        Variant point;
+        VARIANT objectArgument;
+        V_VT(&objectArgument) = VT_BYREF | VT_VARIANT;
+        V_VARIANTREF(&objectArgument) = object.Out();
+        VARIANT pointArgument;
+        V_VT(&pointArgument) = VT_BYREF | VT_VARIANT;
+        V_VARIANTREF(&pointArgument) = point.Out();
+        const Bstr prompt(u"Select:");
+        VARIANT promptArgument;
+        V_VT(&promptArgument) = VT_BSTR;
+        V_BSTR(&promptArgument) = prompt.Get();
+        const HRESULT picked = CallByName(utility_.Get(), L"GetEntity", {objectArgument, pointArgument, promptArgument}, nullptr, exception_);
+        EXPECT_EQ(Hex(picked), Hex(S_OK));
+        if (FAILED(picked) || V_VT(&object.Get()) != VT_DISPATCH) return nullptr;
+        return ComPtr<IDispatch>(V_DISPATCH(&object.Get()));
+    }
+    std::u16string Read(IDispatch* object, const wchar_t* name, WORD flags = DISPATCH_PROPERTYGET) {
+        Variant result;
+        const HRESULT outcome = CallByName(object, name, {}, result.Out(), exception_, flags);
+        return SUCCEEDED(outcome) ? result.Text() : u"<failed " + AsU16(Hex(outcome)) + u">";
+    }
+    HRESULT Write(IDispatch* object, std::u16string_view text) { return PutText(object, L"TextString", text, exception_); }
+    // The value of a property or method answering a number or a Boolean (VT_I4 or VT_BOOL), or -1000.
+    long NumberOf(IDispatch* object, const wchar_t* name, WORD flags = DISPATCH_PROPERTYGET) {
+        Variant result;
+        if (FAILED(CallByName(object, name, {}, result.Out(), exception_, flags))) return -1000;
+        if (V_VT(&result.Get()) == VT_BOOL) return V_BOOL(&result.Get());
+        return V_VT(&result.Get()) == VT_I4 ? V_I4(&result.Get()) : -1000;
+    }
+    static std::u16string AsU16(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+    std::optional<ServerProcess> server_;
+    ComPtr<IDispatch> application_;
+    ComPtr<IDispatch> document_;
+    ComPtr<IDispatch> utility_;
+    ExceptionInfo exception_;
+};
+
+const char16_t kDateField[] = uR"(%<\AcVar Date \f "M/d/yyyy">%)";
+
+// Rule: a text with fields answers TextString with the values and FieldCode with the expressions; a
+// TextString written with expressions stores them as fields again (logged fields=<n>); one written
+// without has none, and FieldCode then answers the text itself.
+TEST_F(KeptTest, FieldCodeAndTextStringRoundTrip) {
+    ASSERT_NO_FATAL_FAILURE(Start(
+        "text t1 40 60 \"Plotted %<\\AcVar Date \\f \\\"M/d/yyyy\\\">%\"\n"
+        "field t1 \"%<\\AcVar Date \\f \\\"M/d/yyyy\\\">%\" \"12/10/2026\"\n"
+        "mtext m1 40 120 \"Area %<\\AcObjProp Object(%<\\_ObjId 42>%).Area>%\"\n"
+        "pick t1\npick m1\n"));
+    const ComPtr<IDispatch> text = PickNext();
+    ASSERT_TRUE(text);
+    EXPECT_EQ(Read(text.Get(), L"TextString"), u"Plotted 12/10/2026");
+    EXPECT_EQ(Read(text.Get(), L"FieldCode", DISPATCH_METHOD), u"Plotted " + std::u16string(kDateField));
+    EXPECT_EQ(Hex(Write(text.Get(), u"PLOTTED " + std::u16string(kDateField))), Hex(S_OK));
+    EXPECT_EQ(Read(text.Get(), L"TextString"), u"PLOTTED 12/10/2026");
+    EXPECT_EQ(Read(text.Get(), L"FieldCode", DISPATCH_METHOD), u"PLOTTED " + std::u16string(kDateField));
+    EXPECT_EQ(Hex(Write(text.Get(), u"PLOTTED 12/10/2026")), Hex(S_OK));
+    EXPECT_EQ(Read(text.Get(), L"FieldCode", DISPATCH_METHOD), u"PLOTTED 12/10/2026") << "the field is gone";
+
+    const ComPtr<IDispatch> mtext = PickNext();
+    ASSERT_TRUE(mtext);
+    EXPECT_EQ(Read(mtext.Get(), L"TextString"), u"Area ####") << "an expression nobody declared";
+    EXPECT_EQ(Read(mtext.Get(), L"FieldCode", DISPATCH_METHOD), uR"(Area %<\AcObjProp Object(%<\_ObjId 42>%).Area>%)");
+
+    const auto log = server_->Log();
+    EXPECT_TRUE(HasLine(log, "call t1 FieldCode via=invoke hr=0x00000000 result=\"Plotted %<\\\\AcVar Date"));
+    EXPECT_TRUE(HasLine(log, "call t1 TextString.put via=invoke value=\"PLOTTED %<", "hr=0x00000000 fields=1"));
+    EXPECT_TRUE(HasLine(log, "call t1 TextString.put via=invoke value=\"PLOTTED 12/10/2026\" hr=0x00000000"));
+    EXPECT_FALSE(HasLine(log, "call t1 TextString.put via=invoke value=\"PLOTTED 12/10/2026\"", "fields="));
+}
+
+// Rule: only a text or mtext of a release with fields knows FieldCode: release 15's texts, attributes,
+// multileaders and tolerances answer DISP_E_UNKNOWNNAME.
+TEST_F(KeptTest, FieldCodeOnlyOnTextsOfReleasesWithFields) {
+    for (const int release : {15, 25}) {
+        SCOPED_TRACE("release " + std::to_string(release));
+        const std::string newer = release == 15 ? "" : "mleader n1 40 200 \"x\"\npick n1\n";
+        ASSERT_NO_FATAL_FAILURE(Start("text t1 40 60 \"x\"\nblock b1 300 60 \"B\"\nattribute a1 b1 \"T\" \"y\"\n"
+                                      "tolerance f1 40 120 \"%%vA\"\npick t1\npick a1\npick f1\n" + newer,
+                                      release));
+        const std::vector<bool> knows = {release != 15, false, false, false};
+        for (std::size_t i = 0; i < (release == 15 ? 3u : 4u); ++i) {
+            const ComPtr<IDispatch> entity = PickNext();
+            ASSERT_TRUE(entity);
+            DISPID id = 0;
+            EXPECT_EQ(Hex(IdOf(entity.Get(), L"FieldCode", id)), Hex(knows[i] ? S_OK : DISP_E_UNKNOWNNAME)) << "pick " << i;
+        }
+        TearDown();
+    }
+}
+
+// Rule: an extension dictionary answers Count, Item by zero-based index or by name (in any case), and
+// GetName of its entries; an index out of range, a name not there and an object that is no entry fail
+// with E_INVALIDARG; reading it never makes one, and injected failures cross unchanged.
+TEST_F(KeptTest, ExtensionDictionaryEntriesByIndexAndName) {
+    ASSERT_NO_FATAL_FAILURE(Start("block b1 40 60 \"TITLE\"\nattribute a1 b1 \"DATE\" \"12/10/2026\"\n"
+                                  "dictionary a1 \"ACAD_FIELD\" \"OTHER\"\n"
+                                  "fail a1.xdict GetName 0x8007000E\nfail a1 HasExtensionDictionary.get 0x80004005\n"
+                                  "pick a1\n"));
+    const ComPtr<IDispatch> attribute = PickNext();
+    ASSERT_TRUE(attribute);
+    EXPECT_EQ(NumberOf(attribute.Get(), L"HasExtensionDictionary"), -1000) << "the injected failure";
+    EXPECT_EQ(Hex(exception_.Scode()), Hex(E_FAIL));
+    EXPECT_EQ(NumberOf(attribute.Get(), L"HasExtensionDictionary"), VARIANT_TRUE);
+    ComPtr<IDispatch> dictionary;
+    ASSERT_EQ(Hex(ObjectOf(attribute.Get(), L"GetExtensionDictionary", dictionary, {}, DISPATCH_METHOD)), Hex(S_OK));
+    EXPECT_EQ(NumberOf(dictionary.Get(), L"Count"), 2);
+
+    const auto nameOf = [&](VARIANT index) -> std::u16string {
+        ComPtr<IDispatch> entry;
+        const HRESULT found = ObjectOf(dictionary.Get(), L"Item", entry, {index}, DISPATCH_METHOD);
+        if (FAILED(found)) return u"<Item " + AsU16(Hex(found)) + u" " + AsU16(Hex(exception_.Scode())) + u">";
+        VARIANT object;
+        V_VT(&object) = VT_DISPATCH;
+        V_DISPATCH(&object) = entry.Get();
+        Variant name;
+        const HRESULT named = CallByName(dictionary.Get(), L"GetName", {object}, name.Out(), exception_);
+        return SUCCEEDED(named) ? name.Text() : u"<GetName " + AsU16(Hex(exception_.Scode())) + u">";
+    };
+    const Bstr other(u"other");
+    VARIANT byName;
+    V_VT(&byName) = VT_BSTR;
+    V_BSTR(&byName) = other.Get();
+    const Bstr missing(u"NOTHERE");
+    VARIANT byMissingName;
+    V_VT(&byMissingName) = VT_BSTR;
+    V_BSTR(&byMissingName) = missing.Get();
+    EXPECT_EQ(nameOf(LongArgument(0)), u"<GetName 0x8007000E>") << "the injected failure";
+    EXPECT_EQ(nameOf(LongArgument(0)), u"ACAD_FIELD");
+    EXPECT_EQ(nameOf(LongArgument(1)), u"OTHER");
+    EXPECT_EQ(nameOf(byName), u"OTHER");
+    EXPECT_EQ(nameOf(LongArgument(2)), u"<Item 0x80020009 0x80070057>");
+    EXPECT_EQ(nameOf(LongArgument(-1)), u"<Item 0x80020009 0x80070057>");
+    EXPECT_EQ(nameOf(byMissingName), u"<Item 0x80020009 0x80070057>");
+
+    VARIANT notAnEntry;
+    V_VT(&notAnEntry) = VT_DISPATCH;
+    V_DISPATCH(&notAnEntry) = attribute.Get();
+    Variant name;
+    EXPECT_EQ(Hex(CallByName(dictionary.Get(), L"GetName", {notAnEntry}, name.Out(), exception_)), Hex(DISP_E_EXCEPTION));
+    EXPECT_EQ(Hex(exception_.Scode()), Hex(E_INVALIDARG));
+
+    const auto log = server_->Log();
+    EXPECT_TRUE(HasLine(log, "call a1.xdict Item via=invoke index=1 hr=0x00000000 result=a1.xdict.1"));
+    EXPECT_TRUE(HasLine(log, "call a1.xdict GetName via=invoke hr=0x00000000 object=a1.xdict.0 result=\"ACAD_FIELD\""));
+    EXPECT_TRUE(HasLine(log, "call a1 GetExtensionDictionary via=invoke hr=0x00000000 result=a1.xdict"));
+    EXPECT_FALSE(HasLine(log, "call a1 GetExtensionDictionary", "created=yes"));
+}
+
+// Rule: the dictionary members hang and answer oddly as the others do: a hanging Count waits before it
+// answers, an odd HasExtensionDictionary answers a number where a Boolean belongs.
+TEST_F(KeptTest, DictionaryMembersHangAndAnswerOddly) {
+    ASSERT_NO_FATAL_FAILURE(Start("text t1 40 60 \"x\"\ndictionary t1 \"A\"\nhang t1.xdict Count.get 1\n"
+                                  "answer t1 HasExtensionDictionary.get number 7\npick t1\n"));
+    const ComPtr<IDispatch> text = PickNext();
+    ASSERT_TRUE(text);
+    Variant odd;
+    ASSERT_EQ(Hex(CallByName(text.Get(), L"HasExtensionDictionary", {}, odd.Out(), exception_, DISPATCH_PROPERTYGET)), Hex(S_OK));
+    EXPECT_EQ(V_VT(&odd.Get()), VT_I4);
+    EXPECT_EQ(V_I4(&odd.Get()), 7);
+    ComPtr<IDispatch> dictionary;
+    ASSERT_EQ(Hex(ObjectOf(text.Get(), L"GetExtensionDictionary", dictionary, {}, DISPATCH_METHOD)), Hex(S_OK));
+    const ULONGLONG before = GetTickCount64();
+    EXPECT_EQ(NumberOf(dictionary.Get(), L"Count"), 1);
+    EXPECT_GE(GetTickCount64() - before, 900u);
+    EXPECT_TRUE(HasLine(server_->Log(), "hang t1.xdict Count.get milliseconds=1000"));
+    EXPECT_TRUE(HasLine(server_->Log(), "dispatch t1 Invoke", "answer=odd"));
+}
+
+// Rule: GetExtensionDictionary makes an empty dictionary where an entity has none (logged created=yes,
+// HasExtensionDictionary true from then on), on release 15 too; the dictionary and its entries are
+// reported, and their references come back to zero once the client lets go.
+TEST_F(KeptTest, GetExtensionDictionaryMakesOneWhereThereIsNone) {
+    for (const int release : {15, 25}) {
+        SCOPED_TRACE("release " + std::to_string(release));
+        ASSERT_NO_FATAL_FAILURE(Start("text t1 40 60 \"x\"\ntext t2 40 120 \"y\"\ndictionary t2 \"A\"\npick t1\npick t2\n", release));
+        {
+            const ComPtr<IDispatch> text = PickNext();
+            ASSERT_TRUE(text);
+            EXPECT_EQ(NumberOf(text.Get(), L"HasExtensionDictionary"), VARIANT_FALSE);
+            ComPtr<IDispatch> made;
+            ASSERT_EQ(Hex(ObjectOf(text.Get(), L"GetExtensionDictionary", made, {}, DISPATCH_METHOD)), Hex(S_OK));
+            EXPECT_EQ(NumberOf(made.Get(), L"Count"), 0);
+            EXPECT_EQ(NumberOf(text.Get(), L"HasExtensionDictionary"), VARIANT_TRUE);
+            const ComPtr<IDispatch> kept = PickNext();
+            ComPtr<IDispatch> dictionary;
+            ASSERT_EQ(Hex(ObjectOf(kept.Get(), L"GetExtensionDictionary", dictionary, {}, DISPATCH_METHOD)), Hex(S_OK));
+            ComPtr<IDispatch> entry;
+            ASSERT_EQ(Hex(ObjectOf(dictionary.Get(), L"Item", entry, {LongArgument(0)}, DISPATCH_METHOD)), Hex(S_OK));
+            ASSERT_TRUE(server_->Dump());
+            const auto held = LastReferences(server_->Log(), "request");
+            for (const char* name : {"t1.xdict", "t2.xdict", "t2.xdict.0"}) {
+                const auto found = std::find_if(held.begin(), held.end(), [&](const auto& entry) { return entry.first == name; });
+                ASSERT_NE(found, held.end()) << name << " is reported";
+                EXPECT_GT(Number(found->second, "ext"), 0) << found->second;
+            }
+        }
+        EXPECT_TRUE(HasLine(server_->Log(), "call t1 GetExtensionDictionary via=invoke hr=0x00000000 created=yes result=t1.xdict"));
+        EXPECT_FALSE(HasLine(server_->Log(), "call t2 GetExtensionDictionary", "created=yes"));
+        utility_.Reset();
+        document_.Reset();
+        application_.Reset();
+        const Waited settled = WaitUntil(
+            [&] {
+                if (!server_->Dump()) return false;
+                for (const auto& [name, line] : LastReferences(server_->Log(), "request")) {
+                    if (Number(line, "ext") != (Field(line, "rot") ? 1 : 0)) return false;
+                }
+                return true;
+            },
+            5000, "no references left after the client let go", 100);
+        EXPECT_TRUE(settled) << settled.Reason();
+        TearDown();
+    }
+}
+
+// Rule: a multileader ("AcDbMLeader") and a tolerance ("AcDbFcf") answer their names and their
+// formatted TextString, read and written whole; release 15 has tolerances but no multileaders.
+TEST_F(KeptTest, MultileaderAndToleranceAnswerTheirNamesAndTexts) {
+    ASSERT_NO_FATAL_FAILURE(Start("mleader n1 200 60 \"first\\Psecond\"\n"
+                                  "tolerance f1 40 160 \"{\\Fgdt;j}%%v{\\Fgdt;n}0.5%%v%%vA\"\npick n1\npick f1\n"));
+    for (const auto& [name, text] : {std::pair{u"AcDbMLeader", uR"(first\Psecond)"},
+                                     std::pair{u"AcDbFcf", uR"({\Fgdt;j}%%v{\Fgdt;n}0.5%%v%%vA)"}}) {
+        const ComPtr<IDispatch> entity = PickNext();
+        ASSERT_TRUE(entity);
+        EXPECT_EQ(Read(entity.Get(), L"ObjectName"), name);
+        EXPECT_EQ(Read(entity.Get(), L"TextString"), text);
+        const std::u16string written = std::u16string(text) + u"!";
+        EXPECT_EQ(Hex(Write(entity.Get(), written)), Hex(S_OK));
+        EXPECT_EQ(Read(entity.Get(), L"TextString"), written);
+    }
+    EXPECT_TRUE(HasLine(server_->Log(), "layout n1 kind=mleader"));
+    EXPECT_TRUE(HasLine(server_->Log(), "layout f1 kind=tolerance"));
+    TearDown();
+
+    ServerProcess release15("mleader n1 200 60 \"x\"\n");
+    EXPECT_EQ(release15.WaitExit(), 2u);
+    EXPECT_TRUE(HasLine(release15.Log(), "error code=2", "multileaders exist from release 17 on"));
+}
+
+// Rule: undo steps: a write outside a mark is one step; everything written between StartUndoMark and
+// its EndUndoMark (nested marks within) is one; a mark with no write adds none; the dump says the steps
+// and the marks still open. Release 15's document answers the marks by name and at slots 61 and 62.
+TEST_F(KeptTest, UndoStepsCountMarksAndWrites) {
+    for (const int release : {15, 25}) {
+        SCOPED_TRACE("release " + std::to_string(release));
+        ASSERT_NO_FATAL_FAILURE(Start("text t1 40 60 \"x\"\npick t1\nfail doc EndUndoMark 0x80004005 1\n", release));
+        const ComPtr<IDispatch> text = PickNext();
+        ASSERT_TRUE(text);
+        const auto mark = [&](const wchar_t* name) { return Hex(CallByName(document_.Get(), name, {}, nullptr, exception_)); };
+        EXPECT_EQ(Hex(Write(text.Get(), u"a")), Hex(S_OK));                            // step 1
+        EXPECT_EQ(mark(L"StartUndoMark"), Hex(S_OK));
+        EXPECT_EQ(Hex(Write(text.Get(), u"b")), Hex(S_OK));
+        EXPECT_EQ(mark(L"StartUndoMark"), Hex(S_OK));
+        EXPECT_EQ(Hex(Write(text.Get(), u"c")), Hex(S_OK));
+        EXPECT_EQ(mark(L"EndUndoMark"), Hex(DISP_E_EXCEPTION)) << "the injected failure";
+        EXPECT_EQ(mark(L"EndUndoMark"), Hex(S_OK));
+        EXPECT_EQ(mark(L"EndUndoMark"), Hex(S_OK));                                     // step 2
+        EXPECT_EQ(mark(L"StartUndoMark"), Hex(S_OK));
+        EXPECT_EQ(mark(L"EndUndoMark"), Hex(S_OK));                                     // nothing written
+        EXPECT_EQ(mark(L"StartUndoMark"), Hex(S_OK));                                   // left open
+        ASSERT_TRUE(server_->Dump());
+        EXPECT_EQ(Lines(server_->Log(), "undo reason=request").back(), "undo reason=request steps=2 open=1");
+        if (release == 15) {
+            ComPtr<IUnknown> slots;
+            ASSERT_EQ(Hex(document_.As(&slots)), Hex(S_OK));
+            ASSERT_EQ(Hex(slots->QueryInterface(IID_IStandinDocument, reinterpret_cast<void**>(slots.ReleaseAndGetAddressOf()))), Hex(S_OK));
+            EXPECT_EQ(Hex(SlotOf<NoArguments>(slots.Get(), 61)(slots.Get())), Hex(S_OK));
+            EXPECT_EQ(Hex(SlotOf<NoArguments>(slots.Get(), 62)(slots.Get())), Hex(S_OK));
+            EXPECT_TRUE(HasLine(server_->Log(), "call doc StartUndoMark slot=61 via=vtable hr=0x00000000 open=2"));
+        }
+        EXPECT_TRUE(HasLine(server_->Log(), "call doc StartUndoMark slot=61 via=invoke hr=0x00000000 open=1"));
+        EXPECT_TRUE(HasLine(server_->Log(), "call doc EndUndoMark slot=62 via=invoke hr=0x80004005 injected=yes"));
+        TearDown();
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -144,10 +144,19 @@ std::optional<References> StandIn::Dump() {
     if (totalAt == lines.size()) {
         return std::nullopt;
     }
-    for (std::size_t i = totalAt; i-- > 0 && lines[i].starts_with("refs ");) {
+    // Between the refs lines and refs-total come the drawing's state lines: a table's cells, the undo
+    // steps.
+    for (std::size_t i = totalAt; i-- > 0;) {
         const std::string_view line = lines[i];
-        const std::size_t nameEnd = line.find(' ', 5);
-        references.external[std::string(line.substr(5, nameEnd - 5))] = IntField(line, "ext");
+        if (line.starts_with("refs ")) {
+            const std::size_t nameEnd = line.find(' ', 5);
+            references.external[std::string(line.substr(5, nameEnd - 5))] = IntField(line, "ext");
+        } else if (line.starts_with("undo ")) {
+            references.undoSteps = IntField(line, "steps");
+            references.undoOpen = IntField(line, "open");
+        } else if (!line.starts_with("table ") && !line.starts_with("cell ")) {
+            break;
+        }
     }
     if (totalAt + 1 < lines.size() && lines[totalAt + 1].starts_with("calls ")) {
         const std::string_view line = lines[totalAt + 1];

@@ -22,10 +22,12 @@ struct CallTotals {
     int total = 0;
 };
 
-// What the stand-in reports when asked: external connections per object, and call totals.
+// What the stand-in reports when asked: external connections per object, call totals, undo steps.
 struct References {
     std::map<std::string, int> external;  // object ("app", "doc", "util", entity id) -> connections
     CallTotals calls;
+    int undoSteps = -1;  // the drawing's undo steps so far
+    int undoOpen = -1;   // undo marks still open
 };
 
 // One run of the stand-in CAD application with a scenario, its log in a file. The process is
