@@ -89,23 +89,6 @@ INSTANTIATE_TEST_SUITE_P(
                   CaseMode::Upper, uR"(%%uSHEET %<\AcVar SheetNumber>%)", {{u"sheet 3", u"Morvane"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// The calls one run of the command makes on the stand-in's objects.
-std::optional<CallTotals> CostOfARun(StandIn& standIn, const std::function<void()>& run) {
-    const std::optional<References> before = standIn.Dump();
-    run();
-    const std::optional<References> after = standIn.Dump();
-    if (!before || !after) return std::nullopt;
-    return CallTotals{after->calls.queryInterface - before->calls.queryInterface, after->calls.vtable - before->calls.vtable,
-                      after->calls.getIdsOfNames - before->calls.getIdsOfNames, after->calls.invoke - before->calls.invoke,
-                      after->calls.total - before->calls.total};
-}
-
-std::string Describe(const CallTotals& calls) {
-    return std::to_string(calls.total) + " calls (QueryInterface " + std::to_string(calls.queryInterface) + ", slots " +
-           std::to_string(calls.vtable) + ", GetIDsOfNames " + std::to_string(calls.getIdsOfNames) + ", Invoke " +
-           std::to_string(calls.invoke) + ")";
-}
-
 // Rule: release 15 has no fields: the command never asks for FieldCode (not even its name), not for a
 // plain text, which still costs 10 calls once COM has built its stubs, nor for one with an expression,
 // which is text there.

@@ -76,7 +76,8 @@ TEST_P(SampleScheduleTest, ConvertsEveryTextCellOnce) {
     const ScheduleCase& c = GetParam();
     StandIn standIn(std::string("schedule_") + c.name, "pick s1\n", kRelease25);
     ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
-    ASSERT_TRUE(standIn.Dump());
+    const std::optional<References> undoBefore = standIn.Dump();
+    ASSERT_TRUE(undoBefore);
     const auto before = LastDumpOfCells(standIn, "s1");
     dialog_.Select(c.mode);
     RunCommand();
@@ -84,7 +85,10 @@ TEST_P(SampleScheduleTest, ConvertsEveryTextCellOnce) {
     EXPECT_TRUE(dialog_.Visible());
     EXPECT_EQ(CellsWritten(standIn, "s1"), c.written);
     EXPECT_EQ(Updates(standIn, "s1"), 1u);
-    ASSERT_TRUE(standIn.Dump());
+    const std::optional<References> undoAfter = standIn.Dump();
+    ASSERT_TRUE(undoAfter);
+    EXPECT_EQ(undoAfter->undoSteps - undoBefore->undoSteps, 1) << "one Undo takes back the whole pick";
+    EXPECT_EQ(undoAfter->undoOpen, 0);
     const auto after = LastDumpOfCells(standIn, "s1");
     for (const std::pair<int, int> kept : {std::pair{2, 4}, std::pair{3, 4}, std::pair{5, 1}, std::pair{6, 2},
                                           std::pair{4, 3}, std::pair{0, 1}}) {
@@ -152,11 +156,18 @@ TEST_P(OddTableTest, WritesNothingItCannotTrust) {
     const OddCase& c = GetParam();
     StandIn standIn(std::string("odd_table_") + c.name, std::string(kSmallTable) + c.statements, kRelease25);
     ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
+    const std::optional<References> before = standIn.Dump();
+    ASSERT_TRUE(before);
     dialog_.Select(CaseMode::Upper);
     RunCommand();
     EXPECT_EQ(dialog_.Messages(), c.messages);
     EXPECT_TRUE(dialog_.Visible());
     EXPECT_EQ(CellsWritten(standIn, "s1"), c.written);
+    // Whatever was written is one undo step, its mark ended even when a write failed.
+    const std::optional<References> after = standIn.Dump();
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->undoSteps - before->undoSteps, c.written.empty() ? 0 : 1);
+    EXPECT_EQ(after->undoOpen, 0);
     ExpectReferences(standIn, "s1");
 }
 
