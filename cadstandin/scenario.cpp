@@ -61,7 +61,7 @@ dictionary a3 "ACAD_FIELD"
 
 // What a release with multileaders adds.
 constexpr std::string_view kSampleMultileader = R"(# The multileader of the built-in sample drawing.
-mleader n1 700 300 "SEE {\C2;DETAIL B}\Pon sheet 2"
+mleader n1 590 300 "SEE {\C2;DETAIL B}\Pon sheet 2"
 )";
 
 // What a release with tables adds to the sample drawing: a door schedule below the rest, in a

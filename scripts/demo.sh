@@ -54,11 +54,13 @@ else
 fi
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d $managed /f >/dev/null 2>&1
 
-# The sample drawing, with the drawing window to the right of where Morvane opens.
-printf 'window 260 40 740 560\npick-timeout 0\n' >"$demo/scenario.txt"
+# The sample drawing of a recent release (fields, a multileader, a door schedule), with the drawing
+# window to the right of where Morvane opens.
+release=25
+printf 'window 250 40 774 720\npick-timeout 0\n' >"$demo/scenario.txt"
 log="$demo/standin.log"
 rm -f "$log"
-wine "$standin" --scenario "$(winepath -w "$demo/scenario.txt")" --log "$(winepath -w "$log")" </dev/null &
+wine "$standin" --release $release --scenario "$(winepath -w "$demo/scenario.txt")" --log "$(winepath -w "$log")" </dev/null &
 standin_pid=$!
 tries=0
 until grep -q '^ready' "$log" 2>/dev/null; do
@@ -85,5 +87,5 @@ else
     import -window root "$demo/demo.png"
     echo "demo: no display here; a screenshot of Morvane beside the stand-in is in $demo/demo.png"
 fi
-wine "$standin" --send exit --timeout 15 </dev/null >/dev/null 2>&1 || true
+wine "$standin" --release $release --send exit --timeout 15 </dev/null >/dev/null 2>&1 || true
 echo "demo: done"
