@@ -824,6 +824,7 @@ public:
     Document(Drawing& drawing, DrawingWindow& window, std::u16string name)
         : DispatchObject("doc", Served().DocumentIid(), {Served().DocumentIid()}, false),
           utility_(new Utility(drawing, window)),
+          window_(window),
           name_(std::move(name)) {
         if (!Served().IsRelease15()) RefuseSlots();
     }
@@ -851,14 +852,19 @@ public:
         return Call("EndUndoMark", 62, "", [&](std::string& results) {
             UndoSteps& undo = Server::Get().undo;
             if (undo.depth == 0) results += " unmatched=yes";
-            undo.End();
+            const int texts = undo.End();
             results += " open=" + std::to_string(undo.depth) + " steps=" + std::to_string(undo.steps);
+            if (texts > 0) {
+                results += " group=" + std::to_string(texts);
+                window_.UndoGroupEnded(texts);
+            }
             return S_OK;
         });
     }
 
 private:
     ComPtr<Utility> utility_;
+    DrawingWindow& window_;
     std::u16string name_;
 };
 

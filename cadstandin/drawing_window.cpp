@@ -248,6 +248,12 @@ void DrawingWindow::WrittenCell(const EntityState& table, int row, int col) {
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
+void DrawingWindow::UndoGroupEnded(int texts) {
+    lastWritten_ = L"Undo group: " + std::to_wstring(texts) + (texts == 1 ? L" text" : L" texts") +
+                   L" written, one Undo takes them back";
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
 void DrawingWindow::Redraw(EntityState& entity) {
     Layout();
     LogLayout(entity);

@@ -49,6 +49,8 @@ public:
     void Written(const EntityState& entity);
     // After a table cell's text was written: likewise, naming the cell.
     void WrittenCell(const EntityState& table, int row, int col);
+    // After an undo group closed: the command strip says how many texts one Undo takes back.
+    void UndoGroupEnded(int texts);
     // Runs a nested message loop until the user picks, misses, cancels, or the timeout (0: none) passes.
     [[nodiscard]] PickOutcome WaitForPick(std::u16string_view prompt, int timeoutSeconds);
     // The point where a queued pick lands on an entity, in drawing units.

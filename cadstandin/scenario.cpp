@@ -50,12 +50,13 @@ dimension d2 470 400 720 400 "<> OVERALL\XSEE NOTE 2"
 tolerance f1 470 300 "{\Fgdt;j}%%v{\Fgdt;n}0.5%%vA"
 )";
 
-// What a release with fields adds: a text with a date field, and a field in the title block's
-// attribute (kept in its extension dictionary, as the CAD application keeps an attribute's field).
+// What a release with fields adds: a text with a date field, and the title block's sheet number as
+// a field in its attribute (kept in the attribute's extension dictionary, as the CAD application
+// keeps an attribute's field).
 constexpr std::string_view kSampleFields = R"(# The fields of the built-in sample drawing.
 text t3 180 100 "Plotted %<\AcVar Date \f \"M/d/yyyy\">%"
 field t3 "%<\AcVar Date \f \"M/d/yyyy\">%" "12/10/2026"
-attribute a3 b1 "DATE" "12/10/2026"
+attribute a3 b1 "SHEET" "A-101"
 dictionary a3 "ACAD_FIELD"
 )";
 

@@ -53,17 +53,18 @@ bool Server::IsBeingHandedOut(const void* object, REFIID iid) const {
 }
 
 void UndoSteps::Start() {
-    if (depth++ == 0) wrote = false;
+    if (depth++ == 0) groupWrites = 0;
 }
 
-void UndoSteps::End() {
-    if (depth == 0) return;
-    if (--depth == 0 && wrote) ++steps;
+int UndoSteps::End() {
+    if (depth == 0 || --depth > 0 || groupWrites == 0) return 0;
+    ++steps;
+    return groupWrites;
 }
 
 void UndoSteps::Wrote() {
     if (depth > 0) {
-        wrote = true;
+        ++groupWrites;
     } else {
         ++steps;
     }

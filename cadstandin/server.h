@@ -77,10 +77,12 @@ private:
 struct UndoSteps {
     int steps = 0;
     int depth = 0;       // marks open
-    bool wrote = false;  // something was written since the outermost mark opened
+    int groupWrites = 0;  // texts written since the outermost mark opened
 
     void Start();
-    void End();  // an EndUndoMark with no mark open changes nothing
+    // An EndUndoMark with no mark open changes nothing. The texts the undo group holds when this
+    // closes the outermost mark, else 0.
+    int End();
     void Wrote();
 };
 

@@ -1769,6 +1769,8 @@ TEST_F(KeptTest, UndoStepsCountMarksAndWrites) {
         }
         EXPECT_TRUE(HasLine(server_->Log(), "call doc StartUndoMark slot=61 via=invoke hr=0x00000000 open=1"));
         EXPECT_TRUE(HasLine(server_->Log(), "call doc EndUndoMark slot=62 via=invoke hr=0x80004005 injected=yes"));
+        // The group of two texts closes (shown in the command strip); the empty one shows nothing.
+        EXPECT_TRUE(HasLine(server_->Log(), "call doc EndUndoMark slot=62 via=invoke hr=0x00000000 open=0 steps=2 group=2"));
         TearDown();
     }
 }

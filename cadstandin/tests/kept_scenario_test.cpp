@@ -151,7 +151,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, KeptRefused, testing::ValuesIn(kRefusedCases),
                          [](const testing::TestParamInfo<RefusedCase>& info) { return info.param.name; });
 
 // Rule: release 15's sample adds a tolerance only; from release 16 on a text with a date field and a
-// title block whose DATE attribute keeps its field (ACAD_FIELD); from release 17 on a multileader.
+// title block whose sheet-number attribute keeps its field (ACAD_FIELD); from release 17 on a multileader.
 TEST(ScenarioKept, SampleHasWhatEachReleaseHas) {
     const auto has = [](const Scenario& scenario, EntityKind kind) {
         for (const EntityDefinition& definition : scenario.entities) {
