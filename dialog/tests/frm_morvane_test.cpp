@@ -35,6 +35,16 @@ void Pump(HWND window) {
     }
 }
 
+// Delivers what arrives as the message filter does while a call waits, until the window shows or
+// the time is up.
+void WaitOnCallUntilShown(HWND window, DWORD milliseconds) {
+    const ULONGLONG until = GetTickCount64() + milliseconds;
+    while (!IsWindowVisible(window) && GetTickCount64() < until) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        DeliverWaitingMessages(window);
+    }
+}
+
 class FrmMorvaneTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -324,24 +334,15 @@ TEST(FrmMorvaneLongCallTest, ALongCallAfterThePickShowsTheWindowAgain) {
     Pump(window.Handle());
     fakes::FakeEntity& text = cad.PickText(u"Abc");
     const LPARAM overClient = MAKELPARAM(HTCLIENT, WM_MOUSEMOVE);
-    // Delivers what arrives as the message filter does while a call waits, until the window shows
-    // or the time is up.
-    const auto waitOnCall = [&](DWORD milliseconds) {
-        const ULONGLONG until = GetTickCount64() + milliseconds;
-        while (!IsWindowVisible(window.Handle()) && GetTickCount64() < until) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-            DeliverWaitingMessages(window.Handle());
-        }
-    };
     bool hiddenThroughThePick = false;
     bool shownWhileWriting = false;
     bool waitCursor = false;
     log.Observe([&](std::string_view call) {
         if (call.starts_with("GetEntity")) {
-            waitOnCall(200);
+            WaitOnCallUntilShown(window.Handle(), 200);
             hiddenThroughThePick = !IsWindowVisible(window.Handle());
         } else if (call.starts_with("WriteTextString") && !shownWhileWriting) {
-            waitOnCall(10'000);
+            WaitOnCallUntilShown(window.Handle(), 10'000);
             shownWhileWriting = IsWindowVisible(window.Handle());
             waitCursor = SendMessageW(window.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(window.Handle()), overClient) &&
                          GetCursor() == LoadCursorW(nullptr, IDC_WAIT);
@@ -383,11 +384,7 @@ TEST(FrmMorvaneLongCallTest, TheCommandsOwnBoxStopsTheLongCallClock) {
     bool shownWhileWriting = false;
     log.Observe([&](std::string_view call) {
         if (!call.starts_with("WriteTextString")) return;
-        const ULONGLONG until = GetTickCount64() + 10'000;
-        while (!IsWindowVisible(window.Handle()) && GetTickCount64() < until) {
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-            DeliverWaitingMessages(window.Handle());
-        }
+        WaitOnCallUntilShown(window.Handle(), 10'000);
         shownWhileWriting = IsWindowVisible(window.Handle());
     });
     SendMessageW(window.ControlHandle(FrmControl::cmdSelect), BM_CLICK, 0, 0);
