@@ -225,9 +225,14 @@ void FrmMorvane::Hide() {
 }
 
 void FrmMorvane::Show() {
+    const bool waitedLong = phases_.Phase() == CommandPhase::WaitingLong;
     phases_.Shown();
     if (hwnd_ != nullptr) {
         StopLongCallTimer();
+        if (waitedLong) {
+            // The wait is over: no longer above every other window.
+            SetWindowPos(hwnd_, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
         ShowWindow(hwnd_, SW_SHOW);
         platform_.bringToFront(hwnd_);
     }
@@ -273,10 +278,13 @@ void FrmMorvane::ShowWhileCallWaits(WPARAM pick) noexcept {
     if (phases_.On(PhaseInput::LongCallTimer) != PhaseAction::Act) {
         return;
     }
-    // Shown on top without taking the activation: activating it would deactivate the CAD
-    // application's window, and Wine (at least) waits for that window's thread, busy with the
-    // call, to take note. A click on "Cancel" is enough to reach it.
-    SetWindowPos(hwnd_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    // Above every other window until the command shows it again, without taking the activation.
+    // The CAD application has the foreground, and Windows moves a window to the top of the
+    // ordinary ones (HWND_TOP) only for a process that may set the foreground window; a topmost
+    // window is above it whoever has the foreground. Activating the window would deactivate the
+    // CAD application's, and Wine (at least) waits for that window's thread, busy with the call,
+    // to take note. A click on "Cancel" is enough to reach it.
+    SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     ShowCursorOverWindow(IDC_WAIT);
 }
 

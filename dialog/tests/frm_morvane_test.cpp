@@ -324,7 +324,8 @@ TEST_F(FrmMorvaneTest, WhileACallWaitsTheWindowAnswersAndIgnoresASecondSelect) {
 }
 
 // A call after the pick that keeps waiting on the CAD application brings the window back (here
-// after 10 ms instead of 2 s) with the wait cursor, so that "Cancel" is within reach; "Select
+// after 10 ms instead of 2 s), above every window until the command ends, with the wait cursor,
+// so that "Cancel" is within reach; "Select
 // Text" stays ignored. The pick itself, however long the user takes, leaves the window hidden.
 TEST(FrmMorvaneLongCallTest, ALongCallAfterThePickShowsTheWindowAgain) {
     fakes::CallLog log;
@@ -336,6 +337,7 @@ TEST(FrmMorvaneLongCallTest, ALongCallAfterThePickShowsTheWindowAgain) {
     const LPARAM overClient = MAKELPARAM(HTCLIENT, WM_MOUSEMOVE);
     bool hiddenThroughThePick = false;
     bool shownWhileWriting = false;
+    bool topmostWhileWaiting = false;
     bool waitCursor = false;
     log.Observe([&](std::string_view call) {
         if (call.starts_with("GetEntity")) {
@@ -344,6 +346,7 @@ TEST(FrmMorvaneLongCallTest, ALongCallAfterThePickShowsTheWindowAgain) {
         } else if (call.starts_with("WriteTextString") && !shownWhileWriting) {
             WaitOnCallUntilShown(window.Handle(), 10'000);
             shownWhileWriting = IsWindowVisible(window.Handle());
+            topmostWhileWaiting = (GetWindowLongPtrW(window.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
             waitCursor = SendMessageW(window.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(window.Handle()), overClient) &&
                          GetCursor() == LoadCursorW(nullptr, IDC_WAIT);
             PostMessageW(window.ControlHandle(FrmControl::cmdSelect), BM_CLICK, 0, 0);
@@ -356,7 +359,9 @@ TEST(FrmMorvaneLongCallTest, ALongCallAfterThePickShowsTheWindowAgain) {
 
     EXPECT_TRUE(hiddenThroughThePick);
     EXPECT_TRUE(shownWhileWriting);
+    EXPECT_TRUE(topmostWhileWaiting) << "above the CAD application, which has the foreground";
     EXPECT_TRUE(waitCursor);
+    EXPECT_EQ(GetWindowLongPtrW(window.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0) << "an ordinary window again";
     const std::vector<std::string>& calls = log.Calls();
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "Attach"), 1);
     EXPECT_EQ(text.textString, u"ABC");
