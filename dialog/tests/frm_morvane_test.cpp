@@ -325,8 +325,8 @@ TEST_F(FrmMorvaneTest, WhileACallWaitsTheWindowAnswersAndIgnoresASecondSelect) {
 
 // A call after the pick that keeps waiting on the CAD application brings the window back (here
 // after 10 ms instead of 2 s), above every window until the command ends, with the wait cursor,
-// so that "Cancel" is within reach; "Select
-// Text" stays ignored. The pick itself, however long the user takes, leaves the window hidden.
+// so that "Cancel" is within reach; "Select Text" stays ignored. The pick itself, however long the
+// user takes, leaves the window hidden.
 TEST(FrmMorvaneLongCallTest, ALongCallAfterThePickShowsTheWindowAgain) {
     fakes::CallLog log;
     fakes::FakeCadLink cad{log};
