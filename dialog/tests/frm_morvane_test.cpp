@@ -323,84 +323,87 @@ TEST_F(FrmMorvaneTest, WhileACallWaitsTheWindowAnswersAndIgnoresASecondSelect) {
     EXPECT_NE(GetCursor(), wait);
 }
 
+// The window with a long-call time of 10 ms instead of 2 s, over a fake CAD application.
+class FrmMorvaneLongCallTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(window_.Open(SW_SHOWNORMAL)) << GetLastError();
+        Pump(window_.Handle());
+    }
+
+    fakes::CallLog log_;
+    fakes::FakeCadLink cad_{log_};
+    FrmMorvane window_{GetModuleHandleW(nullptr), cad_, nullptr, nullptr, FrmPlatform{DpiApi::Load(), &BringToFront, 10}};
+};
+
 // A call after the pick that keeps waiting on the CAD application brings the window back (here
 // after 10 ms instead of 2 s), above every window until the command ends, with the wait cursor,
 // so that "Cancel" is within reach; "Select Text" stays ignored. The pick itself, however long the
 // user takes, leaves the window hidden.
-TEST(FrmMorvaneLongCallTest, ALongCallAfterThePickShowsTheWindowAgain) {
-    fakes::CallLog log;
-    fakes::FakeCadLink cad{log};
-    FrmMorvane window{GetModuleHandleW(nullptr), cad, nullptr, nullptr, FrmPlatform{DpiApi::Load(), &BringToFront, 10}};
-    ASSERT_TRUE(window.Open(SW_SHOWNORMAL)) << GetLastError();
-    Pump(window.Handle());
-    fakes::FakeEntity& text = cad.PickText(u"Abc");
+TEST_F(FrmMorvaneLongCallTest, ALongCallAfterThePickShowsTheWindowAgain) {
+    fakes::FakeEntity& text = cad_.PickText(u"Abc");
     const LPARAM overClient = MAKELPARAM(HTCLIENT, WM_MOUSEMOVE);
     bool hiddenThroughThePick = false;
     bool shownWhileWriting = false;
     bool topmostWhileWaiting = false;
     bool waitCursor = false;
-    log.Observe([&](std::string_view call) {
+    log_.Observe([&](std::string_view call) {
         if (call.starts_with("GetEntity")) {
-            WaitOnCallUntilShown(window.Handle(), 200);
-            hiddenThroughThePick = !IsWindowVisible(window.Handle());
+            WaitOnCallUntilShown(window_.Handle(), 200);
+            hiddenThroughThePick = !IsWindowVisible(window_.Handle());
         } else if (call.starts_with("WriteTextString") && !shownWhileWriting) {
-            WaitOnCallUntilShown(window.Handle(), 10'000);
-            shownWhileWriting = IsWindowVisible(window.Handle());
-            topmostWhileWaiting = (GetWindowLongPtrW(window.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-            waitCursor = SendMessageW(window.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(window.Handle()), overClient) &&
+            WaitOnCallUntilShown(window_.Handle(), 10'000);
+            shownWhileWriting = IsWindowVisible(window_.Handle());
+            topmostWhileWaiting = (GetWindowLongPtrW(window_.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+            waitCursor = SendMessageW(window_.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(window_.Handle()), overClient) &&
                          GetCursor() == LoadCursorW(nullptr, IDC_WAIT);
-            PostMessageW(window.ControlHandle(FrmControl::cmdSelect), BM_CLICK, 0, 0);
-            DeliverWaitingMessages(window.Handle());
+            PostMessageW(window_.ControlHandle(FrmControl::cmdSelect), BM_CLICK, 0, 0);
+            DeliverWaitingMessages(window_.Handle());
         }
     });
-    SendMessageW(window.ControlHandle(FrmControl::cmdSelect), BM_CLICK, 0, 0);
-    Pump(window.Handle());
-    log.Observe(nullptr);
+    SendMessageW(window_.ControlHandle(FrmControl::cmdSelect), BM_CLICK, 0, 0);
+    Pump(window_.Handle());
+    log_.Observe(nullptr);
 
     EXPECT_TRUE(hiddenThroughThePick);
     EXPECT_TRUE(shownWhileWriting);
     EXPECT_TRUE(topmostWhileWaiting) << "above the CAD application, which has the foreground";
     EXPECT_TRUE(waitCursor);
-    EXPECT_EQ(GetWindowLongPtrW(window.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0) << "an ordinary window again";
-    const std::vector<std::string>& calls = log.Calls();
+    EXPECT_EQ(GetWindowLongPtrW(window_.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0) << "an ordinary window again";
+    const std::vector<std::string>& calls = log_.Calls();
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "Attach"), 1);
     EXPECT_EQ(text.textString, u"ABC");
-    EXPECT_TRUE(IsWindowVisible(window.Handle()));
+    EXPECT_TRUE(IsWindowVisible(window_.Handle()));
 }
 
 // A box of the command's own after the pick (the text behind the underline code) waits on the
 // user, not on the CAD application: however long it stays open the window stays hidden, and the
 // long-call clock starts again once it is closed.
-TEST(FrmMorvaneLongCallTest, TheCommandsOwnBoxStopsTheLongCallClock) {
-    fakes::CallLog log;
-    fakes::FakeCadLink cad{log};
-    FrmMorvane window{GetModuleHandleW(nullptr), cad, nullptr, nullptr, FrmPlatform{DpiApi::Load(), &BringToFront, 10}};
-    ASSERT_TRUE(window.Open(SW_SHOWNORMAL)) << GetLastError();
-    Pump(window.Handle());
-    fakes::FakeEntity& text = cad.PickText(u"%%Unote");
+TEST_F(FrmMorvaneLongCallTest, TheCommandsOwnBoxStopsTheLongCallClock) {
+    fakes::FakeEntity& text = cad_.PickText(u"%%Unote");
     bool hiddenWhileTheBoxShowed = false;
     std::thread user([&] {
         const std::optional<ui::MessageBoxSeen> seen = ui::WaitForMessageBox(GetCurrentProcessId(), 10000);
         if (!seen) return;
         Sleep(300);  // thirty times the long-call time
-        hiddenWhileTheBoxShowed = !IsWindowVisible(window.Handle());
+        hiddenWhileTheBoxShowed = !IsWindowVisible(window_.Handle());
         (void)ui::CloseMessageBox(*seen);
     });
     bool shownWhileWriting = false;
-    log.Observe([&](std::string_view call) {
+    log_.Observe([&](std::string_view call) {
         if (!call.starts_with("WriteTextString")) return;
-        WaitOnCallUntilShown(window.Handle(), 10'000);
-        shownWhileWriting = IsWindowVisible(window.Handle());
+        WaitOnCallUntilShown(window_.Handle(), 10'000);
+        shownWhileWriting = IsWindowVisible(window_.Handle());
     });
-    SendMessageW(window.ControlHandle(FrmControl::cmdSelect), BM_CLICK, 0, 0);
-    Pump(window.Handle());
-    log.Observe(nullptr);
+    SendMessageW(window_.ControlHandle(FrmControl::cmdSelect), BM_CLICK, 0, 0);
+    Pump(window_.Handle());
+    log_.Observe(nullptr);
     user.join();
 
     EXPECT_TRUE(hiddenWhileTheBoxShowed);
     EXPECT_TRUE(shownWhileWriting) << "the clock did not start again after the box";
     EXPECT_EQ(text.textString, u"%%uNOTE");
-    EXPECT_TRUE(IsWindowVisible(window.Handle()));
+    EXPECT_TRUE(IsWindowVisible(window_.Handle()));
 }
 
 // Once the command has shown the window again it only lets go of its references, and a press that
