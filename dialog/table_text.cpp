@@ -34,9 +34,6 @@ struct TableSize {
     [[nodiscard]] std::size_t Index(std::int32_t row, std::int32_t column) const noexcept {
         return static_cast<std::size_t>(row) * static_cast<std::size_t>(columns) + static_cast<std::size_t>(column);
     }
-    [[nodiscard]] bool Holds(std::int32_t row, std::int32_t column) const noexcept {
-        return row >= 0 && column >= 0 && row < rows && column < columns;
-    }
 };
 
 TableSize SizeOf(CadTable& table) {
@@ -55,40 +52,39 @@ class CellWalk {
 public:
     CellWalk(CadTable& table, TableSize size) : table_(table), size_(size), seen_(size.Index(size.rows, 0)) {}
 
-    // Calls visit(row, column) once for each cell that stands for itself or its range.
+    // Calls visit(row, column) once for each cell that stands for itself or its range. The walk
+    // goes row by row: the first of a range's cells it reaches is the range's first.
     template <class Visit>
     void ForEach(Visit visit) {
         for (std::int32_t row = 0; row < size_.rows; ++row) {
             for (std::int32_t column = 0; column < size_.columns; ++column) {
                 if (seen_[size_.Index(row, column)]) continue;
-                const auto [firstRow, firstColumn] = MarkRange(row, column);
-                visit(firstRow, firstColumn);
+                MarkRangeSeen(row, column);
+                visit(row, column);
             }
         }
     }
 
 private:
-    // Marks the cell's range seen and gives the cell that stands for it.
-    std::pair<std::int32_t, std::int32_t> MarkRange(std::int32_t row, std::int32_t column) {
+    // Marks the cell seen, and with it the rest of its merged range.
+    void MarkRangeSeen(std::int32_t row, std::int32_t column) {
         seen_[size_.Index(row, column)] = true;
-        if (!merges_) return {row, column};
+        if (!merges_) return;
         const std::optional<std::optional<CellRange>> answer = IfAnswered([&] { return table_.MergedRange(row, column); });
         if (!answer) {
             merges_ = false;
-            return {row, column};
+            return;
         }
         const std::optional<CellRange>& range = *answer;
         if (!range || range->firstRow > row || range->lastRow < row || range->firstColumn > column ||
             range->lastColumn < column) {
-            return {row, column};
+            return;
         }
-        // The walk goes row by row: the first of a range's cells it reaches is the range's first.
         for (std::int32_t r = std::max(range->firstRow, 0); r <= std::min(range->lastRow, size_.rows - 1); ++r) {
             for (std::int32_t c = std::max(range->firstColumn, 0); c <= std::min(range->lastColumn, size_.columns - 1); ++c) {
                 seen_[size_.Index(r, c)] = true;
             }
         }
-        return {row, column};
     }
 
     CadTable& table_;

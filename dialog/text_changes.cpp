@@ -32,6 +32,12 @@ bool HoldsFrameSeparator(std::u16string_view text) noexcept {
     return false;
 }
 
+// Whether an attribute's text is formatted text: a multiline attribute's is. One that does not
+// answer MTextAttribute is a plain one.
+bool IsMultilineAttribute(CadEntity& attribute) {
+    return IfAnswered([&] { return attribute.ReadMTextAttribute(); }).value_or(false);
+}
+
 // What kind of text an entity's TextString holds, by the entity's ObjectName. The name is asked
 // only when the text holds something a formatting code begins with or a frame separator, since
 // without them every kind reads alike: a plain pick costs no extra call. It is asked at most once.
@@ -53,8 +59,7 @@ private:
         // A geometric tolerance: symbol codes and datum letters, whose case is their meaning.
         if (*name == u"AcDbFcf") return TextKind::LeftAlone;
         if (*name == u"AcDbAttribute" || *name == u"AcDbAttributeDefinition") {
-            const bool multiline = IfAnswered([&] { return entity_.ReadMTextAttribute(); }).value_or(false);
-            return multiline ? TextKind::Formatted : TextKind::Plain;
+            return IsMultilineAttribute(entity_) ? TextKind::Formatted : TextKind::Plain;
         }
         // Multiline text, multileaders and kinds this program does not know: their codes are kept.
         return TextKind::Formatted;
@@ -111,11 +116,9 @@ bool ChangeTextString(CaseDialog& dialog, CadEntity& entity) {
 
 // How an attribute's text reads: formatted for a multiline attribute, plain for every other. The
 // attribute is asked only when the text holds something a formatting code begins with, so a plain
-// attribute costs no extra call; one that does not answer MTextAttribute is plain.
+// attribute costs no extra call.
 TextFormat AttributeFormat(CadEntity& attribute, std::u16string_view rest) {
-    if (!HasFormattingCodes(rest)) return TextFormat::Plain;
-    const bool multiline = IfAnswered([&] { return attribute.ReadMTextAttribute(); }).value_or(false);
-    return multiline ? TextFormat::Formatted : TextFormat::Plain;
+    return HasFormattingCodes(rest) && IsMultilineAttribute(attribute) ? TextFormat::Formatted : TextFormat::Plain;
 }
 
 // An attribute keeps its field in its extension dictionary. HasExtensionDictionary is asked first:

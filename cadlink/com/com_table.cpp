@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <utility>
+#include <vector>
 
 #include "cadlink/com/dispatch_call.h"
 #include "failure/com_error_number.h"
@@ -53,17 +55,13 @@ public:
     // variants passed by reference, as a late-bound client passes them.
     std::optional<CellRange> MergedRange(std::int32_t row, std::int32_t column) override {
         std::array<Variant, 4> bounds{};  // minRow, maxRow, minCol, maxCol
-        std::array<VARIANT, 6> arguments{};
+        std::array<VARIANT, 4> byReference{};
         for (std::size_t i = 0; i < bounds.size(); ++i) {
             // Invoke takes the arguments last first: maxCol, minCol, maxRow, minRow.
-            arguments[3 - i].vt = VT_BYREF | VT_VARIANT;
-            arguments[3 - i].pvarVal = bounds[i].Get();
+            byReference[3 - i].vt = VT_BYREF | VT_VARIANT;
+            byReference[3 - i].pvarVal = bounds[i].Get();
         }
-        Variant rowValue = NumberVariant(row);
-        Variant columnValue = NumberVariant(column);
-        arguments[4] = *columnValue.Get();
-        arguments[5] = *rowValue.Get();
-        if (!BoolAnswer(table_.Call(L"IsMergedCell", arguments))) return std::nullopt;
+        if (!BoolAnswer(CellCall(L"IsMergedCell", row, column, byReference))) return std::nullopt;
         return CellRange{NumberAnswer(bounds[0]), NumberAnswer(bounds[1]), NumberAnswer(bounds[2]),
                          NumberAnswer(bounds[3])};
     }
@@ -78,18 +76,18 @@ public:
 
     void SetText(std::int32_t row, std::int32_t column, std::u16string_view text) override {
         Variant textValue = TextVariant(text);
-        Variant rowValue = NumberVariant(row);
-        Variant columnValue = NumberVariant(column);
-        std::array<VARIANT, 3> arguments{*textValue.Get(), *columnValue.Get(), *rowValue.Get()};
-        (void)table_.Call(L"SetText", arguments);
+        (void)CellCall(L"SetText", row, column, std::span<VARIANT>(textValue.Get(), 1));
     }
 
 private:
-    // A method of one cell: (row, col).
-    Variant CellCall(const wchar_t* name, std::int32_t row, std::int32_t column) {
+    // A method of one cell: (row, col, then the rest); the rest given as Invoke takes them, the
+    // last one first.
+    Variant CellCall(const wchar_t* name, std::int32_t row, std::int32_t column, std::span<VARIANT> rest = {}) {
         Variant rowValue = NumberVariant(row);
         Variant columnValue = NumberVariant(column);
-        std::array<VARIANT, 2> arguments{*columnValue.Get(), *rowValue.Get()};
+        std::vector<VARIANT> arguments(rest.begin(), rest.end());
+        arguments.push_back(*columnValue.Get());
+        arguments.push_back(*rowValue.Get());
         return table_.Call(name, arguments);
     }
 
