@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@
 namespace morvane {
 
 using Messages = std::vector<fakes::FakeCaseDialog::Message>;
+
+inline constexpr std::int32_t kFailed = -2147467259;  // E_FAIL, the failure tests inject
 
 inline const fakes::FakeCaseDialog::Message kMissedBox{u"Missed the object, please try again", u"Selection Error"};
 inline const fakes::FakeCaseDialog::Message kNotOpenBox{u"Please start AutoCAD", u"AutoCAD not Open"};

@@ -14,8 +14,6 @@ namespace {
 
 using namespace std::string_literals;
 
-constexpr std::int32_t kFailed = -2147467259;  // E_FAIL
-
 // Which texts are formatted: a multiline text's TextString (told by ObjectName, asked only when the
 // text holds "\", "{" or "}"), every dimension's override; everything else is plain text.
 struct FormatCase {

@@ -17,8 +17,6 @@ namespace {
 
 using namespace std::string_literals;
 
-constexpr std::int32_t kFailed = -2147467259;  // E_FAIL
-
 // Which kinds hold formatted text: the entity's ObjectName decides, asked only when the text holds
 // a code's first character or a frame separator; a tolerance is not written at all.
 struct KindCase {

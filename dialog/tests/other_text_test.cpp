@@ -15,7 +15,6 @@ namespace {
 
 using namespace std::string_literals;
 
-constexpr std::int32_t kFailed = -2147467259;  // E_FAIL
 const Messages kRefused{{u"error: -2147467259", u"Morvane"}};
 
 // A block's attributes are all converted with the underline rule, with no message, each written

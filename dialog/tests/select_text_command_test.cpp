@@ -20,7 +20,6 @@ using namespace std::string_literals;
 using namespace std::string_view_literals;
 
 using error_number::kMissedPick;
-constexpr std::int32_t kFailed = -2147467259;      // E_FAIL
 constexpr std::string_view kPickCall = "GetEntity(Select Text from the drawing:)";
 
 // The road of one pick: every step in order, the stripped text shown, one write and one redraw.
