@@ -14,9 +14,20 @@ Process::Process(const std::wstring& program, const std::wstring& arguments) {
     }
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info_)) {
-        throw std::runtime_error("cannot start " + Utf8(program) + ": error " + std::to_string(GetLastError()));
+    // Wine answers ERROR_INTERNAL_ERROR when the new process died while it was being set up, before it
+    // ran any of its own code (seen now and then right after a test has ended a hung program): a second
+    // start succeeds. Anything else is the program's own failure and is reported at once.
+    constexpr int kStarts = 3;
+    for (int start = 1;; ++start) {
+        if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &startup, &info_)) {
+            return;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_INTERNAL_ERROR || start == kStarts) {
+            throw std::runtime_error("cannot start " + Utf8(program) + ": error " + std::to_string(error));
+        }
+        Sleep(200);
     }
 }
 
