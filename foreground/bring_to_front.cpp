@@ -14,23 +14,30 @@ void BringToFront(HWND window) noexcept { BringToFront(window, InputJoin{}); }
 // joined thread shares its input state with this one, so SetForegroundWindow then waits for the
 // foreground window to take its deactivation: a thread that does not answer is left alone (the
 // window may then stay behind; Windows flashes its taskbar button).
+//
+// Another thread's window (the CAD application's, when the binding brings it forward) is restored
+// and raised by requests posted to its thread: ShowWindow and BringWindowToTop would wait for that
+// thread, outside any message loop of this program, however long it does not answer.
 void BringToFront(HWND window, const InputJoin& join) noexcept {
-    if (IsIconic(window)) {
-        ShowWindow(window, SW_RESTORE);
-    }
-    // Lets the window's own process take the foreground too, should it be another (as the CAD
-    // application is when the binding brings its window forward).
+    const DWORD thisThread = GetCurrentThreadId();
     DWORD ownerProcess = 0;
-    GetWindowThreadProcessId(window, &ownerProcess);
+    const bool ownWindow = GetWindowThreadProcessId(window, &ownerProcess) == thisThread;
+    if (IsIconic(window) && ownWindow) {
+        ShowWindow(window, SW_RESTORE);
+    } else if (IsIconic(window)) {
+        ShowWindowAsync(window, SW_RESTORE);
+    }
+    // Lets the window's own process take the foreground too, should it be another.
     AllowSetForegroundWindow(ownerProcess);
 
-    const DWORD thisThread = GetCurrentThreadId();
     const HWND foreground = GetForegroundWindow();
     const DWORD foregroundThread = foreground != nullptr ? GetWindowThreadProcessId(foreground, nullptr) : 0;
     const bool joined = foregroundThread != 0 && foregroundThread != thisThread &&
                         WindowAnswers(foreground, join.answerWaitMs) &&
                         join.attachThreadInput(thisThread, foregroundThread, TRUE) != FALSE;
-    BringWindowToTop(window);
+    // Windows raises this thread's own window at once, and posts the request to another thread
+    // unless that thread is joined to this one (it then answered just now).
+    SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_ASYNCWINDOWPOS);
     SetForegroundWindow(window);
     if (joined) {
         join.attachThreadInput(thisThread, foregroundThread, FALSE);

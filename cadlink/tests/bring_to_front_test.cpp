@@ -8,7 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -80,6 +83,31 @@ TEST_F(HungForegroundTest, HungForegroundIsNeverJoined) {
     BringToFront(target_, InputJoin{.answerWaitMs = kForegroundAnswerMs, .attachThreadInput = &RecordedAttach});
     EXPECT_TRUE(joins.empty());
 }
+
+// Rule: a window whose own thread does not answer is restored and raised without waiting for it,
+// minimised or not; this thread goes on (the window follows once its thread answers again).
+class HungTargetTest : public HungForegroundTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(HungTargetTest, BringingItForwardDoesNotWaitForIt) {
+    if (GetParam()) {
+        ShowWindow(target_, SW_MINIMIZE);
+        ASSERT_TRUE(IsIconic(target_));
+    }
+    WindowProgram::Hang(target_);
+    std::packaged_task<void()> bring([&] { BringToFront(target_); });
+    std::future<void> brought = bring.get_future();
+    std::thread bringing(std::move(bring));
+    // The target never answers again: only ending its program would let a waiting call return.
+    const bool returned = brought.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+    targetProgram_.End();
+    bringing.join();
+    EXPECT_TRUE(returned) << "BringToFront waited for the hung window's thread";
+}
+
+INSTANTIATE_TEST_SUITE_P(Target, HungTargetTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "Minimised" : "Shown");
+                         });
 
 }  // namespace
 }  // namespace morvane
