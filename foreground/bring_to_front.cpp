@@ -22,10 +22,12 @@ void BringToFront(HWND window, const InputJoin& join) noexcept {
     const DWORD thisThread = GetCurrentThreadId();
     DWORD ownerProcess = 0;
     const bool ownWindow = GetWindowThreadProcessId(window, &ownerProcess) == thisThread;
-    if (IsIconic(window) && ownWindow) {
-        ShowWindow(window, SW_RESTORE);
-    } else if (IsIconic(window)) {
-        ShowWindowAsync(window, SW_RESTORE);
+    if (IsIconic(window)) {
+        if (ownWindow) {
+            ShowWindow(window, SW_RESTORE);
+        } else {
+            ShowWindowAsync(window, SW_RESTORE);
+        }
     }
     // Lets the window's own process take the foreground too, should it be another.
     AllowSetForegroundWindow(ownerProcess);

@@ -15,8 +15,8 @@ Process::Process(const std::wstring& program, const std::wstring& arguments) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     // Wine answers ERROR_INTERNAL_ERROR when the new process died while it was being set up, before it
-    // ran any of its own code (seen now and then right after a test has ended a hung program): a second
-    // start succeeds. Anything else is the program's own failure and is reported at once.
+    // ran any of its own code (CI saw it once, right after a test had ended a hung program): the
+    // program is not at fault, so it is started again. Any other error is reported at once.
     constexpr int kStarts = 3;
     for (int start = 1;; ++start) {
         if (CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
