@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "cadstandin/argument_check.h"
 #include "cadstandin/server.h"
 
 namespace cadstandin {
@@ -114,7 +115,9 @@ public:
         } else if (!typeInfo_) {
             outcome = E_UNEXPECTED;
         } else if (odd != nullptr) {
-            outcome = GiveOddAnswer(*odd, result);
+            // Answered here, not by the member: the arguments are checked as the type library would.
+            outcome = CheckArguments(*typeInfo_.Get(), id, flags, parameters, argumentError);
+            if (SUCCEEDED(outcome)) outcome = GiveOddAnswer(*odd, result);
         } else {
             ++server.invokeDepth;
             outcome = typeInfo_->Invoke(static_cast<Interface*>(this), id, flags, parameters, result, exception,
@@ -217,6 +220,8 @@ protected:
 
     // A newer release's application, document and utility are driven by name only.
     void RefuseSlots() { refusesSlots_ = true; }
+
+    [[nodiscard]] ITypeInfo* TypeInfo() const noexcept { return typeInfo_.Get(); }
 
     // Hands out a reference to one of the server's objects, as the interface it goes out as.
     template <class Out>
@@ -707,35 +712,6 @@ public:
     CADSTANDIN_PLACEHOLDER(7) CADSTANDIN_PLACEHOLDER(8) CADSTANDIN_PLACEHOLDER(9) CADSTANDIN_PLACEHOLDER_TENS(1)
     CADSTANDIN_PLACEHOLDER(20) CADSTANDIN_PLACEHOLDER(21) CADSTANDIN_PLACEHOLDER(22) CADSTANDIN_PLACEHOLDER(23)
     CADSTANDIN_PLACEHOLDER(24) CADSTANDIN_PLACEHOLDER(25)
-
-    // A late-bound client passes GetEntity's two results as variants by reference (VT_BYREF |
-    // VT_VARIANT). The type library declares the object as [out] IDispatch**, which Wine's
-    // type-library dispatch does not fill through a variant: the object goes to a typed argument and
-    // into the client's variant afterwards, as the CAD application's automation accepts it.
-    STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* parameters, VARIANT* result,
-                        EXCEPINFO* exception, UINT* argumentError) noexcept override {
-        constexpr DISPID kGetEntity = 1;
-        if (id != kGetEntity || (flags & DISPATCH_METHOD) == 0 || parameters == nullptr || parameters->cArgs != 3 ||
-            parameters->cNamedArgs != 0 || parameters->rgvarg[2].vt != (VT_BYREF | VT_VARIANT) ||
-            parameters->rgvarg[2].pvarVal == nullptr) {
-            return DispatchObject::Invoke(id, iid, locale, flags, parameters, result, exception, argumentError);
-        }
-        IDispatch* picked = nullptr;
-        VARIANT arguments[3] = {parameters->rgvarg[0], parameters->rgvarg[1], {}};
-        arguments[2].vt = VT_BYREF | VT_DISPATCH;
-        arguments[2].ppdispVal = &picked;
-        DISPPARAMS typed{arguments, nullptr, 3, 0};
-        const HRESULT outcome = DispatchObject::Invoke(id, iid, locale, flags, &typed, result, exception, argumentError);
-        VARIANT* object = parameters->rgvarg[2].pvarVal;
-        if (SUCCEEDED(outcome)) {
-            VariantClear(object);
-            object->vt = VT_DISPATCH;
-            object->pdispVal = picked;
-        } else if (picked != nullptr) {
-            picked->Release();
-        }
-        return outcome;
-    }
 
     STDMETHODIMP GetEntity(IDispatch** object, VARIANT* point, VARIANT prompt) noexcept override {
         std::u16string promptText;

@@ -168,12 +168,12 @@ public:
             if (!found) {
                 throw Failure(error_number::kCannotAttach);
             }
-            return LateBound(*found);
+            return LateBound(*found, com::EntityRelease::Newer);
         }
         ComPtr<IUnknown> application;
         const HRESULT hr = calls_->Call([&] { return found->object.AsIID(kApplicationIid, &application); });
         if (com::InterfaceOutOfReach(hr)) {
-            return LateBound(*found);
+            return LateBound(*found, com::EntityRelease::Release15);
         }
         ThrowIfFailed(hr, ComSite::Attach);
         return std::make_unique<ComApplication>(std::move(application), calls_);
@@ -182,10 +182,10 @@ public:
     void BringWindowToFront(std::u16string_view title) override { com::BringWindowToFront(title); }
 
 private:
-    std::unique_ptr<CadApplication> LateBound(const com::RunningApplication& found) {
+    std::unique_ptr<CadApplication> LateBound(const com::RunningApplication& found, com::EntityRelease release) {
         ComPtr<IDispatch> application;
         ThrowIfFailed(calls_->Call([&] { return found.object.As(&application); }), ComSite::Attach);
-        return com::MakeLateBoundApplication(std::move(application), NamesOf(found.classId), calls_);
+        return com::MakeLateBoundApplication(std::move(application), NamesOf(found.classId), release, calls_);
     }
 
     // The DISPIDs are the class's: kept for the next command against the same class.

@@ -51,19 +51,15 @@ public:
         return IsNonZeroId(CellCall(L"GetFieldId", row, column));
     }
 
-    // IsMergedCell(row, col, minRow, maxRow, minCol, maxCol): the range comes back in the four
-    // variants passed by reference, as a late-bound client passes them.
+    // IsMergedCell(row, col, minRow, maxRow, minCol, maxCol): the range comes back in the four Longs
+    // passed by reference.
     std::optional<CellRange> MergedRange(std::int32_t row, std::int32_t column) override {
-        std::array<Variant, 4> bounds{};  // minRow, maxRow, minCol, maxCol
-        std::array<VARIANT, 4> byReference{};
-        for (std::size_t i = 0; i < bounds.size(); ++i) {
-            // Invoke takes the arguments last first: maxCol, minCol, maxRow, minRow.
-            byReference[3 - i].vt = VT_BYREF | VT_VARIANT;
-            byReference[3 - i].pvarVal = bounds[i].Get();
-        }
+        std::array<LONG, 4> bounds{};  // minRow, maxRow, minCol, maxCol
+        // Invoke takes the arguments last first: maxCol, minCol, maxRow, minRow.
+        std::array<VARIANT, 4> byReference{OutArgument(bounds[3]), OutArgument(bounds[2]), OutArgument(bounds[1]),
+                                           OutArgument(bounds[0])};
         if (!BoolAnswer(CellCall(L"IsMergedCell", row, column, byReference))) return std::nullopt;
-        return CellRange{NumberAnswer(bounds[0]), NumberAnswer(bounds[1]), NumberAnswer(bounds[2]),
-                         NumberAnswer(bounds[3])};
+        return CellRange{bounds[0], bounds[1], bounds[2], bounds[3]};
     }
 
     bool IsContentLocked(std::int32_t row, std::int32_t column) override {

@@ -56,6 +56,28 @@ Variant NumberVariant(std::int32_t number) noexcept {
     return value;
 }
 
+VARIANT OutArgument(ComPtr<IDispatch>& into) noexcept {
+    VARIANT argument{};
+    argument.vt = VT_BYREF | VT_DISPATCH;
+    argument.ppdispVal = into.ReleaseAndGetAddressOf();
+    return argument;
+}
+
+VARIANT OutArgument(LONG& into) noexcept {
+    into = 0;
+    VARIANT argument{};
+    argument.vt = VT_BYREF | VT_I4;
+    argument.plVal = &into;
+    return argument;
+}
+
+VARIANT OutArgument(Variant& into) noexcept {
+    VARIANT argument{};
+    argument.vt = VT_BYREF | VT_VARIANT;
+    argument.pvarVal = into.ReleaseAndGetAddressOf();
+    return argument;
+}
+
 DISPID DispatchNames::Id(IDispatch& object, const wchar_t* name, ComCalls& calls) {
     for (const auto& [known, id] : ids_) {
         if (known == name) {

@@ -36,6 +36,16 @@ void RequireType(const Variant& value, VARTYPE type);
 // A Long argument (VT_I4).
 [[nodiscard]] Variant NumberVariant(std::int32_t number) noexcept;
 
+// An out-argument passed by reference in the type the member declares, as a late-bound Visual Basic
+// client passes a typed variable (Dim o As Object, Dim n As Long): an object (IDispatch**) as
+// VT_BYREF | VT_DISPATCH, a Long (long*) as VT_BYREF | VT_I4, a VARIANT* as VT_BYREF | VT_VARIANT.
+// The type library's own Invoke takes a by-reference argument only in its declared type and refuses
+// a VARIANT for a typed one (DISP_E_TYPEMISMATCH). Each empties `into` first; the VARIANT points
+// into it and owns nothing, so `into` must outlive the call and owns what the member puts there.
+[[nodiscard]] VARIANT OutArgument(Microsoft::WRL::ComPtr<IDispatch>& into) noexcept;
+[[nodiscard]] VARIANT OutArgument(LONG& into) noexcept;
+[[nodiscard]] VARIANT OutArgument(Variant& into) noexcept;
+
 // The DISPIDs of the names used on one dispatch interface, each looked up the first time it is
 // used. Shared by the handles of objects that answer the same interface.
 class DispatchNames {

@@ -15,41 +15,42 @@ using Microsoft::WRL::ComPtr;
 
 class LateBoundUtility final : public CadUtility {
 public:
-    LateBoundUtility(ComPtr<IDispatch> utility, const LateBoundNames& names, std::shared_ptr<ComCalls> calls)
-        : utility_(std::move(utility), names.utility, calls), calls_(std::move(calls)) {}
+    LateBoundUtility(ComPtr<IDispatch> utility, const LateBoundNames& names, EntityRelease release,
+                     std::shared_ptr<ComCalls> calls)
+        : utility_(std::move(utility), names.utility, calls), calls_(std::move(calls)), release_(release) {}
 
     std::shared_ptr<CadEntity> GetEntity(std::u16string_view prompt) override {
         Variant promptValue = TextVariant(prompt);
-        Variant entity;
+        ComPtr<IDispatch> entity;
         Variant point;
-        // GetEntity(Object, PickedPoint, Prompt): the two results come back in variants passed by
-        // reference, as a late-bound client passes them; Invoke takes the arguments last first.
-        std::array<VARIANT, 3> arguments{};
-        arguments[0] = *promptValue.Get();
-        arguments[1].vt = VT_BYREF | VT_VARIANT;
-        arguments[1].pvarVal = point.Get();
-        arguments[2].vt = VT_BYREF | VT_VARIANT;
-        arguments[2].pvarVal = entity.Get();
+        // GetEntity(Object, PickedPoint, Prompt), each result in its declared type; Invoke takes the
+        // arguments last first.
+        std::array<VARIANT, 3> arguments{*promptValue.Get(), OutArgument(point), OutArgument(entity)};
         (void)utility_.Call(L"GetEntity", arguments);
         // A pick that succeeds without an entity picked nothing: the same as a missed pick.
-        if (entity.Type() == VT_EMPTY || (entity.Type() == VT_DISPATCH && entity.Get()->pdispVal == nullptr)) {
+        if (!entity) {
             throw Failure(error_number::kMissedPick);
         }
-        return MakeComEntity(ObjectAnswer(entity), calls_);
+        return MakeComEntity(std::move(entity), calls_, release_);
     }
 
 private:
     ByName utility_;
     std::shared_ptr<ComCalls> calls_;
+    EntityRelease release_;
 };
 
 class LateBoundDocument final : public CadDocument {
 public:
-    LateBoundDocument(ComPtr<IDispatch> document, LateBoundNames names, std::shared_ptr<ComCalls> calls)
-        : document_(std::move(document), names.document, calls), names_(std::move(names)), calls_(std::move(calls)) {}
+    LateBoundDocument(ComPtr<IDispatch> document, LateBoundNames names, EntityRelease release,
+                      std::shared_ptr<ComCalls> calls)
+        : document_(std::move(document), names.document, calls),
+          names_(std::move(names)),
+          release_(release),
+          calls_(std::move(calls)) {}
 
     std::unique_ptr<CadUtility> Utility() override {
-        return std::make_unique<LateBoundUtility>(ObjectAnswer(document_.Get(L"Utility")), names_, calls_);
+        return std::make_unique<LateBoundUtility>(ObjectAnswer(document_.Get(L"Utility")), names_, release_, calls_);
     }
 
     void StartUndoMark() override { (void)document_.Call(L"StartUndoMark"); }
@@ -58,18 +59,22 @@ public:
 private:
     ByName document_;
     LateBoundNames names_;
+    EntityRelease release_;
     std::shared_ptr<ComCalls> calls_;
 };
 
 class LateBoundApplication final : public CadApplication {
 public:
-    LateBoundApplication(ComPtr<IDispatch> application, LateBoundNames names, std::shared_ptr<ComCalls> calls)
+    LateBoundApplication(ComPtr<IDispatch> application, LateBoundNames names, EntityRelease release,
+                         std::shared_ptr<ComCalls> calls)
         : application_(std::move(application), names.application, calls),
           names_(std::move(names)),
+          release_(release),
           calls_(std::move(calls)) {}
 
     std::unique_ptr<CadDocument> ActiveDocument() override {
-        return std::make_unique<LateBoundDocument>(ObjectAnswer(application_.Get(L"ActiveDocument")), names_, calls_);
+        return std::make_unique<LateBoundDocument>(ObjectAnswer(application_.Get(L"ActiveDocument")), names_, release_,
+                                                   calls_);
     }
 
     void SetVisible(bool visible) override {
@@ -84,14 +89,15 @@ public:
 private:
     ByName application_;
     LateBoundNames names_;
+    EntityRelease release_;
     std::shared_ptr<ComCalls> calls_;
 };
 
 }  // namespace
 
 std::unique_ptr<CadApplication> MakeLateBoundApplication(ComPtr<IDispatch> application, LateBoundNames names,
-                                                         std::shared_ptr<ComCalls> calls) {
-    return std::make_unique<LateBoundApplication>(std::move(application), std::move(names), std::move(calls));
+                                                         EntityRelease release, std::shared_ptr<ComCalls> calls) {
+    return std::make_unique<LateBoundApplication>(std::move(application), std::move(names), release, std::move(calls));
 }
 
 }  // namespace morvane::com

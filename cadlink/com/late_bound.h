@@ -8,6 +8,7 @@
 
 #include "cadlink/cad_link.h"
 #include "cadlink/com/com_calls.h"
+#include "cadlink/com/com_entity.h"
 #include "cadlink/com/dispatch_call.h"
 
 namespace morvane::com {
@@ -23,10 +24,11 @@ struct LateBoundNames {
 // The CAD application reached by name only, every step through IDispatch (ActiveDocument,
 // Visible, Caption, Utility, GetEntity): for the releases whose interface IDs and slots the
 // binding does not know, and where those interfaces cannot be reached. Same steps, failures and
-// numbers as the slot-based binding. Holds the reference it is given. Throws std::bad_alloc only;
-// its operations throw morvane::Failure.
+// numbers as the slot-based binding. Its picked entities belong to `release`: release 15 reached by
+// name is still asked nothing that release 15 does not have. Holds the reference it is given.
+// Throws std::bad_alloc only; its operations throw morvane::Failure.
 [[nodiscard]] std::unique_ptr<CadApplication> MakeLateBoundApplication(Microsoft::WRL::ComPtr<IDispatch> application,
-                                                                       LateBoundNames names,
+                                                                       LateBoundNames names, EntityRelease release,
                                                                        std::shared_ptr<ComCalls> calls);
 
 }  // namespace morvane::com

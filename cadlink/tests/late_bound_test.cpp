@@ -35,6 +35,12 @@ HRESULT Object(VARIANT* result, IDispatch* object) {
     return S_OK;
 }
 
+HRESULT Hand(IDispatch*& out, IDispatch* object) {
+    out = object;
+    object->AddRef();
+    return S_OK;
+}
+
 HRESULT Text(VARIANT* result, const wchar_t* text) {
     result->vt = VT_BSTR;
     result->bstrVal = SysAllocString(text);
@@ -82,13 +88,18 @@ struct FakeCad {
                        [](Parameters, VARIANT* result, EXCEPINFO*) { return Text(result, L"AutoCAD 2025 - [Drawing1.dwg]"); });
         document.On(L"Utility", DISPATCH_PROPERTYGET,
                     [this](Parameters, VARIANT* result, EXCEPINFO*) { return Object(result, &utility); });
+        // GetEntity([out] IDispatch** Object, [out] VARIANT* PickedPoint, [in] VARIANT Prompt): as the
+        // type library's Invoke, each result taken by reference in its declared type only, the object
+        // pointing at a null IDispatch*.
         utility.On(L"GetEntity", DISPATCH_METHOD, [this](Parameters parameters, VARIANT*, EXCEPINFO*) {
             if (parameters.cArgs != 3 || parameters.rgvarg[0].vt != VT_BSTR ||
-                parameters.rgvarg[1].vt != (VT_BYREF | VT_VARIANT) || parameters.rgvarg[2].vt != (VT_BYREF | VT_VARIANT)) {
+                parameters.rgvarg[1].vt != (VT_BYREF | VT_VARIANT) || parameters.rgvarg[2].vt != (VT_BYREF | VT_DISPATCH)) {
                 return DISP_E_TYPEMISMATCH;
             }
+            EXPECT_EQ(*parameters.rgvarg[2].ppdispVal, nullptr) << "an out-argument starts empty";
+            EXPECT_EQ(parameters.rgvarg[1].pvarVal->vt, VT_EMPTY) << "an out-argument starts empty";
             prompt = parameters.rgvarg[0].bstrVal;
-            return pick(*parameters.rgvarg[2].pvarVal, *parameters.rgvarg[1].pvarVal);
+            return pick(*parameters.rgvarg[2].ppdispVal, *parameters.rgvarg[1].pvarVal);
         });
         entity.On(L"TextString", DISPATCH_PROPERTYGET,
                   [](Parameters, VARIANT* result, EXCEPINFO*) { return Text(result, L"note"); });
@@ -118,10 +129,10 @@ struct FakeCad {
     FakeDispatch utility{&log};
     FakeDispatch entity{&log};
     // What the pick puts into its two results; by default the entity and a point.
-    std::function<HRESULT(VARIANT& object, VARIANT& point)> pick = [this](VARIANT& object, VARIANT& point) {
+    std::function<HRESULT(IDispatch*& object, VARIANT& point)> pick = [this](IDispatch*& object, VARIANT& point) {
         point.vt = VT_R8;
         point.dblVal = 1.5;
-        return Object(&object, &entity);
+        return Hand(object, &entity);
     };
     VARIANT visible{};
     std::wstring prompt;
@@ -142,7 +153,7 @@ protected:
 
 // Rule: with release 15 not running, the newest other release is driven by name, step by step in
 // the command's order: visible given true (-1), the title read, the pick with its prompt and its
-// two results as variants passed by reference.
+// two results passed by reference in their declared types.
 TEST_F(LateBoundTest, NewerReleaseIsDrivenByNameInTheCommandsOrder) {
     EXPECT_EQ(cad.Road(), u"note");
     EXPECT_EQ(log, (std::vector<std::string>{"Release15", "NewestRelease", "app.ids ActiveDocument",
@@ -176,6 +187,33 @@ TEST_F(LateBoundTest, Release15WithoutItsInterfaceIsDrivenByName) {
     EXPECT_EQ(cad.Road(), u"note");
     EXPECT_EQ(log.at(0), "Release15");
     EXPECT_EQ(log.at(1), "app.ids ActiveDocument");
+}
+
+// Rule: release 15 reached by name is still release 15: its picked entity is asked nothing that
+// release 15 has not (no FieldCode, no extension dictionary), as on its slot-based path.
+TEST_F(LateBoundTest, Release15ByNameIsNotAskedAboutFields) {
+    cad.running.release15Failure.reset();
+    cad.running.release15 = &cad.application;
+    cad.running.newest = nullptr;
+    cad.entity.On(L"FieldCode", DISPATCH_METHOD, [](Parameters, VARIANT* result, EXCEPINFO*) { return Text(result, L"note"); });
+    {
+        const std::unique_ptr<CadApplication> app = cad.link->Attach();
+        const std::shared_ptr<CadEntity> picked = app->ActiveDocument()->Utility()->GetEntity(u"Select Text from the drawing:");
+        log.clear();
+        EXPECT_EQ(FailureOf([&] { (void)picked->ReadFieldCode(); }), error_number::kNoSuchMember);
+        EXPECT_EQ(FailureOf([&] { (void)picked->HasExtensionDictionary(); }), error_number::kNoSuchMember);
+    }
+    EXPECT_EQ(log, std::vector<std::string>{}) << "nothing asked";
+}
+
+// Rule: the picked point is never used, whatever its type, and what it holds is let go (the
+// fixture counts the object it held).
+TEST_F(LateBoundTest, PickedPointOfAnyTypeIsLetGo) {
+    cad.pick = [this](IDispatch*& object, VARIANT& point) {
+        (void)Object(&point, &cad.document);
+        return Hand(object, &cad.entity);
+    };
+    EXPECT_EQ(cad.Road(), u"note");
 }
 
 // Rule: release 15 found with its interface: the slot-based path, nothing by name.
@@ -288,15 +326,16 @@ const StepCase kSteps[] = {
      error_number::kTypeMismatch},
     {"NoUtility", [](FakeCad& t) { t.document.Forget(L"Utility"); }, error_number::kNoSuchMember},
     {"PickMissed",
-     [](FakeCad& t) { t.pick = [](VARIANT&, VARIANT&) { return DISP_E_EXCEPTION; }; },
+     [](FakeCad& t) { t.pick = [](IDispatch*&, VARIANT&) { return DISP_E_EXCEPTION; }; },
      error_number::kMissedPick},
-    {"PickGivesNothing", [](FakeCad& t) { t.pick = [](VARIANT&, VARIANT&) { return S_OK; }; }, error_number::kMissedPick},
-    {"PickGivesANumber",
+    {"PickGivesNothing", [](FakeCad& t) { t.pick = [](IDispatch*&, VARIANT&) { return S_OK; }; }, error_number::kMissedPick},
+    // Whatever the failure, what the pick put into its results is let go (the fixture counts it).
+    {"PickFailsAfterFillingItsResults",
      [](FakeCad& t) {
-         t.pick = [](VARIANT& object, VARIANT&) {
-             object.vt = VT_I4;
-             object.lVal = 7;
-             return S_OK;
+         t.pick = [&t](IDispatch*& object, VARIANT& point) {
+             (void)Object(&point, &t.document);
+             (void)Hand(object, &t.entity);
+             return DISP_E_TYPEMISMATCH;
          };
      },
      error_number::kTypeMismatch},

@@ -185,6 +185,62 @@ HRESULT CallUpdate(IDispatch* object, ExceptionInfo& exception) {
     return InvokeByName(object, L"Update", DISPATCH_METHOD, nullptr, nullptr, exception);
 }
 
+// Calls a member by name with its arguments in the order a client writes them (Invoke takes them last
+// first). The arguments stay the caller's.
+HRESULT CallByName(IDispatch* object, const wchar_t* name, std::vector<VARIANT> arguments, VARIANT* result,
+                   ExceptionInfo& exception, WORD flags = DISPATCH_METHOD) {
+    DISPID id = 0;
+    const HRESULT found = IdOf(object, name, id);
+    if (FAILED(found)) return found;
+    std::reverse(arguments.begin(), arguments.end());
+    DISPPARAMS parameters{arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &parameters, result, exception.Out(), nullptr);
+}
+
+VARIANT LongArgument(LONG value) {
+    VARIANT argument;
+    VariantInit(&argument);
+    V_VT(&argument) = VT_I4;
+    V_I4(&argument) = value;
+    return argument;
+}
+
+// How GetEntity's object is passed by name: in the type the type library declares ([out] IDispatch**,
+// as VT_BYREF | VT_DISPATCH, as a late-bound Visual Basic client passes Dim ent As Object), or as a
+// script passes every variable (VT_BYREF | VT_VARIANT).
+enum class ObjectOut { Typed, AsVariant };
+
+// GetEntity by name: the object in the form given, the point as a variant by reference, the prompt.
+// pointType (if any) gets the type the point came back as.
+HRESULT PickByName(IDispatch* utility, ComPtr<IDispatch>& entity, ExceptionInfo& exception,
+                   ObjectOut form = ObjectOut::Typed, std::u16string_view prompt = u"Select:", VARTYPE* pointType = nullptr) {
+    entity.Reset();
+    Variant object;
+    Variant point;
+    const Bstr promptText(prompt);
+    VARIANT promptArgument;
+    VariantInit(&promptArgument);
+    V_VT(&promptArgument) = VT_BSTR;
+    V_BSTR(&promptArgument) = promptText.Get();
+    VARIANT objectArgument;
+    VariantInit(&objectArgument);
+    if (form == ObjectOut::Typed) {
+        V_VT(&objectArgument) = VT_BYREF | VT_DISPATCH;
+        V_DISPATCHREF(&objectArgument) = entity.ReleaseAndGetAddressOf();
+    } else {
+        V_VT(&objectArgument) = VT_BYREF | VT_VARIANT;
+        V_VARIANTREF(&objectArgument) = object.Out();
+    }
+    VARIANT pointArgument;
+    VariantInit(&pointArgument);
+    V_VT(&pointArgument) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&pointArgument) = point.Out();
+    const HRESULT picked = CallByName(utility, L"GetEntity", {objectArgument, pointArgument, promptArgument}, nullptr, exception);
+    if (form == ObjectOut::AsVariant && V_VT(&object.Get()) == VT_DISPATCH) entity = V_DISPATCH(&object.Get());
+    if (pointType != nullptr) *pointType = V_VT(&point.Get());
+    return picked;
+}
+
 // ------------------------------------------------------------------------------------------------------
 // The server process
 
@@ -1059,27 +1115,11 @@ TEST(NewerRelease, AttributesAnswerMTextAttribute) {
         for (const bool multiline : {true, false}) {
             ComPtr<IDispatch> attribute;
             if (newerRelease) {
-                // Picked by name, the two results in variants passed by reference.
-                Variant object;
-                Variant point;
-                Variant prompt;
-                VARIANT arguments[3] = {};
-                arguments[0].vt = VT_BSTR;
-                arguments[0].bstrVal = SysAllocString(L"Pick:");
-                arguments[1].vt = VT_BYREF | VT_VARIANT;
-                arguments[1].pvarVal = point.Out();
-                arguments[2].vt = VT_BYREF | VT_VARIANT;
-                arguments[2].pvarVal = object.Out();
-                DISPID pickId = 0;
-                ASSERT_EQ(Hex(IdOf(V_DISPATCH(&utility.Get()), L"GetEntity", pickId)), Hex(S_OK));
-                DISPPARAMS parameters{arguments, nullptr, 3, 0};
-                ASSERT_EQ(Hex(V_DISPATCH(&utility.Get())->Invoke(pickId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
-                                                                  &parameters, nullptr, exception.Out(), nullptr)),
+                VARTYPE pointType = VT_EMPTY;
+                ASSERT_EQ(Hex(PickByName(V_DISPATCH(&utility.Get()), attribute, exception, ObjectOut::Typed, u"Pick:", &pointType)),
                           Hex(S_OK));
-                SysFreeString(arguments[0].bstrVal);
-                ASSERT_EQ(V_VT(&object.Get()), VT_DISPATCH);
-                EXPECT_EQ(V_VT(&point.Get()), VT_ARRAY | VT_R8);
-                attribute = V_DISPATCH(&object.Get());
+                ASSERT_TRUE(attribute);
+                EXPECT_EQ(pointType, VT_ARRAY | VT_R8);
             } else {
                 ASSERT_EQ(Hex(Pick(slots.Get(), attribute)), Hex(S_OK));
             }
@@ -1139,26 +1179,6 @@ TEST(BusyApplication, RetryLaterComesFromTheMembersAndHangsWait) {
 // ------------------------------------------------------------------------------------------------------
 // Tables (release 16 on), driven by name as a client drives a newer release
 
-// Calls a member by name with its arguments in the order a client writes them (Invoke takes them last
-// first). The arguments stay the caller's.
-HRESULT CallByName(IDispatch* object, const wchar_t* name, std::vector<VARIANT> arguments, VARIANT* result,
-                   ExceptionInfo& exception, WORD flags = DISPATCH_METHOD) {
-    DISPID id = 0;
-    const HRESULT found = IdOf(object, name, id);
-    if (FAILED(found)) return found;
-    std::reverse(arguments.begin(), arguments.end());
-    DISPPARAMS parameters{arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
-    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &parameters, result, exception.Out(), nullptr);
-}
-
-VARIANT LongArgument(LONG value) {
-    VARIANT argument;
-    VariantInit(&argument);
-    V_VT(&argument) = VT_I4;
-    V_I4(&argument) = value;
-    return argument;
-}
-
 // A table of every kind of cell: a title merged across the three columns, a number, a field, a
 // formula, a block, a locked text and plain texts.
 constexpr const char* kTableScenario =
@@ -1192,19 +1212,7 @@ protected:
         Variant utility;
         ASSERT_EQ(Hex(InvokeByName(V_DISPATCH(&document.Get()), L"Utility", DISPATCH_PROPERTYGET, nullptr, utility.Out(), exception_)),
                   Hex(S_OK));
-        Variant object;
-        Variant point;
-        Bstr prompt(u"Select a table:");
-        VARIANT promptArgument;
-        VariantInit(&promptArgument);
-        V_VT(&promptArgument) = VT_BSTR;
-        V_BSTR(&promptArgument) = prompt.Get();
-        VARIANT objectArgument;
-        V_VT(&objectArgument) = VT_BYREF | VT_VARIANT;
-        V_VARIANTREF(&objectArgument) = object.Out();
-        VARIANT pointArgument;
-        V_VT(&pointArgument) = VT_BYREF | VT_VARIANT;
-        V_VARIANTREF(&pointArgument) = point.Out();
+        utility_ = V_DISPATCH(&utility.Get());
         std::thread actor;
         if (whilePicking) {
             actor = std::thread([&] {
@@ -1212,15 +1220,14 @@ protected:
                 whilePicking();
             });
         }
-        const HRESULT picked =
-            CallByName(V_DISPATCH(&utility.Get()), L"GetEntity", {objectArgument, pointArgument, promptArgument}, nullptr, exception_);
+        const HRESULT picked = PickByName(utility_.Get(), table_, exception_, ObjectOut::Typed, u"Select a table:");
         if (actor.joinable()) actor.join();
         ASSERT_EQ(Hex(picked), Hex(S_OK));
-        ASSERT_EQ(V_VT(&object.Get()), VT_DISPATCH);
-        table_ = V_DISPATCH(&object.Get());
+        ASSERT_TRUE(table_);
     }
     void TearDown() override {
         table_.Reset();
+        utility_.Reset();
         server_.reset();
     }
 
@@ -1241,7 +1248,7 @@ protected:
         V_BSTR(&argument) = value.Get();
         return CallByName(table_.Get(), L"SetText", {LongArgument(row), LongArgument(col), argument}, nullptr, exception_);
     }
-    // IsMergedCell with its four bounds passed as VT_BYREF | VT_I4, or as VT_BYREF | VT_VARIANT.
+    // IsMergedCell with its four bounds passed as VT_BYREF | VT_I4, or as VT_BYREF | VT_VARIANT (refused).
     HRESULT IsMerged(LONG row, LONG col, bool asVariants, std::array<LONG, 4>& bounds, Variant& merged) {
         bounds.fill(-7);
         std::array<Variant, 4> variants;
@@ -1268,6 +1275,7 @@ protected:
     }
 
     std::optional<ServerProcess> server_;
+    ComPtr<IDispatch> utility_;
     ComPtr<IDispatch> table_;
     ExceptionInfo exception_;
 };
@@ -1318,24 +1326,55 @@ TEST_F(TableTest, MembersAnswerByName) {
         }
     }
 
-    for (const bool asVariants : {false, true}) {
-        SCOPED_TRACE(asVariants ? "VT_BYREF | VT_VARIANT" : "VT_BYREF | VT_I4");
-        std::array<LONG, 4> bounds{};
-        Variant merged;
-        ASSERT_EQ(Hex(IsMerged(0, 1, asVariants, bounds, merged)), Hex(S_OK));
-        ASSERT_EQ(V_VT(&merged.Get()), VT_BOOL);
-        EXPECT_EQ(V_BOOL(&merged.Get()), VARIANT_TRUE);
-        EXPECT_EQ(bounds, (std::array<LONG, 4>{0, 0, 0, 2})) << "minRow, maxRow, minCol, maxCol";
-        ASSERT_EQ(Hex(IsMerged(2, 1, asVariants, bounds, merged)), Hex(S_OK));
-        EXPECT_EQ(V_BOOL(&merged.Get()), VARIANT_FALSE);
-        EXPECT_EQ(bounds, (std::array<LONG, 4>{2, 2, 1, 1})) << "a cell in no merge is its own range";
-    }
+    std::array<LONG, 4> bounds{};
+    Variant merged;
+    ASSERT_EQ(Hex(IsMerged(0, 1, false, bounds, merged)), Hex(S_OK));
+    ASSERT_EQ(V_VT(&merged.Get()), VT_BOOL);
+    EXPECT_EQ(V_BOOL(&merged.Get()), VARIANT_TRUE);
+    EXPECT_EQ(bounds, (std::array<LONG, 4>{0, 0, 0, 2})) << "minRow, maxRow, minCol, maxCol";
+    ASSERT_EQ(Hex(IsMerged(2, 1, false, bounds, merged)), Hex(S_OK));
+    EXPECT_EQ(V_BOOL(&merged.Get()), VARIANT_FALSE);
+    EXPECT_EQ(bounds, (std::array<LONG, 4>{2, 2, 1, 1})) << "a cell in no merge is its own range";
 
     const auto log = server_->Log();
     EXPECT_TRUE(HasLine(log, "call t1 GetText via=invoke row=1 col=1 hr=0x00000000 result=\"910 x 2100\""));
     EXPECT_TRUE(HasLine(log, "call t1 IsMergedCell via=invoke row=0 col=1 hr=0x00000000 result=-1 range=0,0,0,2"));
-    EXPECT_TRUE(HasLine(log, "call t1 IsMergedCell via=invoke row=0 col=1", "outs=variant"));
     EXPECT_TRUE(HasLine(log, "call t1 Rows.get via=invoke hr=0x00000000 result=4"));
+}
+
+// Rule: by name, an out-argument is taken only in the type the type library declares, as the CAD
+// application's own Invoke takes it: GetEntity's object as VT_BYREF | VT_DISPATCH and IsMergedCell's
+// bounds as VT_BYREF | VT_I4 are answered; each passed as VT_BYREF | VT_VARIANT (as a script passes
+// it) is refused with DISP_E_TYPEMISMATCH before the member runs, also where the stand-in answers the
+// call itself (an odd answer).
+TEST_F(TableTest, OutArgumentsAreTakenOnlyInTheirDeclaredTypes) {
+    ASSERT_NO_FATAL_FAILURE(Start(std::string(kTableScenario) + "pick t1\nanswer t1 IsMergedCell null cell 3 0\n"));
+    ComPtr<IDispatch> picked;
+    EXPECT_EQ(Hex(PickByName(utility_.Get(), picked, exception_, ObjectOut::AsVariant)), Hex(DISP_E_TYPEMISMATCH));
+    EXPECT_FALSE(picked);
+    EXPECT_EQ(Lines(server_->Log(), "pick-begin ").size(), 1u) << "the refused pick never began";
+    EXPECT_EQ(Hex(PickByName(utility_.Get(), picked, exception_, ObjectOut::Typed)), Hex(S_OK));
+    EXPECT_TRUE(picked);
+
+    struct Asked {
+        LONG row;
+        LONG col;
+        VARTYPE answer;
+    };
+    // Cell 0,1 is answered by the member, cell 3,0 by the stand-in itself (the scenario's odd answer).
+    for (const Asked asked : {Asked{0, 1, VT_BOOL}, Asked{3, 0, VT_NULL}}) {
+        SCOPED_TRACE(std::to_string(asked.row) + "," + std::to_string(asked.col));
+        std::array<LONG, 4> bounds{};
+        Variant merged;
+        EXPECT_EQ(Hex(IsMerged(asked.row, asked.col, true, bounds, merged)), Hex(DISP_E_TYPEMISMATCH));
+        EXPECT_EQ(V_VT(&merged.Get()), VT_EMPTY);
+        EXPECT_EQ(Hex(IsMerged(asked.row, asked.col, false, bounds, merged)), Hex(S_OK));
+        EXPECT_EQ(V_VT(&merged.Get()), asked.answer);
+    }
+    const auto log = server_->Log();
+    EXPECT_EQ(Lines(log, "call t1 IsMergedCell ").size(), 1u) << "the member ran for the typed call only";
+    EXPECT_TRUE(HasLine(log, "dispatch util Invoke dispid=1 flags=method hr=0x80020005"));
+    EXPECT_TRUE(HasLine(log, "dispatch t1 Invoke dispid=307 flags=method hr=0x80020005"));
 }
 
 // Rule: SetText makes any cell a text cell (the log says what it replaced, a number or a field), the
@@ -1374,6 +1413,7 @@ TEST_F(TableTest, SetTextWritesCellsAndRefusesLockedOnes) {
     EXPECT_EQ(Lines(log, "layout t1 kind=table").size(), 2u) << "laid out at start and after Update";
 
     table_.Reset();
+    utility_.Reset();
     ASSERT_TRUE(server_->Dump());
     const auto dumped = server_->Log();
     EXPECT_TRUE(HasLine(dumped, "table t1 reason=request rows=4 columns=3"));
@@ -1495,22 +1535,9 @@ protected:
     }
     // The next pick of the scenario's queue, by name.
     ComPtr<IDispatch> PickNext() {
-        Variant object;
-        Variant point;
-        VARIANT objectArgument;
-        V_VT(&objectArgument) = VT_BYREF | VT_VARIANT;
-        V_VARIANTREF(&objectArgument) = object.Out();
-        VARIANT pointArgument;
-        V_VT(&pointArgument) = VT_BYREF | VT_VARIANT;
-        V_VARIANTREF(&pointArgument) = point.Out();
-        const Bstr prompt(u"Select:");
-        VARIANT promptArgument;
-        V_VT(&promptArgument) = VT_BSTR;
-        V_BSTR(&promptArgument) = prompt.Get();
-        const HRESULT picked = CallByName(utility_.Get(), L"GetEntity", {objectArgument, pointArgument, promptArgument}, nullptr, exception_);
-        EXPECT_EQ(Hex(picked), Hex(S_OK));
-        if (FAILED(picked) || V_VT(&object.Get()) != VT_DISPATCH) return nullptr;
-        return ComPtr<IDispatch>(V_DISPATCH(&object.Get()));
+        ComPtr<IDispatch> picked;
+        EXPECT_EQ(Hex(PickByName(utility_.Get(), picked, exception_)), Hex(S_OK));
+        return picked;
     }
     std::u16string Read(IDispatch* object, const wchar_t* name, WORD flags = DISPATCH_PROPERTYGET) {
         Variant result;
