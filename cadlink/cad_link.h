@@ -64,7 +64,7 @@ struct CellRange {
     std::int32_t lastColumn;
 };
 
-// A table (release 16.2 on), reached by name: its cells by row and column, counted from 0.
+// A table (release 16.1, AutoCAD 2005, on), reached by name: its cells by row and column, counted from 0.
 class CadTable {
 public:
     virtual ~CadTable() = default;
@@ -74,7 +74,7 @@ public:
     // Whether the cell holds text (GetCellType), rather than a block.
     [[nodiscard]] virtual bool IsTextCell(std::int32_t row, std::int32_t column) = 0;
     // Whether the cell shows a field or a formula (GetFieldId not zero).
-    [[nodiscard]] virtual bool ShowsField(std::int32_t row, std::int32_t column) = 0;
+    [[nodiscard]] virtual bool ShowsFieldOrFormula(std::int32_t row, std::int32_t column) = 0;
     // The merged range the cell belongs to (IsMergedCell), or none.
     [[nodiscard]] virtual std::optional<CellRange> MergedRange(std::int32_t row, std::int32_t column) = 0;
     // Whether the cell's content is locked or read-only (GetCellState); 438 where the release has

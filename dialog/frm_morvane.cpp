@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "dialog/program_title.h"
 #include "dialog/select_text_command.h"
 
 namespace morvane {
@@ -19,7 +20,8 @@ std::wstring BoxText(std::u16string_view text) {
 }
 
 constexpr wchar_t kClassName[] = L"frmMorvane";
-constexpr wchar_t kCaption[] = L"Morvane";
+
+std::wstring Caption() { return std::wstring(kProgramTitle.begin(), kProgramTitle.end()); }
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kExStyle = 0;
 // Posted by the timer PickDone arms; wParam: the pick it was armed for. A posted message, not
@@ -111,7 +113,7 @@ bool FrmMorvane::Open(int showCommand) noexcept {
     // Laid out for the system's DPI; again below if the window lands on a monitor with another.
     dpi_ = platform_.dpi.SystemDpi();
     const RECT frame = WindowRectForClient(dpi_);
-    hwnd_ = CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+    hwnd_ = CreateWindowExW(kExStyle, kClassName, Caption().c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                             frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance_, this);
     if (hwnd_ == nullptr) {
         return false;

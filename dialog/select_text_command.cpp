@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "dialog/answers.h"
+#include "dialog/program_title.h"
 #include "dialog/text_changes.h"
 #include "failure/com_error_number.h"
 #include "failure/failure.h"
@@ -17,10 +19,9 @@ namespace {
 
 using error_number::kCannotAttach;
 using error_number::kInternalError;
-using error_number::kMissedPick;
+using error_number::kApplicationException;
 using error_number::kOutOfMemory;
 
-constexpr std::u16string_view kProgramTitle = u"Morvane";
 constexpr std::u16string_view kPickPrompt = u"Select Text from the drawing:";
 
 // What one run of the command holds. The application, document and entity references live until
@@ -32,6 +33,9 @@ struct Run {
     std::unique_ptr<CadApplication> application{};
     std::unique_ptr<CadDocument> document{};
     std::shared_ptr<CadEntity> entity{};
+    // The case chosen when the pick returned: it converts the whole pick, whatever is chosen while
+    // the window is back during a long call (that is for the next click).
+    std::optional<CaseMode> mode{};
     bool hidden = false;
     // Whether the pick is under way: only its failures are a missed pick.
     bool picking = false;
@@ -53,6 +57,7 @@ CadEntity& Pick(Run& run) {
     run.picking = true;
     run.entity = Require(utility).GetEntity(kPickPrompt);
     run.picking = false;
+    run.mode = run.dialog.SelectedCase();
     run.dialog.PickDone();
     picked = run.entity;
     return Require(run.entity);
@@ -65,7 +70,7 @@ void SelectAndConvert(Run& run) {
     run.hidden = true;
     run.dialog.Hide();
     CadEntity& entity = Pick(run);
-    ChangePickedText(run.dialog, *run.document, entity);
+    ChangePickedText(run.dialog, *run.document, entity, run.mode);
     run.dialog.Show();
 }
 
@@ -96,7 +101,7 @@ std::u16string ErrorMessage(std::int32_t number) {
 // (IfAnswered) and never bring it here. A 429 can only come from attaching, before the dialog is
 // hidden, but should it come later the dialog is brought back all the same.
 void React(const Run& run, std::int32_t number) {
-    if (number == kMissedPick && run.picking) {
+    if (number == kApplicationException && run.picking) {
         run.dialog.ShowMessage(u"Missed the object, please try again", u"Selection Error");
         run.dialog.Show();
     } else if (number == kCannotAttach) {

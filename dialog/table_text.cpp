@@ -107,7 +107,7 @@ std::size_t ChangeTable(CadDocument& document, CadTable& table, CaseMode mode) {
         // Writing a number's or a date's text would make a string of its value: an unchanged cell
         // stays exactly as it was, and is not asked anything more.
         if (converted == text) return;
-        if (table.ShowsField(row, column)) return;
+        if (table.ShowsFieldOrFormula(row, column)) return;
         if (states) {
             const std::optional<bool> locked = IfAnswered([&] { return table.IsContentLocked(row, column); });
             states = locked.has_value();

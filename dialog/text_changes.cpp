@@ -9,6 +9,7 @@
 
 #include "caseconv/caseconv.h"
 #include "dialog/answers.h"
+#include "dialog/program_title.h"
 #include "dialog/table_text.h"
 #include "dialog/undo_step.h"
 
@@ -16,7 +17,6 @@ namespace morvane {
 
 namespace {
 
-constexpr std::u16string_view kProgramTitle = u"Morvane";
 constexpr std::u16string_view kTable = u"AcDbTable";
 // The extension dictionary entry that holds an attribute's field.
 constexpr std::u16string_view kFieldEntry = u"ACAD_FIELD";
@@ -92,7 +92,7 @@ TextToWrite WithFields(CadEntity& entity, std::u16string shown) {
 // waits for as long as the user likes while the CAD application stays usable, so the text is read
 // again once it is closed and what is there then is converted. False when the entity has no
 // TextString.
-bool ChangeTextString(CaseDialog& dialog, CadEntity& entity) {
+bool ChangeTextString(CaseDialog& dialog, CadEntity& entity, std::optional<CaseMode> mode) {
     std::optional<std::u16string> shown = IfAnswered([&] { return entity.ReadTextString(); });
     if (!shown) return false;
     KindOfText kind(entity);
@@ -102,7 +102,6 @@ bool ChangeTextString(CaseDialog& dialog, CadEntity& entity) {
         dialog.ShowMessage(split.rest, kProgramTitle);
         shown = entity.ReadTextString();
     }
-    const std::optional<CaseMode> mode = dialog.SelectedCase();
     if (!mode) return true;
     const TextToWrite source = WithFields(entity, std::move(*shown));
     // The underline code's limit applies to what is written.
@@ -165,8 +164,7 @@ void ChangeTableCells(CadDocument& document, CadEntity& entity, CaseMode mode) {
 // For an entity without TextString: the text of a block's attributes, else a dimension's
 // override, else a table's cells, in the chosen case and with no message. Anything else stays as
 // it is.
-void ChangeOtherText(CaseDialog& dialog, CadDocument& document, CadEntity& entity) {
-    const std::optional<CaseMode> mode = dialog.SelectedCase();
+void ChangeOtherText(CadDocument& document, CadEntity& entity, std::optional<CaseMode> mode) {
     if (!mode) return;
     if (IfAnswered([&] { return entity.HasAttributes(); }).value_or(false)) {
         ChangeAttributes(document, entity, *mode);
@@ -179,8 +177,8 @@ void ChangeOtherText(CaseDialog& dialog, CadDocument& document, CadEntity& entit
 
 }  // namespace
 
-void ChangePickedText(CaseDialog& dialog, CadDocument& document, CadEntity& entity) {
-    if (!ChangeTextString(dialog, entity)) ChangeOtherText(dialog, document, entity);
+void ChangePickedText(CaseDialog& dialog, CadDocument& document, CadEntity& entity, std::optional<CaseMode> mode) {
+    if (!ChangeTextString(dialog, entity, mode)) ChangeOtherText(document, entity, mode);
 }
 
 }  // namespace morvane

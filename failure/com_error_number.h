@@ -7,8 +7,9 @@
 
 namespace morvane::error_number {
 
-// 0x80020009 (DISP_E_EXCEPTION): the CAD application raised an exception; the pick gives it when missed or cancelled.
-inline constexpr std::int32_t kMissedPick = static_cast<std::int32_t>(0x80020009);
+// 0x80020009 (DISP_E_EXCEPTION): the CAD application raised an exception, and the number of one that
+// carries no number of its own. The pick raises it when missed or cancelled.
+inline constexpr std::int32_t kApplicationException = static_cast<std::int32_t>(0x80020009);
 // 0x80020005 (DISP_E_TYPEMISMATCH): the CAD application answered with a value of the wrong type.
 inline constexpr std::int32_t kTypeMismatch = static_cast<std::int32_t>(0x80020005);
 // 0x80010001 (RPC_E_CALL_REJECTED): the CAD application was busy and refused a call for as long as the binding retried it.

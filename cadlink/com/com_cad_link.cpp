@@ -81,7 +81,7 @@ public:
         }));
         // A pick that succeeds without an entity picked nothing: the same as a missed pick.
         if (!entity) {
-            throw Failure(error_number::kMissedPick);
+            throw Failure(error_number::kApplicationException);
         }
         return com::MakeComEntity(std::move(entity), calls_, com::EntityRelease::Release15);
     }

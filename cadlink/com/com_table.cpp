@@ -47,7 +47,7 @@ public:
         return NumberAnswer(CellCall(L"GetCellType", row, column)) == kTextCell;
     }
 
-    bool ShowsField(std::int32_t row, std::int32_t column) override {
+    bool ShowsFieldOrFormula(std::int32_t row, std::int32_t column) override {
         return IsNonZeroId(CellCall(L"GetFieldId", row, column));
     }
 

@@ -16,7 +16,7 @@ std::int32_t ExceptionNumber(const EXCEPINFO& excepInfo) noexcept {
     if (excepInfo.wCode != 0) {
         return excepInfo.wCode;
     }
-    return error_number::kMissedPick;
+    return error_number::kApplicationException;
 }
 
 }  // namespace

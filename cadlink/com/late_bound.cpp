@@ -29,7 +29,7 @@ public:
         (void)utility_.Call(L"GetEntity", arguments);
         // A pick that succeeds without an entity picked nothing: the same as a missed pick.
         if (!entity) {
-            throw Failure(error_number::kMissedPick);
+            throw Failure(error_number::kApplicationException);
         }
         return MakeComEntity(std::move(entity), calls_, release_);
     }

@@ -327,8 +327,8 @@ const StepCase kSteps[] = {
     {"NoUtility", [](FakeCad& t) { t.document.Forget(L"Utility"); }, error_number::kNoSuchMember},
     {"PickMissed",
      [](FakeCad& t) { t.pick = [](IDispatch*&, VARIANT&) { return DISP_E_EXCEPTION; }; },
-     error_number::kMissedPick},
-    {"PickGivesNothing", [](FakeCad& t) { t.pick = [](IDispatch*&, VARIANT&) { return S_OK; }; }, error_number::kMissedPick},
+     error_number::kApplicationException},
+    {"PickGivesNothing", [](FakeCad& t) { t.pick = [](IDispatch*&, VARIANT&) { return S_OK; }; }, error_number::kApplicationException},
     // Whatever the failure, what the pick put into its results is let go (the fixture counts it).
     {"PickFailsAfterFillingItsResults",
      [](FakeCad& t) {

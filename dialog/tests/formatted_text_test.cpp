@@ -70,9 +70,9 @@ TEST_F(CommandTest, UnderlinedMText) {
     fakes::FakeEntity& text = cad.PickMText(uR"(%%U{\C1;ABC})");
     dialog.Select(CaseMode::Lower);
     Run();
-    const std::vector<std::string> tail(Calls().end() - 9, Calls().end());
+    const std::vector<std::string> tail(Calls().end() - 8, Calls().end());
     const std::vector<std::string> expected{"ReadTextString", "ObjectName", R"(ShowMessage({\C1;ABC}|Morvane))",
-                                            "ReadTextString", "SelectedCase", "ReadFieldCode",
+                                            "ReadTextString", "ReadFieldCode",
                                             R"(WriteTextString(%%u{\C1;abc}))", "Update", "Show"};
     EXPECT_EQ(tail, expected);
     EXPECT_EQ(text.textString, uR"(%%u{\C1;abc})");
@@ -101,7 +101,7 @@ const NameFailureCase kNameFailureCases[] = {
     {"NoSuchMemberIsPlain", error_number::kNoSuchMember, {}, uR"(a\pb)"},
     {"Refused", kFailed, {{u"error: -2147467259", u"Morvane"}}, uR"(A\PB)"},
     {"WrongType", error_number::kTypeMismatch, {{u"error: -2147352571", u"Morvane"}}, uR"(A\PB)"},
-    {"MissedNumber", error_number::kMissedPick, {{u"error: -2147352567", u"Morvane"}}, uR"(A\PB)"},
+    {"MissedNumber", error_number::kApplicationException, {{u"error: -2147352567", u"Morvane"}}, uR"(A\PB)"},
 };
 
 void PrintTo(const NameFailureCase& row, std::ostream* out) { *out << row.name; }

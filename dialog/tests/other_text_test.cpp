@@ -31,7 +31,7 @@ TEST_F(CommandTest, BlockAttributesConverted) {
     EXPECT_TRUE(dialog.Messages().empty());
     const std::vector<std::string> tail(Calls().end() - 15, Calls().end());
     const std::vector<std::string> expected{
-        "ReadTextString", "SelectedCase", "HasAttributes", "GetAttributes",
+        "SelectedCase", "ReadTextString", "HasAttributes", "GetAttributes",
         "ATTRIB1.ReadTextString", "ATTRIB1.HasExtensionDictionary",
         "ATTRIB2.ReadTextString", "ATTRIB2.HasExtensionDictionary", "StartUndoMark",
         "ATTRIB1.WriteTextString(%%utag one)", "ATTRIB1.Update", "ATTRIB2.WriteTextString(second\\u0000part)",
@@ -130,7 +130,7 @@ TEST_F(CommandTest, EntityWithoutTextIsLeftAlone) {
         fakes::FakeEntity& entity = block ? cad.PickBlock({}) : cad.PickLine();
         Run();
         const std::vector<std::string> tail(Calls().end() - 6, Calls().end());
-        const std::vector<std::string> expected{"ReadTextString", "SelectedCase", "HasAttributes",
+        const std::vector<std::string> expected{"SelectedCase", "ReadTextString", "HasAttributes",
                                                 "ReadTextOverride", "ObjectName", "Show"};
         EXPECT_EQ(tail, expected);
         EXPECT_EQ(entity.updates, 0);
@@ -172,7 +172,7 @@ const OtherFailureCase kOtherFailureCases[] = {
     {"HasAttributesRefused", true, "HasAttributes", kFailed, kRefused, {u"one", u"two"}},
     {"GetAttributesUnknown", true, "GetAttributes", error_number::kNoSuchMember, k438Box, {u"one", u"two"}},
     {"AttributeReadRefused", true, "ATTRIB2.ReadTextString", kFailed, kRefused, {u"one", u"two"}},
-    {"AttributeWriteMissedNumber", true, "ATTRIB1.WriteTextString", error_number::kMissedPick,
+    {"AttributeWriteMissedNumber", true, "ATTRIB1.WriteTextString", error_number::kApplicationException,
      {{u"error: -2147352567", u"Morvane"}}, {u"one", u"two"}},
     {"AttributeUpdateRefused", true, "ATTRIB2.Update", kFailed, kRefused, {u"ONE", u"TWO"}},
     {"AttributeUpdateUnknown", true, "ATTRIB1.Update", error_number::kNoSuchMember, k438Box, {u"ONE", u"two"}},

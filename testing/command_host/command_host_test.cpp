@@ -49,7 +49,7 @@ TEST_F(CommandHostTest, RoadOfOnePick) {
 
     RunCommand();
 
-    EXPECT_THAT(DialogCalls(), ElementsAre("Hide", "ShowMessage(note|Morvane)", "SelectedCase", "Show"));
+    EXPECT_THAT(DialogCalls(), ElementsAre("Hide", "SelectedCase", "ShowMessage(note|Morvane)", "Show"));
     EXPECT_TRUE(dialog_.Visible());
     EXPECT_THAT(Written(standIn, "t1"), ElementsAre(u"%%uNOTE"));
     EXPECT_EQ(Updates(standIn, "t1"), 1u);

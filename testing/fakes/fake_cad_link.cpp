@@ -10,7 +10,7 @@
 
 namespace morvane::fakes {
 
-using error_number::kMissedPick;
+using error_number::kApplicationException;
 using error_number::kNoSuchMember;
 
 // Shared by the fake and every handle it hands out, so that a handle may outlive the fake (the
@@ -66,7 +66,7 @@ public:
     std::int32_t Rows() override { return Table("Rows").rows; }
     std::int32_t Columns() override { return Table("Columns").columns; }
     bool IsTextCell(std::int32_t row, std::int32_t column) override { return Cell("GetCellType", row, column).textCell; }
-    bool ShowsField(std::int32_t row, std::int32_t column) override { return Cell("GetFieldId", row, column).field; }
+    bool ShowsFieldOrFormula(std::int32_t row, std::int32_t column) override { return Cell("GetFieldId", row, column).field; }
     std::optional<CellRange> MergedRange(std::int32_t row, std::int32_t column) override {
         return Cell("IsMergedCell", row, column).merged;
     }
@@ -192,7 +192,7 @@ public:
     std::shared_ptr<CadEntity> GetEntity(std::u16string_view prompt) override {
         state_->Call("GetEntity", Readable(prompt));
         if (state_->emptyHandle) return nullptr;
-        if (!state_->picked) throw Failure(kMissedPick);
+        if (!state_->picked) throw Failure(kApplicationException);
         return std::make_shared<EntityHandle>(state_, *state_->picked);
     }
 };
