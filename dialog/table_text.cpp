@@ -95,7 +95,7 @@ private:
 
 }  // namespace
 
-std::size_t ChangeTable(CadDocument& document, CadTable& table, CaseMode mode) {
+std::size_t ChangeTable(CadDocument& document, CaseDialog& dialog, CadTable& table, CaseMode mode) {
     const TableSize size = SizeOf(table);
     std::vector<CellWrite> writes;
     // A table that does not answer GetCellState has no locked cells.
@@ -115,8 +115,11 @@ std::size_t ChangeTable(CadDocument& document, CadTable& table, CaseMode mode) {
         }
         writes.push_back({row, column, std::move(converted)});
     });
-    InOneUndoStep(document, writes.size(), [&] {
-        for (const CellWrite& write : writes) table.SetText(write.row, write.column, write.text);
+    InOneUndoStep(document, dialog, writes.size(), [&](const auto& beforeEachCall) {
+        for (const CellWrite& write : writes) {
+            beforeEachCall();
+            table.SetText(write.row, write.column, write.text);
+        }
     });
     return writes.size();
 }

@@ -130,7 +130,7 @@ bool HoldsField(CadEntity& attribute) {
 // Every attribute's text is converted before any is written, so that one too long for the
 // underline code (6), or a failure reading one, leaves the whole block as it was. An attribute
 // that shows a field is left as it is; the block's others are converted.
-void ChangeAttributes(CadDocument& document, CadEntity& block, CaseMode mode) {
+void ChangeAttributes(CaseDialog& dialog, CadDocument& document, CadEntity& block, CaseMode mode) {
     const std::vector<std::shared_ptr<CadEntity>> attributes = block.GetAttributes();
     std::vector<std::pair<CadEntity*, std::u16string>> writes;
     writes.reserve(attributes.size());
@@ -140,9 +140,11 @@ void ChangeAttributes(CadDocument& document, CadEntity& block, CaseMode mode) {
         if (HoldsField(entity)) continue;
         writes.emplace_back(&entity, ConvertText(split, mode, AttributeFormat(entity, split.rest)));
     }
-    InOneUndoStep(document, writes.size(), [&] {
+    InOneUndoStep(document, dialog, writes.size(), [&](const auto& beforeEachCall) {
         for (const auto& [entity, text] : writes) {
+            beforeEachCall();
             entity->WriteTextString(text);
+            beforeEachCall();
             entity->Update();
         }
     });
@@ -157,28 +159,28 @@ void ChangeTextOverride(CadEntity& dimension, std::u16string_view text, CaseMode
 }
 
 // Every text cell of a table; the table is redrawn once when a cell was written.
-void ChangeTableCells(CadDocument& document, CadEntity& entity, CaseMode mode) {
-    if (ChangeTable(document, *entity.AsTable(), mode) > 0) entity.Update();
+void ChangeTableCells(CaseDialog& dialog, CadDocument& document, CadEntity& entity, CaseMode mode) {
+    if (ChangeTable(document, dialog, *entity.AsTable(), mode) > 0) entity.Update();
 }
 
 // For an entity without TextString: the text of a block's attributes, else a dimension's
 // override, else a table's cells, in the chosen case and with no message. Anything else stays as
 // it is.
-void ChangeOtherText(CadDocument& document, CadEntity& entity, std::optional<CaseMode> mode) {
+void ChangeOtherText(CaseDialog& dialog, CadDocument& document, CadEntity& entity, std::optional<CaseMode> mode) {
     if (!mode) return;
     if (IfAnswered([&] { return entity.HasAttributes(); }).value_or(false)) {
-        ChangeAttributes(document, entity, *mode);
+        ChangeAttributes(dialog, document, entity, *mode);
     } else if (const auto text = IfAnswered([&] { return entity.ReadTextOverride(); })) {
         ChangeTextOverride(entity, *text, *mode);
     } else if (IfAnswered([&] { return entity.ObjectName(); }) == kTable) {
-        ChangeTableCells(document, entity, *mode);
+        ChangeTableCells(dialog, document, entity, *mode);
     }
 }
 
 }  // namespace
 
 void ChangePickedText(CaseDialog& dialog, CadDocument& document, CadEntity& entity, std::optional<CaseMode> mode) {
-    if (!ChangeTextString(dialog, entity, mode)) ChangeOtherText(document, entity, mode);
+    if (!ChangeTextString(dialog, entity, mode)) ChangeOtherText(dialog, document, entity, mode);
 }
 
 }  // namespace morvane

@@ -91,15 +91,17 @@ DISPID DispatchNames::Id(IDispatch& object, const wchar_t* name, ComCalls& calls
     return found;
 }
 
-Variant ByName::Get(const wchar_t* name) { return Invoke(name, DISPATCH_PROPERTYGET, {}); }
+Variant ByName::Get(const wchar_t* name) { return Invoke(name, DISPATCH_PROPERTYGET, {}, Repeatable::Yes); }
 
-void ByName::Put(const wchar_t* name, Variant value) { (void)Invoke(name, DISPATCH_PROPERTYPUT, {value.Get(), 1}); }
-
-Variant ByName::Call(const wchar_t* name, std::span<VARIANT> arguments) {
-    return Invoke(name, DISPATCH_METHOD, arguments);
+void ByName::Put(const wchar_t* name, Variant value) {
+    (void)Invoke(name, DISPATCH_PROPERTYPUT, {value.Get(), 1}, Repeatable::No);
 }
 
-Variant ByName::Invoke(const wchar_t* name, WORD kind, std::span<VARIANT> arguments) {
+Variant ByName::Call(const wchar_t* name, std::span<VARIANT> arguments, Repeatable repeatable) {
+    return Invoke(name, DISPATCH_METHOD, arguments, repeatable);
+}
+
+Variant ByName::Invoke(const wchar_t* name, WORD kind, std::span<VARIANT> arguments, Repeatable repeatable) {
     const DISPID id = names_->Id(*object_.Get(), name, *calls_);
     DISPID putId = DISPID_PROPERTYPUT;
     DISPPARAMS parameters{};
@@ -121,7 +123,7 @@ Variant ByName::Invoke(const wchar_t* name, WORD kind, std::span<VARIANT> argume
                                    kind == DISPATCH_PROPERTYPUT ? nullptr : result.Get(), exception.Get(),
                                    &badArgument);
         },
-        exception.Get(), kind == DISPATCH_PROPERTYGET ? Repeatable::Yes : Repeatable::No);
+        exception.Get(), repeatable);
     ThrowIfInvokeFailed(hr, *exception);
     return result;
 }

@@ -69,13 +69,14 @@ public:
     [[nodiscard]] Variant Get(const wchar_t* name);
     // A property write.
     void Put(const wchar_t* name, Variant value);
-    // A method call; the arguments in the order Invoke takes them, the last one first.
-    Variant Call(const wchar_t* name, std::span<VARIANT> arguments = {});
+    // A method call; the arguments in the order Invoke takes them, the last one first. A method is
+    // asked again when the CAD application reports itself busy only when it may run twice.
+    Variant Call(const wchar_t* name, std::span<VARIANT> arguments = {}, Repeatable repeatable = Repeatable::No);
 
     [[nodiscard]] const Microsoft::WRL::ComPtr<IDispatch>& Object() const noexcept { return object_; }
 
 private:
-    Variant Invoke(const wchar_t* name, WORD kind, std::span<VARIANT> arguments);
+    Variant Invoke(const wchar_t* name, WORD kind, std::span<VARIANT> arguments, Repeatable repeatable);
 
     Microsoft::WRL::ComPtr<IDispatch> object_;
     std::shared_ptr<DispatchNames> names_;

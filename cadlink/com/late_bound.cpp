@@ -54,7 +54,9 @@ public:
     }
 
     void StartUndoMark() override { (void)document_.Call(L"StartUndoMark"); }
-    void EndUndoMark() override { (void)document_.Call(L"EndUndoMark"); }
+    // Asked again while the application reports itself busy: a group left open would take the
+    // drafter's next commands into Morvane's undo step.
+    void EndUndoMark() override { (void)document_.Call(L"EndUndoMark", {}, Repeatable::Yes); }
 
 private:
     ByName document_;
