@@ -43,6 +43,9 @@ enum class PhaseAction : std::uint8_t {
                  // lets go of the picked entity and ends the loop
     Ignore,      // nothing at all
     Remember,    // done once the command has ended
+    CloseAfterCommand,  // the window hides at once and closes once the command has ended (it only
+                        // lets go of its references then); the program ends within a second,
+                        // whatever the CAD application does meanwhile
     EndProcess,  // the process ends at once: going back to the command would let the waiting call
                  // return and the command go on (pick, write), so nothing after that call runs
     CloseUndoGroupFirst,  // inside an undo group: the window hides at once, the command makes no
@@ -65,17 +68,25 @@ inline constexpr PhaseAction kTable[kPhaseCount][kPhaseInputCount] = {
     /* Picking */     {Ignore,     EndProcess, Ignore, Act,       Ignore,        Act},
     /* Writing */     {Ignore,     EndProcess, Ignore, Act,       Act,           Act},
     /* WaitingLong */ {Ignore,     EndProcess, Ignore, Act,       Ignore,        Act},
-    /* Ending */      {Remember,   EndProcess, Ignore, Act,       Ignore,        Act},
+    /* Ending */      {Remember,   CloseAfterCommand, Ignore, Act, Ignore,       Act},
 };
 }  // namespace phase_rules
 
-// The rule for the input in the phase. Inside an undo group (from StartUndoMark to its EndUndoMark,
-// which the command sends while Writing or WaitingLong) an input whose rule ends the process
-// closes the group first: ended at once, the program would leave the group open in the CAD
-// application, and the drafter's next commands would join it and be undone with Morvane's writes.
-[[nodiscard]] constexpr PhaseAction PhaseRule(CommandPhase phase, PhaseInput input, bool inUndoGroup = false) noexcept {
+// Whether the command is inside an undo group (from before its StartUndoMark until its EndUndoMark
+// has come back), and whether "Cancel" came while it was (which holds until the command has ended).
+enum class UndoGroupState : std::uint8_t { None, Open, Cancelled };
+
+// The rule for the input in the phase. Inside an undo group (the command is Writing or WaitingLong
+// then) an input whose rule ends the process closes the group first: ended at once, the program
+// would leave the group open in the CAD application, and the drafter's next commands would join it
+// and be undone with Morvane's writes. Once cancelled, the window stays hidden until the end.
+[[nodiscard]] constexpr PhaseAction PhaseRule(CommandPhase phase, PhaseInput input,
+                                              UndoGroupState group = UndoGroupState::None) noexcept {
     const PhaseAction action = phase_rules::kTable[static_cast<std::size_t>(phase)][static_cast<std::size_t>(input)];
-    return inUndoGroup && action == PhaseAction::EndProcess ? PhaseAction::CloseUndoGroupFirst : action;
+    if (group == UndoGroupState::None) return action;
+    if (action == PhaseAction::EndProcess) return PhaseAction::CloseUndoGroupFirst;
+    if (group == UndoGroupState::Cancelled && input == PhaseInput::LongCallTimer) return PhaseAction::Ignore;
+    return action;
 }
 
 // The window's wait cursor shows over it while a command runs.
@@ -95,10 +106,10 @@ public:
 
     // The command's own step: where it stands now.
     void Enter(CommandPhase phase) noexcept { phase_ = phase; }
-    // The command has sent StartUndoMark (open) or its EndUndoMark has come back (closed).
-    void UndoGroup(bool open) noexcept { inUndoGroup_ = open; }
+    // The command is about to send StartUndoMark (open) or its EndUndoMark has come back (closed).
+    void UndoGroup(bool open) noexcept;
     // Whether "Cancel" came inside an undo group: the command writes nothing more and shows nothing.
-    [[nodiscard]] bool CancelRequested() const noexcept { return cancelRequested_; }
+    [[nodiscard]] bool CancelRequested() const noexcept { return group_ == UndoGroupState::Cancelled; }
 
     // The command has returned: back to Idle, with the press remembered meanwhile, to be handed to
     // On now; none when nothing was remembered.
@@ -106,8 +117,7 @@ public:
 
 private:
     CommandPhase phase_ = CommandPhase::Idle;
-    bool inUndoGroup_ = false;
-    bool cancelRequested_ = false;
+    UndoGroupState group_ = UndoGroupState::None;
     std::optional<PhaseInput> remembered_;
 };
 

@@ -349,6 +349,14 @@ void FrmMorvane::cmdCancel_Click() noexcept {
         }
         platform_.endProcess(kUndoGroupClosingMs);
         return;
+    case PhaseAction::CloseAfterCommand:
+        // The command only lets go of its references now, which takes a moment unless the CAD
+        // application does not answer; the window closes once it has.
+        platform_.endProcess(kClosingMs);
+        if (hwnd_ != nullptr) {
+            ShowWindow(hwnd_, SW_HIDE);
+        }
+        return;
     case PhaseAction::Remember:
     case PhaseAction::Ignore:
         return;

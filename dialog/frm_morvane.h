@@ -118,8 +118,9 @@ public:
     void cmdSelect_Click() noexcept;
     // "Cancel": with no command running, closes the window and lets PickedEntity go, touching
     // nothing else, the process ending within kClosingMs; while one runs, ends the process at once,
-    // or inside an undo group hides the window and ends the program once the command has closed
-    // the group (within kUndoGroupClosingMs), as the phase's rule says.
+    // hides the window and closes it once the command has ended (within kClosingMs), or inside an
+    // undo group hides it and ends the program once the command has closed the group (within
+    // kUndoGroupClosingMs), as the phase's rule says.
     void cmdCancel_Click() noexcept;
 
 private:

@@ -40,7 +40,7 @@ void PrintTo(PhaseInput input, std::ostream* out) {
 }
 
 void PrintTo(PhaseAction action, std::ostream* out) {
-    constexpr const char* kNames[] = {"Act", "Ignore", "Remember", "EndProcess", "CloseUndoGroupFirst"};
+    constexpr const char* kNames[] = {"Act", "Ignore", "Remember", "CloseAfterCommand", "EndProcess", "CloseUndoGroupFirst"};
     *out << kNames[static_cast<int>(action)];
 }
 
@@ -82,8 +82,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Once the command has shown the window again "Select Text" counts: it runs after the command.
         RuleCase{"SelectWhileEndingIsRemembered", CommandPhase::Ending, PhaseInput::SelectText, PhaseAction::Remember},
         // Letting go of the references is a call that may wait on a hung application: "Cancel"
-        // does not wait for it.
-        RuleCase{"CancelWhileEndingEndsTheProcess", CommandPhase::Ending, PhaseInput::Cancel, PhaseAction::EndProcess},
+        // hides the window at once and closes it once they are gone, the program bound to end within a second.
+        RuleCase{"CancelWhileEndingClosesAfterTheCommand", CommandPhase::Ending, PhaseInput::Cancel,
+                 PhaseAction::CloseAfterCommand},
         // "Cancel" while a call waits ends the process before the call returns.
         RuleCase{"CancelWhileAttachingEndsTheProcess", CommandPhase::Attaching, PhaseInput::Cancel,
                  PhaseAction::EndProcess},
@@ -106,14 +107,16 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"DestroyWhileWritingLetsThePickGo", CommandPhase::Writing, PhaseInput::Destroy, PhaseAction::Act}),
     [](const ::testing::TestParamInfo<RuleCase>& info) { return std::string(info.param.name); });
 
-// Whatever the phase, "Cancel" ends the program now (it closes the window or ends the process),
-// never later; "Select Text" never ends the process nor starts a second command while one runs,
+// Whatever the phase, "Cancel" ends the program within a second (it closes the window, ends the
+// process, or closes the window once the command has let go of its references); "Select Text" never ends the process nor starts a second command while one runs,
 // and Escape closes nothing.
 TEST(PhaseRules, CancelIsNeverLostAndOnlyAnIdleWindowRunsTheCommand) {
     for (CommandPhase phase : kAllPhases) {
         SCOPED_TRACE(PhaseName(phase));
         const PhaseAction cancel = PhaseRule(phase, PhaseInput::Cancel);
-        EXPECT_TRUE(cancel == PhaseAction::Act || cancel == PhaseAction::EndProcess) << "ends the program now";
+        EXPECT_TRUE(cancel == PhaseAction::Act || cancel == PhaseAction::EndProcess ||
+                    cancel == PhaseAction::CloseAfterCommand)
+            << "ends the program within a second";
         EXPECT_EQ(PhaseRule(phase, PhaseInput::Escape), PhaseAction::Ignore);
         EXPECT_EQ(PhaseRule(phase, PhaseInput::OptionKey), PhaseAction::Act);
         EXPECT_EQ(PhaseRule(phase, PhaseInput::Destroy), PhaseAction::Act);
@@ -128,14 +131,20 @@ TEST(PhaseRules, CancelIsNeverLostAndOnlyAnIdleWindowRunsTheCommand) {
 }
 
 // Inside an undo group, "Cancel" in the phases where it would end the process at once closes the
-// group first; outside one, and in the other phases, the table's rule holds.
+// group first; once it has, the long-call timer no longer brings the window back; everything else
+// is as the table says.
 TEST(PhaseRules, CancelInsideAnUndoGroupClosesItFirst) {
+    constexpr PhaseInput kInputs[] = {PhaseInput::SelectText, PhaseInput::Cancel,        PhaseInput::Escape,
+                                      PhaseInput::OptionKey,  PhaseInput::LongCallTimer, PhaseInput::Destroy};
     for (CommandPhase phase : kAllPhases) {
-        SCOPED_TRACE(PhaseName(phase));
-        const PhaseAction outside = PhaseRule(phase, PhaseInput::Cancel);
-        EXPECT_EQ(PhaseRule(phase, PhaseInput::Cancel, true),
-                  outside == PhaseAction::EndProcess ? PhaseAction::CloseUndoGroupFirst : outside);
-        EXPECT_EQ(PhaseRule(phase, PhaseInput::SelectText, true), PhaseRule(phase, PhaseInput::SelectText));
+        for (PhaseInput input : kInputs) {
+            SCOPED_TRACE(std::string(PhaseName(phase)) + " " + ::testing::PrintToString(input));
+            const PhaseAction outside = PhaseRule(phase, input);
+            const PhaseAction open = outside == PhaseAction::EndProcess ? PhaseAction::CloseUndoGroupFirst : outside;
+            EXPECT_EQ(PhaseRule(phase, input, UndoGroupState::Open), open);
+            EXPECT_EQ(PhaseRule(phase, input, UndoGroupState::Cancelled),
+                      input == PhaseInput::LongCallTimer ? PhaseAction::Ignore : open);
+        }
     }
 }
 
@@ -159,8 +168,8 @@ TEST(CommandPhases, ACommandWithAHangingWriteGoesThroughEveryPhase) {
 }
 
 // "Cancel" inside an undo group, once or twice: remembered for the command's end and asking the
-// command to stop, the timer no longer bringing the window back; once the group is closed a
-// further "Cancel" ends the process at once; the next command starts with none of it.
+// command to stop until it has ended, the timer no longer bringing the window back; the next
+// command starts with none of it.
 TEST(CommandPhases, CancelInsideAnUndoGroupWaitsForItsEnd) {
     CommandPhases phases;
     ASSERT_EQ(phases.On(PhaseInput::SelectText), PhaseAction::Act);
@@ -173,7 +182,8 @@ TEST(CommandPhases, CancelInsideAnUndoGroupWaitsForItsEnd) {
     EXPECT_EQ(phases.On(PhaseInput::LongCallTimer), PhaseAction::Ignore);
     EXPECT_EQ(phases.On(PhaseInput::SelectText), PhaseAction::Ignore);
     phases.UndoGroup(false);
-    EXPECT_EQ(phases.On(PhaseInput::Cancel), PhaseAction::EndProcess);
+    EXPECT_TRUE(phases.CancelRequested()) << "until the command has ended";
+    EXPECT_EQ(phases.On(PhaseInput::LongCallTimer), PhaseAction::Ignore);
     phases.Enter(CommandPhase::Ending);
     EXPECT_EQ(phases.End(), PhaseInput::Cancel);
     EXPECT_FALSE(phases.CancelRequested());
@@ -192,8 +202,8 @@ void PrintTo(const RememberCase& c, std::ostream* out) { *out << c.name; }
 
 class RememberTest : public ::testing::TestWithParam<RememberCase> {};
 
-// "Select Text" pressed while the command ends is done once it has ended, once however often it
-// was pressed.
+// Presses while the command ends are done once it has ended: one "Select Text" however often it
+// was pressed, and a "Cancel" whatever came before or after it; each only once.
 TEST_P(RememberTest, PressesWhileEndingAreDoneAfterTheCommand) {
     const RememberCase& c = GetParam();
     CommandPhases phases;
@@ -202,7 +212,7 @@ TEST_P(RememberTest, PressesWhileEndingAreDoneAfterTheCommand) {
     EXPECT_EQ(phases.On(PhaseInput::SelectText), PhaseAction::Ignore);
     phases.Enter(CommandPhase::Ending);
     for (PhaseInput press : c.pressedWhileEnding) {
-        EXPECT_EQ(phases.On(press), PhaseAction::Remember);
+        EXPECT_EQ(phases.On(press), press == PhaseInput::Cancel ? PhaseAction::CloseAfterCommand : PhaseAction::Remember);
     }
     EXPECT_EQ(phases.End(), c.doneAfter);
     EXPECT_EQ(phases.End(), std::nullopt);
@@ -212,7 +222,10 @@ INSTANTIATE_TEST_SUITE_P(
     Presses, RememberTest,
     ::testing::Values(RememberCase{"Nothing", {}, std::nullopt},
                       RememberCase{"Select", {PhaseInput::SelectText}, PhaseInput::SelectText},
-                      RememberCase{"SelectTwice", {PhaseInput::SelectText, PhaseInput::SelectText}, PhaseInput::SelectText}),
+                      RememberCase{"SelectTwice", {PhaseInput::SelectText, PhaseInput::SelectText}, PhaseInput::SelectText},
+                      RememberCase{"Cancel", {PhaseInput::Cancel}, PhaseInput::Cancel},
+                      RememberCase{"SelectThenCancel", {PhaseInput::SelectText, PhaseInput::Cancel}, PhaseInput::Cancel},
+                      RememberCase{"CancelThenSelect", {PhaseInput::Cancel, PhaseInput::SelectText}, PhaseInput::Cancel}),
     [](const ::testing::TestParamInfo<RememberCase>& info) { return std::string(info.param.name); });
 
 struct RoadCase {
@@ -333,7 +346,7 @@ TEST_P(GroupCancelTest, TheGroupIsClosedAndNothingMoreIsWritten) {
     EXPECT_EQ(std::vector<std::string>(start, calls.end()), c.tail);
     EXPECT_TRUE(dialog.Messages().empty());
     EXPECT_EQ(dialog.Phase(), CommandPhase::Ending);
-    EXPECT_EQ(dialog.Press(PhaseInput::Cancel), PhaseAction::EndProcess) << "the group is closed";
+    EXPECT_TRUE(dialog.CancelRequested()) << "until the command has ended";
 }
 
 INSTANTIATE_TEST_SUITE_P(

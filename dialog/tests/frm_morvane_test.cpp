@@ -421,7 +421,8 @@ TEST_F(FrmMorvaneLongCallTest, TheCommandsOwnBoxStopsTheLongCallClock) {
 
 // Once the command has shown the window again it only lets go of its references, each last release
 // a call that may wait: "Select Text" pressed meanwhile (delivered while such a call waits) runs
-// once the command has ended, "Cancel" ends the process at once.
+// once the command has ended; "Cancel" hides the window at once, bounds the program's end to a
+// second, and closes the window once the command has ended.
 TEST_F(FrmMorvaneTest, PressesWhileTheCommandEnds) {
     cad_.PickText(u"Abc");
     const auto pressWhileEnding = [&](FrmControl button) {
@@ -442,7 +443,9 @@ TEST_F(FrmMorvaneTest, PressesWhileTheCommandEnds) {
     pressWhileEnding(FrmControl::cmdCancel);
     Click(FrmControl::cmdSelect);
     log_.Observe(nullptr);
-    EXPECT_EQ(g_endsAsked, std::vector<DWORD>{0});
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "Attach"), 3);
+    EXPECT_EQ(g_endsAsked, (std::vector<DWORD>{kClosingMs, kClosingMs}));
+    EXPECT_EQ(window_.Handle(), nullptr);
 }
 
 // "Cancel" while a write inside an undo group waits: the window hides at once and the process is

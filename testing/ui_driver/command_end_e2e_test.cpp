@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,27 +48,42 @@ bool PressUntil(HWND button, HWND window, const std::function<bool()>& condition
         timeoutMs);
 }
 
-// "Cancel" while a write inside the block's undo group hangs (on the window the long call brought
-// back): the window hides at once, nothing more is written, EndUndoMark is sent as soon as the hung
-// write returns, and only then does the program end, the group closed in the CAD application.
-TEST(MorvaneCancelInUndoGroup, TheGroupIsClosedBeforeTheProgramEnds) {
+// Morvane picking the block, its first write hanging for so many seconds, and the window the long
+// call brought back.
+class MorvaneCancelInUndoGroup : public ::testing::Test {
+protected:
+    void HangTheFirstWrite(int seconds) {
+        standin_.emplace(TestName(), kBlock + std::string("hang a1 TextString.put ") + std::to_string(seconds) + "\n");
+        ASSERT_TRUE(standin_->Ready()) << standin_->Problem();
+        morvane_.emplace();
+        morvane_->Press(L"Select Text");
+        ASSERT_FALSE(WaitForLogLine(*standin_, {"hang a1 TextString.put"}, kTimeoutMs).empty());
+        ASSERT_TRUE(WaitVisible(*morvane_)) << "the window did not come back while the write hung";
+        ASSERT_TRUE(WaitForLogLine(*standin_, {"call a1 TextString.put"}, 0).empty()) << "the write returned before the press";
+    }
+    // Presses "Cancel": the window hides at once.
+    void Cancel() {
+        const HWND window = morvane_->Window();
+        EXPECT_TRUE(PressUntil(morvane_->Control(L"Cancel"), window, [&] { return !IsWindowVisible(window); }, kTimeoutMs))
+            << "the window did not hide at the press";
+    }
+
+    std::optional<StandIn> standin_;
+    std::optional<Morvane> morvane_;
+};
+
+// "Cancel" while a write inside the block's undo group hangs: the window hides at once, nothing
+// more is written, EndUndoMark is sent as soon as the hung write returns, and only then does the
+// program end, the group closed in the CAD application.
+TEST_F(MorvaneCancelInUndoGroup, TheGroupIsClosedBeforeTheProgramEnds) {
     constexpr int kHangSeconds = 8;
-    StandIn standin(TestName(), kBlock + std::string("hang a1 TextString.put ") + std::to_string(kHangSeconds) + "\n");
-    ASSERT_TRUE(standin.Ready()) << standin.Problem();
-    Morvane morvane;
-    morvane.Press(L"Select Text");
-    ASSERT_FALSE(WaitForLogLine(standin, {"hang a1 TextString.put"}, kTimeoutMs).empty());
-    ASSERT_TRUE(WaitVisible(morvane)) << "the window did not come back while the write hung";
-    ASSERT_TRUE(WaitForLogLine(standin, {"call a1 TextString.put"}, 0).empty()) << "the write returned before the press";
+    ASSERT_NO_FATAL_FAILURE(HangTheFirstWrite(kHangSeconds));
+    Cancel();
+    EXPECT_TRUE(WaitForLogLine(*standin_, {"call a1 TextString.put"}, 0).empty()) << "the write returned before the window hid";
+    ASSERT_TRUE(morvane_->Program().WaitForExit(static_cast<DWORD>(kHangSeconds + 15) * 1000));
+    EXPECT_EQ(morvane_->Program().ExitCode(), 0u);
 
-    const HWND window = morvane.Window();
-    EXPECT_TRUE(PressUntil(morvane.Control(L"Cancel"), window, [&] { return !IsWindowVisible(window); }, kTimeoutMs))
-        << "the window did not hide at the press";
-    EXPECT_TRUE(WaitForLogLine(standin, {"call a1 TextString.put"}, 0).empty()) << "the write returned before the window hid";
-    ASSERT_TRUE(morvane.Program().WaitForExit(static_cast<DWORD>(kHangSeconds + 15) * 1000));
-    EXPECT_EQ(morvane.Program().ExitCode(), 0u);
-
-    const std::vector<std::string> log = standin.Log();
+    const std::vector<std::string> log = standin_->Log();
     const std::size_t write = LineOf(log, "call a1 TextString.put");
     const std::size_t end = LineOf(log, "call doc EndUndoMark");
     ASSERT_LT(write, log.size());
@@ -81,23 +97,16 @@ TEST(MorvaneCancelInUndoGroup, TheGroupIsClosedBeforeTheProgramEnds) {
 // "Cancel" while a write inside the undo group hangs for longer than the program waits: it ends
 // 10 s after the press, before the write returns (the guide tells the drafter to end the group
 // with UNDO End then).
-TEST(MorvaneCancelInUndoGroup, TheProgramEndsAnywayTenSecondsAfterThePress) {
+TEST_F(MorvaneCancelInUndoGroup, TheProgramEndsAnywayTenSecondsAfterThePress) {
     constexpr int kHangSeconds = 25;
-    StandIn standin(TestName(), kBlock + std::string("hang a1 TextString.put ") + std::to_string(kHangSeconds) + "\n");
-    ASSERT_TRUE(standin.Ready()) << standin.Problem();
-    Morvane morvane;
-    morvane.Press(L"Select Text");
-    ASSERT_FALSE(WaitForLogLine(standin, {"hang a1 TextString.put"}, kTimeoutMs).empty());
-    ASSERT_TRUE(WaitVisible(morvane)) << "the window did not come back while the write hung";
-
-    const HWND window = morvane.Window();
+    ASSERT_NO_FATAL_FAILURE(HangTheFirstWrite(kHangSeconds));
     const auto pressed = std::chrono::steady_clock::now();
-    EXPECT_TRUE(PressUntil(morvane.Control(L"Cancel"), window, [&] { return !IsWindowVisible(window); }, kTimeoutMs));
+    Cancel();
     // The safety bound only: whether it ended before the write returned is read from the log.
-    ASSERT_TRUE(morvane.Program().WaitForExit(static_cast<DWORD>(kHangSeconds) * 1000));
+    ASSERT_TRUE(morvane_->Program().WaitForExit(static_cast<DWORD>(kHangSeconds) * 1000));
     const auto ended = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - pressed);
-    EXPECT_TRUE(WaitForLogLine(standin, {"call a1 TextString.put"}, 0).empty()) << "the program waited for the hung write";
-    EXPECT_EQ(morvane.Program().ExitCode(), 0u);
+    EXPECT_TRUE(WaitForLogLine(*standin_, {"call a1 TextString.put"}, 0).empty()) << "the program waited for the hung write";
+    EXPECT_EQ(morvane_->Program().ExitCode(), 0u);
     std::printf("the program ended %lld ms after the press, the write still hanging\n", static_cast<long long>(ended.count()));
     RecordProperty("ended_after_press_ms", static_cast<int>(ended.count()));
 }
