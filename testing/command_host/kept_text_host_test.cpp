@@ -101,7 +101,9 @@ TEST_F(CommandHostTest, Release15AsksNoFieldCode) {
         ASSERT_TRUE(cost) << standIn.LogText();
         std::cout << "release 15, cost of the " << run << " pick of a plain text: " << Describe(*cost) << "\n";
         RecordProperty(std::string("release15_") + run + "_pick_calls", cost->total);
-        if (std::string_view(run) == "second") EXPECT_LE(cost->total, 10) << standIn.LogText();
+        if (std::string_view(run) == "second") {
+            EXPECT_LE(cost->total, 10) << standIn.LogText();
+        }
     }
     dialog_.PickedEntity().reset();
     RunCommand();

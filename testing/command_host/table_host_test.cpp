@@ -90,7 +90,7 @@ TEST_P(SampleScheduleTest, ConvertsEveryTextCellOnce) {
     EXPECT_EQ(undoAfter->undoSteps - undoBefore->undoSteps, 1) << "one Undo takes back the whole pick";
     EXPECT_EQ(undoAfter->undoOpen, 0);
     const auto after = LastDumpOfCells(standIn, "s1");
-    for (const std::pair<int, int> kept : {std::pair{2, 4}, std::pair{3, 4}, std::pair{5, 1}, std::pair{6, 2},
+    for (const std::pair<int, int>& kept : {std::pair{2, 4}, std::pair{3, 4}, std::pair{5, 1}, std::pair{6, 2},
                                           std::pair{4, 3}, std::pair{0, 1}}) {
         EXPECT_EQ(after.at(kept), before.at(kept)) << "cell " << kept.first << "," << kept.second;
     }
@@ -185,6 +185,10 @@ INSTANTIATE_TEST_SUITE_P(
         OddCase{"CellTextAsNumber", "answer s1 GetText number 5 cell 2 1\n", {kTypeMismatch}, {}},
         OddCase{"CellReadFails", "fail s1 GetText 0x80004005 cell 2 1\n", {kFailed}, {}},
         OddCase{"MergeQuestionFails", "fail s1 IsMergedCell 0x80004005 cell 1 0\n", {kFailed}, {}},
+        // A release whose IsMergedCell takes its bounds in another type than the typed call's.
+        OddCase{"MergeArgumentsRefused", "fail s1 IsMergedCell 0x80020005 cell 1 0\n", {kTypeMismatch}, {}},
+        // A table that does not know IsMergedCell has no merged cells: every cell is its own.
+        OddCase{"MergeUnknown", "fail s1 IsMergedCell 0x80020003 always\n", {}, kAllWritten},
         OddCase{"MergeWithoutItsCell", "answer s1 IsMergedCell range 2 2 0 1 cell 0 0\n", {}, kAllWritten},
         OddCase{"WriteFails", "fail s1 SetText 0x80004005 cell 1 1\n", {kFailed},
                 {{0, 0, u"A"}, {0, 1, u"B"}, {1, 0, u"C"}}}),
