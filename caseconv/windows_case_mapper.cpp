@@ -20,9 +20,15 @@ void WindowsCaseMapper::Map(std::span<char16_t> run, unsigned long flags) const 
     });
 }
 
-const CaseMapper& DefaultCaseMapper() {
-    static const WindowsCaseMapper mapper;
-    return mapper;
-}
+namespace {
+
+// Made before the program's entry, not on first use: a function's static would bring the C++
+// library's thread-safe guard (and the threads library's once and condition functions) into the
+// program, for a value no other thread reads.
+const WindowsCaseMapper kUserDefault;
+
+}  // namespace
+
+const CaseMapper& DefaultCaseMapper() { return kUserDefault; }
 
 }  // namespace morvane
