@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <initializer_list>
 #include <optional>
 #include <string>
 
 #include "cadstandin/argument_check.h"
+#include "cadstandin/mtext_format.h"
 #include "cadstandin/server.h"
 
 namespace cadstandin {
@@ -512,16 +514,41 @@ public:
     STDMETHODIMP get_MTextAttribute(VARIANT_BOOL* multiline) noexcept override {
         return Call("MTextAttribute.get", 0, "", [&](std::string& results) {
             if (multiline == nullptr) return E_POINTER;
-            const std::vector<std::string>& ids = Server::Get().scenario.multilineAttributes;
-            const bool answer = std::find(ids.begin(), ids.end(), state_.definition.id) != ids.end();
+            const bool answer = IsMultiline();
             *multiline = answer ? VARIANT_TRUE : VARIANT_FALSE;
             results += std::string(" result=") + (answer ? "-1" : "0");
             return S_OK;
         });
     }
 
-    STDMETHODIMP get_TextString(BSTR* text) noexcept override { return ReadText("TextString.get", text); }
-    STDMETHODIMP put_TextString(BSTR text) noexcept override { return WriteText("TextString.put", text); }
+    // A multiline attribute's TextString reads its text without the codes (the reference does not say
+    // what it gives; this is the harsher reading), and a text written through it replaces the content,
+    // codes and all. Its content, with the codes, is MTextAttributeContent.
+    STDMETHODIMP get_TextString(BSTR* text) noexcept override {
+        if (!IsMultiline()) return ReadText("TextString.get", text);
+        return Call("TextString.get", 0, "", [&](std::string& results) {
+            return TextResult(TextWithoutCodes(state_.definition.text), text, results);
+        });
+    }
+    // A text written to a multileader whose content is a block makes its content that text.
+    STDMETHODIMP put_TextString(BSTR text) noexcept override {
+        const bool blockContent = state_.definition.kind == EntityKind::MLeader && !state_.definition.name.empty();
+        const HRESULT result = WriteText("TextString.put", text);
+        if (SUCCEEDED(result) && blockContent) {
+            state_.definition.name.clear();
+            try {
+                Server::Get().log.Line("content " + Name() + " replaced=block");
+            } catch (...) {
+            }
+        }
+        return result;
+    }
+    STDMETHODIMP get_MTextAttributeContent(BSTR* content) noexcept override {
+        return ReadText("MTextAttributeContent.get", content);
+    }
+    STDMETHODIMP put_MTextAttributeContent(BSTR content) noexcept override {
+        return WriteText("MTextAttributeContent.put", content);
+    }
     STDMETHODIMP get_TagString(BSTR* tag) noexcept override {
         return Call("TagString.get", 0, "", [&](std::string& results) {
             return TextResult(state_.definition.name, tag, results);
@@ -529,6 +556,11 @@ public:
     }
 
 private:
+    [[nodiscard]] bool IsMultiline() const {
+        const std::vector<std::string>& ids = Server::Get().scenario.multilineAttributes;
+        return Multiline(state_.definition.kind) && std::find(ids.begin(), ids.end(), state_.definition.id) != ids.end();
+    }
+
     // Release 15 has no multiline attributes: its attributes do not know the name MTextAttribute.
     static bool Multiline(EntityKind kind) { return kind == EntityKind::Attribute && !Server::Get().release.IsRelease15(); }
 

@@ -51,6 +51,13 @@ const char* KindName(EntityKind kind) {
     return "entity";
 }
 
+// What a multileader shows: its text, or its block's name in brackets where its content is a block.
+std::u16string LeaderContent(const EntityState& leader) {
+    const EntityDefinition& definition = leader.definition;
+    if (!leader.shown.empty() || definition.name.empty()) return leader.shown;
+    return u"[" + definition.name + u"]";
+}
+
 bool IsUnderlineCode(std::u16string_view text, std::size_t at) {
     return text.size() >= at + 3 && text[at] == u'%' && text[at + 1] == u'%' && (text[at + 2] == u'U' || text[at + 2] == u'u');
 }
@@ -424,7 +431,7 @@ void DrawingWindow::Layout() {
             break;
         }
         case EntityKind::MLeader: {
-            const SIZE size = DrawMText(dc, 0, 0, LayOutMText(entity->shown, kTextHeight), LookOf(definition.kind), false);
+            const SIZE size = DrawMText(dc, 0, 0, LayOutMText(LeaderContent(*entity), kTextHeight), LookOf(definition.kind), false);
             entity->bounds = {definition.x1 - kLeaderReach - 4, definition.y1, definition.x1 + std::max(size.cx, 8L),
                               definition.y1 + std::max(size.cy, LONG(kLeaderReach + 12))};
             break;
@@ -521,7 +528,7 @@ void DrawingWindow::Paint(HDC dc) const {
             DrawMText(dc, definition.x1, definition.y1, LayOutMText(entity->shown, kTextHeight), LookOf(definition.kind), true);
             break;
         case EntityKind::MLeader: {
-            DrawMText(dc, definition.x1, definition.y1, LayOutMText(entity->shown, kTextHeight), LookOf(definition.kind), true);
+            DrawMText(dc, definition.x1, definition.y1, LayOutMText(LeaderContent(*entity), kTextHeight), LookOf(definition.kind), true);
             const POINT landing{definition.x1 - 4, definition.y1 + kTextHeight / 2 + 2};
             const POINT tip{landing.x - kLeaderReach, landing.y + kLeaderReach};
             MoveToEx(dc, landing.x, landing.y, nullptr);

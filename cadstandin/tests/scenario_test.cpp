@@ -324,7 +324,7 @@ TEST(ScenarioTable, SampleHasADoorScheduleFromRelease16) {
         const TableModel& table = found[0]->table;
         EXPECT_EQ(table.MergeOf(0, 0), (CellRange{0, 0, 0, table.Columns() - 1})) << "the title spans every column";
         EXPECT_NE(table.Cell(0, 0).text.find(u"DOOR SCHEDULE"), std::u16string::npos);
-        int kinds[6] = {};
+        int kinds[static_cast<int>(CellContent::Block) + 1] = {};
         int locked = 0;
         for (int row = 1; row < table.Rows(); ++row) {
             for (int col = 0; col < table.Columns(); ++col) {
