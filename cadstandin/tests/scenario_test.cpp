@@ -198,7 +198,7 @@ namespace {
 
 constexpr int kNewerRelease = 25;
 
-// Rule: a table is described by its size, then its cells (every kind, locked or not) and merges.
+// Rule: a table is described by its size, then its cells (every kind, locked, linked or neither) and merges.
 TEST(ScenarioTable, ReadsTablesCellsAndMerges) {
     const Scenario scenario = ParseScenario(
         "table t1 40 300 4 3\n"
@@ -211,6 +211,8 @@ TEST(ScenarioTable, ReadsTablesCellsAndMerges) {
         "cell t1 2 1 block\n"
         "cell t1 2 2 locked \"FD60\"\n"
         "cell t1 3 0 locked number \"7\"\n"
+        "cell t1 3 1 date \"5-Jan-24\"\n"
+        "cell t1 3 2 linked number \"12 mm\"\n"
         "pick t1\n",
         kNewerRelease);
     ASSERT_EQ(scenario.entities.size(), 1u);
@@ -234,7 +236,11 @@ TEST(ScenarioTable, ReadsTablesCellsAndMerges) {
     EXPECT_TRUE(table.Cell(2, 2).locked);
     EXPECT_EQ(table.Cell(3, 0).content, CellContent::Number);
     EXPECT_TRUE(table.Cell(3, 0).locked);
-    EXPECT_EQ(table.Cell(3, 2).content, CellContent::Empty);
+    EXPECT_EQ(table.Cell(3, 1).content, CellContent::Date);
+    EXPECT_EQ(table.Cell(3, 1).text, u"5-Jan-24");
+    EXPECT_EQ(table.Cell(3, 2).content, CellContent::Number);
+    EXPECT_EQ(table.StateOf(3, 2), kCellStateLinked);
+    EXPECT_EQ(table.StateOf(3, 0), kCellStateContentLocked);
     ASSERT_EQ(scenario.picks.size(), 1u);
     EXPECT_EQ(scenario.picks[0].id, "t1");
 }
