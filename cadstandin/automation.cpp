@@ -408,6 +408,7 @@ const char* ObjectNameOf(EntityKind kind) {
     case EntityKind::Table: return "AcDbTable";
     case EntityKind::MLeader: return "AcDbMLeader";
     case EntityKind::Tolerance: return "AcDbFcf";
+    case EntityKind::AttributeDefinition: return "AcDbAttributeDefinition";
     }
     return "AcDbEntity";
 }
@@ -503,9 +504,10 @@ protected:
     ComPtr<ExtensionDictionary> dictionary_;
 };
 
-// Attributes, multileaders and tolerances (geometric tolerances in feature control frames). A
-// multileader and a tolerance answer the text interface only (TextString, no FieldCode); an attribute
-// also answers TagString, and in a newer release MTextAttribute.
+// Attributes, attribute definitions, multileaders and tolerances (geometric tolerances in feature
+// control frames). A multileader and a tolerance answer the text interface only (TextString, no
+// FieldCode); an attribute and an attribute definition also answer TagString, and in a newer release
+// MTextAttribute and MTextAttributeContent.
 class TextEntity final : public Entity<IStandinMultilineAttribute> {
 public:
     TextEntity(const EntityDefinition& definition, DrawingWindow*& window)
@@ -561,11 +563,13 @@ private:
         return Multiline(state_.definition.kind) && std::find(ids.begin(), ids.end(), state_.definition.id) != ids.end();
     }
 
+    static bool IsAttribute(EntityKind kind) { return kind == EntityKind::Attribute || kind == EntityKind::AttributeDefinition; }
+
     // Release 15 has no multiline attributes: its attributes do not know the name MTextAttribute.
-    static bool Multiline(EntityKind kind) { return kind == EntityKind::Attribute && !Server::Get().release.IsRelease15(); }
+    static bool Multiline(EntityKind kind) { return IsAttribute(kind) && !Server::Get().release.IsRelease15(); }
 
     static const IID& DispatchIid(EntityKind kind) {
-        if (kind != EntityKind::Attribute) return IID_IStandinText;
+        if (!IsAttribute(kind)) return IID_IStandinText;
         return Multiline(kind) ? IID_IStandinMultilineAttribute : IID_IStandinAttribute;
     }
 
@@ -574,7 +578,7 @@ private:
         static const std::initializer_list<IID> attribute = {IID_IStandinEntity, IID_IStandinText, IID_IStandinAttribute};
         static const std::initializer_list<IID> multiline = {IID_IStandinEntity, IID_IStandinText, IID_IStandinAttribute,
                                                              IID_IStandinMultilineAttribute};
-        if (kind != EntityKind::Attribute) return text;
+        if (!IsAttribute(kind)) return text;
         return Multiline(kind) ? multiline : attribute;
     }
 };
@@ -949,6 +953,7 @@ Drawing::Drawing(const std::vector<EntityDefinition>& definitions) {
             break;
         case EntityKind::MLeader:
         case EntityKind::Tolerance:
+        case EntityKind::AttributeDefinition:
             MakeEntity<TextEntity>(definition, state, identity);
             break;
         case EntityKind::Attribute: {

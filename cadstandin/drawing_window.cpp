@@ -32,6 +32,7 @@ COLORREF ColorOf(EntityKind kind) {
     case EntityKind::Table: return RGB(255, 176, 96);
     case EntityKind::MLeader: return RGB(255, 128, 255);
     case EntityKind::Tolerance: return RGB(160, 255, 160);
+    case EntityKind::AttributeDefinition: return RGB(255, 255, 160);
     }
     return RGB(255, 255, 255);
 }
@@ -47,6 +48,7 @@ const char* KindName(EntityKind kind) {
     case EntityKind::Table: return "table";
     case EntityKind::MLeader: return "mleader";
     case EntityKind::Tolerance: return "tolerance";
+    case EntityKind::AttributeDefinition: return "attdef";
     }
     return "entity";
 }
@@ -420,7 +422,8 @@ void DrawingWindow::Layout() {
         const EntityDefinition& definition = entity->definition;
         switch (definition.kind) {
         case EntityKind::Text:
-        case EntityKind::Attribute: {
+        case EntityKind::Attribute:
+        case EntityKind::AttributeDefinition: {
             const LONG width = TextLine(dc, 0, 0, entity->shown, textFont_, underlinedFont_, false).cx;
             entity->bounds = {definition.x1, definition.y1, definition.x1 + std::max(width, 8L), definition.y1 + kLineHeight};
             break;
@@ -522,6 +525,7 @@ void DrawingWindow::Paint(HDC dc) const {
         switch (definition.kind) {
         case EntityKind::Text:
         case EntityKind::Attribute:
+        case EntityKind::AttributeDefinition:
             TextLine(dc, definition.x1, definition.y1, entity->shown, textFont_, underlinedFont_, true);
             break;
         case EntityKind::MText:

@@ -550,6 +550,13 @@ void ReadStatement(Scenario& scenario, StatementReader& reader, ParseContext& co
         definition.block = reader.Word("block id");
         definition.name = reader.Text("tag");
         definition.text = reader.Text("text");
+    } else if (keyword == "attdef") {
+        // An attribute definition on its own in the drawing: its tag, and its default value as its text.
+        EntityDefinition& definition = entity(EntityKind::AttributeDefinition);
+        definition.x1 = reader.Number("x");
+        definition.y1 = reader.Number("y");
+        definition.name = reader.Text("tag");
+        definition.text = reader.Text("text");
     } else if (keyword == "pick") {
         PickOutcomeDefinition& pick = scenario.picks.emplace_back();
         const std::string what = reader.Word("pick outcome");
@@ -657,9 +664,9 @@ void CheckTiming(const Scenario& scenario, const std::set<std::string>& ids) {
     }
     for (const std::string& id : scenario.multilineAttributes) {
         const auto attribute = std::find_if(scenario.entities.begin(), scenario.entities.end(), [&](const EntityDefinition& e) {
-            return e.id == id && e.kind == EntityKind::Attribute;
+            return e.id == id && (e.kind == EntityKind::Attribute || e.kind == EntityKind::AttributeDefinition);
         });
-        if (attribute == scenario.entities.end()) throw ScenarioError("multiline names no attribute: " + id);
+        if (attribute == scenario.entities.end()) throw ScenarioError("multiline names no attribute or attribute definition: " + id);
     }
 }
 

@@ -16,7 +16,7 @@
 
 namespace cadstandin {
 
-enum class EntityKind { Text, MText, Line, Block, Attribute, Dimension, Table, MLeader, Tolerance };
+enum class EntityKind { Text, MText, Line, Block, Attribute, Dimension, Table, MLeader, Tolerance, AttributeDefinition };
 
 struct EntityDefinition {
     EntityKind kind = EntityKind::Text;

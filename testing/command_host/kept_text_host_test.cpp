@@ -22,7 +22,6 @@ using testing::ElementsAre;
 using testing::IsEmpty;
 using testing::SizeIs;
 
-constexpr wchar_t kRelease25[] = L"--release 25";
 
 // The index of the first log line beginning with the prefix after `from`; the log's size when none.
 std::size_t LineIndex(const std::vector<std::string>& log, std::string_view prefix, std::size_t from = 0) {

@@ -18,7 +18,6 @@ namespace {
 using testing::ElementsAre;
 using testing::IsEmpty;
 
-constexpr wchar_t kRelease25[] = L"--release 25";
 
 // The calls the stand-in's application, document and utility received through their slots: none
 // when a release is driven by name.

@@ -22,7 +22,6 @@ namespace {
 using testing::ElementsAre;
 using testing::IsEmpty;
 
-constexpr wchar_t kRelease25[] = L"--release 25";
 
 struct CellText {
     int row;
