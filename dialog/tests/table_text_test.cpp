@@ -227,7 +227,7 @@ const RegenerationCase kRegenerationCases[] = {
     {"WriteFails", {{.text = u"a"}, {.text = u"b"}}, true, {"SetText"},
      {"StartUndoMark", "RegenerateTableSuppressed(true)", "SetText(0,0,A)", "RegenerateTableSuppressed(false)",
       "EndUndoMark", "ShowMessage(error: -2147467259|Morvane)", "Show"}, u"error: -2147467259"},
-    {"RefusedOnTheWayBack", {{.text = u"a"}, {.text = u"b"}}, true, {"RegenerateTableSuppressed"},
+    {"RefusedOnTheWayIn", {{.text = u"a"}, {.text = u"b"}}, true, {"RegenerateTableSuppressed"},
      {"StartUndoMark", "RegenerateTableSuppressed(true)", "EndUndoMark", "ShowMessage(error: -2147467259|Morvane)",
       "Show"}, u"error: -2147467259"},
 };
@@ -252,6 +252,21 @@ TEST_P(TableRegeneration, HappensOnce) {
 
 INSTANTIATE_TEST_SUITE_P(Tables, TableRegeneration, ::testing::ValuesIn(kRegenerationCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Refused on the way back, after every cell was written: reported once the undo step has ended.
+TEST_F(CommandTest, RegenerationRefusedOnTheWayBack) {
+    fakes::FakeEntity& picked = cad.PickTable(FakeTable{.rows = 1, .columns = 2, .cells = {{.text = u"a"}, {.text = u"b"}}});
+    log.Observe([&](std::string_view call) {
+        if (call == "RegenerateTableSuppressed(false)") cad.FailAt("RegenerateTableSuppressed", kFailed);
+    });
+    Run();
+    const auto first = std::find(Calls().begin(), Calls().end(), "StartUndoMark");
+    const std::vector<std::string> expected{"StartUndoMark", "RegenerateTableSuppressed(true)", "SetText(0,0,A)",
+                                            "SetText(0,1,B)", "RegenerateTableSuppressed(false)", "EndUndoMark",
+                                            "ShowMessage(error: -2147467259|Morvane)", "Show"};
+    EXPECT_EQ(std::vector<std::string>(first, Calls().end()), expected);
+    EXPECT_EQ(picked.table->At(0, 1).text, u"B");
+}
 
 }  // namespace
 }  // namespace morvane
