@@ -31,7 +31,9 @@ const TextKind& KindNamed(std::optional<std::u16string_view> objectName) noexcep
     for (const NamedKind& named : kNamedKinds) {
         if (named.objectName == *objectName) return named.kind;
     }
-    if (objectName->starts_with(u"AcDb") && objectName->ends_with(kDimension)) return text_kind::kDimensionOverride;
+    if (objectName->starts_with(u"AcDb") && objectName->find(kDimension) != std::u16string_view::npos) {
+        return text_kind::kDimensionOverride;
+    }
     return text_kind::kNotKnown;
 }
 
