@@ -13,12 +13,32 @@ bool Matches(const std::string& wanted, const std::string& object, bool isEntity
     return wanted == object || (isEntity && wanted == "*");
 }
 
+// The stall asked for last, taken by the timer that runs it.
+int g_stallMilliseconds = 0;
+
+// A timer of the thread with no window: it fires once the thread is back in a message loop, after the
+// member's answer has gone out.
+void CALLBACK Stall(HWND, UINT, UINT_PTR timer, DWORD) noexcept {
+    KillTimer(nullptr, timer);
+    Server& server = Server::Get();
+    try {
+        server.log.Line("stall-begin milliseconds=" + std::to_string(g_stallMilliseconds));
+    } catch (...) {
+    }
+    Sleep(static_cast<DWORD>(g_stallMilliseconds));
+    try {
+        server.log.Line("stall-end");
+    } catch (...) {
+    }
+}
+
 }  // namespace
 
 void BusyApplication::Configure(const Scenario& scenario) {
     period_ = scenario.busy;
     until_.reset();
     hangs_ = scenario.hangs;
+    stalls_ = scenario.stalls;
 }
 
 bool BusyApplication::Active(std::uint64_t now) {
@@ -38,6 +58,13 @@ bool BusyApplication::RejectsMember(std::uint64_t now) {
 }
 
 void BusyApplication::MemberRan(const std::string& object, bool isEntity, std::string_view operation, std::uint64_t now) {
+    for (auto it = stalls_.begin(); it != stalls_.end(); ++it) {
+        if (it->operation != operation || !Matches(it->object, object, isEntity)) continue;
+        g_stallMilliseconds = it->milliseconds;
+        stalls_.erase(it);
+        SetTimer(nullptr, 0, 0, &Stall);
+        break;
+    }
     if (!period_ || until_ || period_->afterObject.empty()) return;
     if (Matches(period_->afterObject, object, isEntity) && period_->afterOperation == operation) {
         until_ = now + static_cast<std::uint64_t>(period_->milliseconds);

@@ -34,7 +34,9 @@ public:
     [[nodiscard]] bool RejectsIncomingCall(std::uint64_t now);
     // A member about to run: whether it answers RPC_E_SERVERCALL_RETRYLATER instead (retry-later).
     [[nodiscard]] bool RejectsMember(std::uint64_t now);
-    // A member that has run: starts a period that begins after it.
+    // A member that has run: starts a period that begins after it; a stall after it stops the
+    // application once the member has answered (its thread sleeps outside any message loop, so that
+    // every call waits, COM's own too: a client letting go of a reference).
     void MemberRan(const std::string& object, bool isEntity, std::string_view operation, std::uint64_t now);
     // How long this member (of a table: for this cell) hangs before it runs, if it is one that does
     // (and uses that up).
@@ -47,6 +49,7 @@ private:
     std::optional<BusyPeriod> period_;
     std::optional<std::uint64_t> until_;  // set once the period has begun
     std::vector<HangingCall> hangs_;
+    std::vector<HangingCall> stalls_;
 };
 
 // The stand-in's message filter, which rejects incoming calls while the application is busy and

@@ -368,6 +368,12 @@ bool ReadTimingStatement(Scenario& scenario, const std::string& keyword, Stateme
         if (!IsFailableOperation(hang.operation)) Fail(reader.Line(), "unknown operation " + hang.operation);
         hang.milliseconds = Seconds(reader);
         ReadCountAndCell(reader, hang.count, hang.cell);
+    } else if (keyword == "stall") {
+        HangingCall& stall = scenario.stalls.emplace_back();
+        stall.object = reader.Word("object");
+        stall.operation = reader.Word("operation");
+        if (!IsFailableOperation(stall.operation)) Fail(reader.Line(), "unknown operation " + stall.operation);
+        stall.milliseconds = Seconds(reader);
     } else if (keyword == "busy") {
         if (scenario.busy) Fail(reader.Line(), "one busy period only");
         BusyPeriod& busy = scenario.busy.emplace();
@@ -658,6 +664,9 @@ void CheckTiming(const Scenario& scenario, const std::set<std::string>& ids) {
     for (const HangingCall& hang : scenario.hangs) {
         if (!known(hang.object)) throw ScenarioError("hang on unknown object " + hang.object);
         CheckCell(scenario, hang.object, hang.operation, hang.cell, "hang");
+    }
+    for (const HangingCall& stall : scenario.stalls) {
+        if (!known(stall.object)) throw ScenarioError("stall on unknown object " + stall.object);
     }
     if (scenario.busy && !scenario.busy->afterObject.empty() && !known(scenario.busy->afterObject)) {
         throw ScenarioError("busy after unknown object " + scenario.busy->afterObject);

@@ -94,6 +94,8 @@ struct Scenario {
     std::deque<PickOutcomeDefinition> picks;
     std::vector<InjectedFailure> failures;
     std::vector<HangingCall> hangs;
+    // Members after whose answer the application stops answering anything for a while.
+    std::vector<HangingCall> stalls;
     std::optional<BusyPeriod> busy;
     std::vector<std::string> multilineAttributes;  // attributes that answer MTextAttribute true
     std::vector<OddAnswer> oddAnswers;

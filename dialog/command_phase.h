@@ -6,22 +6,25 @@
 
 namespace morvane {
 
-// Where the select-text command stands, as the window sees it. While the command runs, each of its
+// Where the select-text command stands: the one record the command and the window share. The
+// window starts a command (Attaching); the command moves it at each of its steps (Picking, Writing,
+// Ending); the long-call timer moves Writing to WaitingLong. While the command runs, each of its
 // calls into the CAD application waits in COM's modal loop, and COM hands whatever arrives for the
 // window meanwhile to the window procedure (the message filter delivers it as the message loop
 // would), as does the modal loop of each message box the command shows: a press in any phase but
 // Idle is delivered from inside the command, and whatever it does happens before the command goes on.
 enum class CommandPhase : std::uint8_t {
     Idle,         // no command runs
-    Attaching,    // "Select Text" was pressed: reaching the CAD application, the window showing
-    Picking,      // the command hid the window (CaseDialog::Hide): the pick and the call before it
-    Writing,      // the pick went through (CaseDialog::PickDone): reading and writing the texts and
-                  // the command's message boxes, the window hidden, the long-call timer armed (and
-                  // stopped while one of the command's own boxes waits on the user)
+    Attaching,    // "Select Text" was pressed: reaching the CAD application, bringing its window
+                  // forward, hiding the window and taking the document's utility
+    Picking,      // the pick (GetEntity) and the box of its failure, the window hidden
+    Writing,      // the pick went through: reading and writing the texts and the command's message
+                  // boxes, the window hidden, the long-call timer armed (and stopped while one of
+                  // the command's own boxes waits on the user)
     WaitingLong,  // the long-call timer fired while Writing: the window showing again, not active,
                   // with the wait cursor, so that "Cancel" is within reach of a call that hangs
-    Ending,       // the command showed the window again (CaseDialog::Show), its last act: it only
-                  // lets go of its references now
+    Ending,       // the command has shown the window again (or left it showing): it only lets go
+                  // of its references now, and each last release is a call that may wait
 };
 
 // What reaches the window.
@@ -35,12 +38,19 @@ enum class PhaseInput : std::uint8_t {
 };
 
 enum class PhaseAction : std::uint8_t {
-    Act,         // does what it does: runs the command, closes the window, selects the option, shows
-                 // the window while the call waits, lets go of the picked entity and ends the loop
+    Act,         // does what it does: runs the command, closes the window (the program then ends
+                 // within a second), selects the option, shows the window while the call waits,
+                 // lets go of the picked entity and ends the loop
     Ignore,      // nothing at all
-    Remember,    // done once the command has ended (a "Cancel" wins over a "Select Text")
+    Remember,    // done once the command has ended
+    CloseAfterCommand,  // the window hides at once and closes once the command has ended (it only
+                        // lets go of its references then); the program ends within a second,
+                        // whatever the CAD application does meanwhile
     EndProcess,  // the process ends at once: going back to the command would let the waiting call
                  // return and the command go on (pick, write), so nothing after that call runs
+    CloseUndoGroupFirst,  // inside an undo group: the window hides at once, the command makes no
+                          // further write, sends EndUndoMark once the waiting call returns, and the
+                          // program ends then; 10 s after the press it ends whatever happens
 };
 
 inline constexpr std::size_t kPhaseCount = 6;
@@ -58,41 +68,56 @@ inline constexpr PhaseAction kTable[kPhaseCount][kPhaseInputCount] = {
     /* Picking */     {Ignore,     EndProcess, Ignore, Act,       Ignore,        Act},
     /* Writing */     {Ignore,     EndProcess, Ignore, Act,       Act,           Act},
     /* WaitingLong */ {Ignore,     EndProcess, Ignore, Act,       Ignore,        Act},
-    /* Ending */      {Remember,   Remember,   Ignore, Act,       Ignore,        Act},
+    /* Ending */      {Remember,   CloseAfterCommand, Ignore, Act, Ignore,       Act},
 };
 }  // namespace phase_rules
 
-[[nodiscard]] constexpr PhaseAction PhaseRule(CommandPhase phase, PhaseInput input) noexcept {
-    return phase_rules::kTable[static_cast<std::size_t>(phase)][static_cast<std::size_t>(input)];
+// Whether the command is inside an undo group (from before its StartUndoMark until its EndUndoMark
+// has come back), and whether "Cancel" came while it was (which holds until the command has ended).
+enum class UndoGroupState : std::uint8_t { None, Open, Cancelled };
+
+// The rule for the input in the phase. Inside an undo group (the command is Writing or WaitingLong
+// then) an input whose rule ends the process closes the group first: ended at once, the program
+// would leave the group open in the CAD application, and the drafter's next commands would join it
+// and be undone with Morvane's writes. Once cancelled, the window stays hidden until the end.
+[[nodiscard]] constexpr PhaseAction PhaseRule(CommandPhase phase, PhaseInput input,
+                                              UndoGroupState group = UndoGroupState::None) noexcept {
+    const PhaseAction action = phase_rules::kTable[static_cast<std::size_t>(phase)][static_cast<std::size_t>(input)];
+    if (group == UndoGroupState::None) return action;
+    if (action == PhaseAction::EndProcess) return PhaseAction::CloseUndoGroupFirst;
+    if (group == UndoGroupState::Cancelled && input == PhaseInput::LongCallTimer) return PhaseAction::Ignore;
+    return action;
 }
 
 // The window's wait cursor shows over it while a command runs.
 [[nodiscard]] constexpr bool ShowsWaitCursor(CommandPhase phase) noexcept { return phase != CommandPhase::Idle; }
 
-// The command's phase and the press remembered for its end; the window's one record of both.
-// The command moves it through the window's CaseDialog calls (Hidden, PickDone, Shown); each
-// report outside the phase it moves on from changes nothing. Throws nothing.
+// The command's phase, whether it is inside an undo group, and the press remembered for its end.
+// Throws nothing.
 class CommandPhases {
 public:
     [[nodiscard]] CommandPhase Phase() const noexcept { return phase_; }
 
     // The rule for the input now, applied here: "Select Text" that acts starts the command
     // (Attaching), the long-call timer that acts moves Writing to WaitingLong, a remembered press is
-    // kept for End. The window does the rest of what the answer says.
+    // kept for End ("Cancel" over "Select Text"), "Cancel" inside an undo group is remembered and
+    // asks the command to stop. The window does the rest of what the answer says.
     [[nodiscard]] PhaseAction On(PhaseInput input) noexcept;
 
-    // Attaching to Picking: the command hid the window for the pick.
-    void Hidden() noexcept;
-    // Picking to Writing: whether it moved, for the window then arms the long-call timer.
-    [[nodiscard]] bool PickDone() noexcept;
-    // Any phase of a running command to Ending: the command showed the window again.
-    void Shown() noexcept;
-    // The command has returned: back to Idle, with the press remembered while it ended, to be
-    // handed to On now (a "Cancel" over a "Select Text"); none when nothing was remembered.
+    // The command's own step: where it stands now.
+    void Enter(CommandPhase phase) noexcept { phase_ = phase; }
+    // The command is about to send StartUndoMark (open) or its EndUndoMark has come back (closed).
+    void UndoGroup(bool open) noexcept;
+    // Whether "Cancel" came inside an undo group: the command writes nothing more and shows nothing.
+    [[nodiscard]] bool CancelRequested() const noexcept { return group_ == UndoGroupState::Cancelled; }
+
+    // The command has returned: back to Idle, with the press remembered meanwhile, to be handed to
+    // On now; none when nothing was remembered.
     [[nodiscard]] std::optional<PhaseInput> End() noexcept;
 
 private:
     CommandPhase phase_ = CommandPhase::Idle;
+    UndoGroupState group_ = UndoGroupState::None;
     std::optional<PhaseInput> remembered_;
 };
 

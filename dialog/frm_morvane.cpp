@@ -24,7 +24,7 @@ constexpr wchar_t kClassName[] = L"frmMorvane";
 std::wstring Caption() { return std::wstring(kProgramTitle.begin(), kProgramTitle.end()); }
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kExStyle = 0;
-// Posted by the timer PickDone arms; wParam: the pick it was armed for. A posted message, not
+// Posted by the timer armed at Writing; wParam: the pick it was armed for. A posted message, not
 // WM_TIMER: COM's wait for a call's reply wakes for posted messages (and hands them to the message
 // filter), which a WM_TIMER does not do under every COM.
 constexpr UINT kLongCallMessage = WM_APP + 1;
@@ -45,18 +45,6 @@ constexpr const FrmControlLayout& LayoutOf(FrmControl control) {
 }
 
 constexpr std::size_t Slot(FrmControl control) { return static_cast<std::size_t>(control); }
-
-// A press delivered while a call of the command waits on the CAD application, its rule
-// EndProcess: going back to the command would let it go on, pick and write. The program ends here,
-// with no further call; COM lets go of the application's objects once this process has gone (on
-// Windows after its ping timeout). TerminateProcess, not ExitProcess: this thread is inside an
-// outgoing COM call, and ExitProcess would stop COM's other threads wherever they are and then run
-// every DLL's detach code, which deadlocks on a lock one of them held; TerminateProcess runs no
-// detach code. Nothing of the program's needs flushing.
-[[noreturn]] void EndProcessAtOnce() noexcept {
-    TerminateProcess(GetCurrentProcess(), 0);
-    ExitProcess(0);  // only should the termination fail: it ends this thread too
-}
 
 // The table lists the controls in tab order, which is the order of FrmControl.
 constexpr bool InTabOrder() {
@@ -220,16 +208,16 @@ std::optional<CaseMode> FrmMorvane::SelectedCase() const {
 }
 
 void FrmMorvane::Hide() {
-    phases_.Hidden();
     if (hwnd_ != nullptr) {
         ShowWindow(hwnd_, SW_HIDE);
     }
 }
 
+bool FrmMorvane::Visible() const { return hwnd_ != nullptr && IsWindowVisible(hwnd_); }
+
 void FrmMorvane::Show() {
-    const bool waitedLong = phases_.Phase() == CommandPhase::WaitingLong;
-    phases_.Shown();
-    if (hwnd_ != nullptr) {
+    const bool waitedLong = Phase() == CommandPhase::WaitingLong;
+    if (hwnd_ != nullptr && !CancelRequested()) {
         StopLongCallTimer();
         if (waitedLong) {
             // The wait is over: no longer above every other window.
@@ -240,12 +228,11 @@ void FrmMorvane::Show() {
     }
 }
 
-void FrmMorvane::PickDone() {
+void FrmMorvane::PhaseEntered(CommandPhase phase) noexcept {
     StopLongCallTimer();
-    if (!phases_.PickDone() || hwnd_ == nullptr) {
-        return;
+    if (phase == CommandPhase::Writing && hwnd_ != nullptr) {
+        StartLongCallTimer();
     }
-    StartLongCallTimer();
 }
 
 void FrmMorvane::StartLongCallTimer() noexcept {
@@ -277,7 +264,7 @@ void FrmMorvane::ShowWhileCallWaits(WPARAM pick) noexcept {
     StopLongCallTimer();
     // Not shown the way the command's Show does: the command waits on (WaitingLong, not
     // Ending), so that "Select Text" stays ignored and "Cancel" ends the program at once.
-    if (phases_.On(PhaseInput::LongCallTimer) != PhaseAction::Act) {
+    if (Phases().On(PhaseInput::LongCallTimer) != PhaseAction::Act) {
         return;
     }
     // Above every other window until the command shows it again, without taking the activation.
@@ -291,6 +278,9 @@ void FrmMorvane::ShowWhileCallWaits(WPARAM pick) noexcept {
 }
 
 void FrmMorvane::ShowMessage(std::u16string_view text, std::u16string_view caption) {
+    if (CancelRequested()) {
+        return;
+    }
     const std::wstring boxText = BoxText(text);
     const std::wstring boxCaption(caption.begin(), caption.end());
     // A box owned by a hidden window would have no taskbar button. Taking the front for this
@@ -311,19 +301,19 @@ void FrmMorvane::ShowMessage(std::u16string_view text, std::u16string_view capti
 }
 
 void FrmMorvane::cmdSelect_Click() noexcept {
-    if (hwnd_ == nullptr || phases_.On(PhaseInput::SelectText) != PhaseAction::Act) {
+    if (hwnd_ == nullptr || Phases().On(PhaseInput::SelectText) != PhaseAction::Act) {
         return;
     }
     for (;;) {
         RunCommand();
         // A press remembered while the command ended is done now, as if it came now.
-        const std::optional<PhaseInput> remembered = phases_.End();
+        const std::optional<PhaseInput> remembered = Phases().End();
         if (remembered == PhaseInput::Cancel) {
             cmdCancel_Click();
             return;
         }
         if (remembered != PhaseInput::SelectText || hwnd_ == nullptr ||
-            phases_.On(PhaseInput::SelectText) != PhaseAction::Act) {
+            Phases().On(PhaseInput::SelectText) != PhaseAction::Act) {
             return;
         }
     }
@@ -337,14 +327,36 @@ void FrmMorvane::RunCommand() noexcept {
 }
 
 void FrmMorvane::cmdCancel_Click() noexcept {
-    switch (phases_.On(PhaseInput::Cancel)) {
+    switch (Phases().On(PhaseInput::Cancel)) {
     case PhaseAction::Act:
+        // Nothing is left to wait for but the release of the picked entity and of COM itself.
+        platform_.endProcess(kClosingMs);
         if (hwnd_ != nullptr) {
             DestroyWindow(hwnd_);
         }
         return;
     case PhaseAction::EndProcess:
-        EndProcessAtOnce();
+        // Going back to the command would let the waiting call return and the command go on
+        // (pick, write): nothing after that call runs.
+        platform_.endProcess(0);
+        return;
+    case PhaseAction::CloseUndoGroupFirst:
+        // The command sees the request once the waiting call returns, sends EndUndoMark and
+        // returns; the window, told of the "Cancel" then, closes.
+        StopLongCallTimer();
+        if (hwnd_ != nullptr) {
+            SetWindowPos(hwnd_, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_HIDEWINDOW);
+        }
+        platform_.endProcess(kUndoGroupClosingMs);
+        return;
+    case PhaseAction::CloseAfterCommand:
+        // The command only lets go of its references now, which takes a moment unless the CAD
+        // application does not answer; the window closes once it has.
+        platform_.endProcess(kClosingMs);
+        if (hwnd_ != nullptr) {
+            ShowWindow(hwnd_, SW_HIDE);
+        }
+        return;
     case PhaseAction::Remember:
     case PhaseAction::Ignore:
         return;
@@ -380,7 +392,7 @@ void FrmMorvane::SelectOption(int index) noexcept {
 
 void FrmMorvane::MoveOption(int step) noexcept {
     const int current = OptionIndex(GetFocus());
-    if (current < 0 || phases_.On(PhaseInput::OptionKey) != PhaseAction::Act) {
+    if (current < 0 || Phases().On(PhaseInput::OptionKey) != PhaseAction::Act) {
         return;
     }
     const int count = static_cast<int>(kOptions.size());
@@ -392,7 +404,7 @@ void FrmMorvane::MoveOption(int step) noexcept {
 void FrmMorvane::OnCommand(int id) noexcept {
     for (std::size_t i = 0; i < kOptions.size(); ++i) {
         if (id == LayoutOf(kOptions[i]).id) {
-            if (phases_.On(PhaseInput::OptionKey) == PhaseAction::Act) {
+            if (Phases().On(PhaseInput::OptionKey) == PhaseAction::Act) {
                 SelectOption(static_cast<int>(i));
             }
             return;
@@ -412,7 +424,7 @@ void FrmMorvane::OnCommand(int id) noexcept {
         }
     } else if (id == IDCANCEL) {
         // Escape: the window has no cancel button.
-        (void)phases_.On(PhaseInput::Escape);
+        (void)Phases().On(PhaseInput::Escape);
     }
 }
 
@@ -439,7 +451,7 @@ LRESULT FrmMorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) no
         return 0;
     case WM_SETCURSOR:
         // While the command runs (and waits on the CAD application) the window says so.
-        if (ShowsWaitCursor(phases_.Phase()) && LOWORD(lParam) == HTCLIENT) {
+        if (ShowsWaitCursor(Phase()) && LOWORD(lParam) == HTCLIENT) {
             SetCursor(LoadCursorW(nullptr, IDC_WAIT));
             return TRUE;
         }
@@ -452,7 +464,7 @@ LRESULT FrmMorvane::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) no
         cmdCancel_Click();
         return 0;
     case WM_DESTROY:
-        if (phases_.On(PhaseInput::Destroy) == PhaseAction::Act) {
+        if (Phases().On(PhaseInput::Destroy) == PhaseAction::Act) {
             pickedEntity_.reset();
             PostQuitMessage(0);
         }

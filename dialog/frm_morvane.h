@@ -10,6 +10,7 @@
 #include "dialog/case_dialog.h"
 #include "dialog/command_phase.h"
 #include "dialog/dpi_api.h"
+#include "dialog/process_end.h"
 #include "foreground/bring_to_front.h"
 
 namespace morvane {
@@ -64,13 +65,22 @@ inline constexpr std::array<FrmControlLayout, 7> kFrmControls{{
 [[nodiscard]] RECT FrmControlPixels(const FrmControlLayout& layout, UINT dpi) noexcept;
 
 // What the window takes from the system, replaced in tests: the DPI functions of the Windows it
-// runs on, and the routine that brings a window to the front from the background.
+// runs on, the routine that brings a window to the front from the background, and the end of the
+// process.
 struct FrmPlatform {
     DpiApi dpi = DpiApi::Load();
     void (*bringToFront)(HWND window) noexcept = &BringToFront;
     // How long after the pick the command's calls may wait before the window shows again.
     UINT longCallMs = 2000;
+    // Ends the process at once (0) or after so many milliseconds (see EndProcessAfter).
+    void (*endProcess)(DWORD afterMs) noexcept = &EndProcessAfter;
 };
+
+// How long the program may take to end once "Cancel" or the close box closed the window: letting
+// go of the picked entity is a call into the CAD application, which may not answer.
+inline constexpr DWORD kClosingMs = 1000;
+// How long "Cancel" inside an undo group waits for the command to close the group.
+inline constexpr DWORD kUndoGroupClosingMs = 10'000;
 
 // frmMorvane: the program's one window, with the four case options, "Select Text" and "Cancel".
 // It owns its controls, its font and PickedEntity; destroying it ends the program's message loop.
@@ -90,31 +100,34 @@ public:
     [[nodiscard]] HWND ControlHandle(FrmControl control) const noexcept;
 
     // What a press does depends on the command's phase: dialog/command_phase.h holds the rules,
-    // which the window asks for each press and follows. The command moves the phase on through
-    // Hide (Picking), PickDone (Writing) and Show (Ending).
+    // which the window asks for each press and follows.
     [[nodiscard]] std::optional<CaseMode> SelectedCase() const override;
     void Hide() override;
     // Shows the window and brings it to the front with its focused control, since the CAD
-    // application had the last input.
+    // application had the last input. Not after "Cancel" inside an undo group.
     void Show() override;
+    [[nodiscard]] bool Visible() const override;
     // The box comes to the front as well. While the window is hidden the box has no owner, so it
-    // has a taskbar button of its own should Windows refuse it the front.
+    // has a taskbar button of its own should Windows refuse it the front. None after "Cancel"
+    // inside an undo group.
     void ShowMessage(std::u16string_view text, std::u16string_view caption) override;
     [[nodiscard]] std::shared_ptr<CadEntity>& PickedEntity() override { return pickedEntity_; }
-    // Arms a timer: should the command's calls after the pick still be waiting on the CAD
-    // application FrmPlatform::longCallMs later, the window shows again with the wait cursor
-    // (WaitingLong), so that "Cancel" can end the program.
-    void PickDone() override;
 
     // "Select Text": runs the select-text command on this window, with the wait cursor over it,
     // and afterwards a press remembered while it ended.
     void cmdSelect_Click() noexcept;
     // "Cancel": with no command running, closes the window and lets PickedEntity go, touching
-    // nothing else; while one runs, ends the process at once or closes the window once the
-    // command has ended, as the phase's rule says.
+    // nothing else, the process ending within kClosingMs; while one runs, ends the process at once,
+    // hides the window and closes it once the command has ended (within kClosingMs), or inside an
+    // undo group hides it and ends the program once the command has closed the group (within
+    // kUndoGroupClosingMs), as the phase's rule says.
     void cmdCancel_Click() noexcept;
 
 private:
+    // Writing arms a timer: should the command's calls after the pick still be waiting on the CAD
+    // application FrmPlatform::longCallMs later, the window shows again with the wait cursor
+    // (WaitingLong), so that "Cancel" is within reach. Ending stops it.
+    void PhaseEntered(CommandPhase phase) noexcept override;
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
     static LRESULT CALLBACK OptionProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                        DWORD_PTR self) noexcept;
@@ -143,9 +156,8 @@ private:
     HFONT font_ = nullptr;
     UINT dpi_ = USER_DEFAULT_SCREEN_DPI;
     HWND lastFocus_ = nullptr;
-    CommandPhases phases_;
     std::shared_ptr<CadEntity> pickedEntity_;
-    // What PickDone's timer posts, and to which window.
+    // What the long-call timer posts, and to which window.
     struct LongCall {
         HWND window = nullptr;
         WPARAM pick = 0;

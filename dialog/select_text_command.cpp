@@ -36,9 +36,6 @@ struct Run {
     // The case chosen when the pick returned: it converts the whole pick, whatever is chosen while
     // the window is back during a long call (that is for the next click).
     std::optional<CaseMode> mode{};
-    bool hidden = false;
-    // Whether the pick is under way: only its failures are a missed pick.
-    bool picking = false;
 };
 
 // Attaches to the running application, takes its document and brings its window to the front.
@@ -54,11 +51,10 @@ CadEntity& Pick(Run& run) {
     const std::unique_ptr<CadUtility> utility = Require(run.document).Utility();
     std::shared_ptr<CadEntity>& picked = run.dialog.PickedEntity();
     picked.reset();
-    run.picking = true;
+    run.dialog.EnterPhase(CommandPhase::Picking);
     run.entity = Require(utility).GetEntity(kPickPrompt);
-    run.picking = false;
     run.mode = run.dialog.SelectedCase();
-    run.dialog.PickDone();
+    run.dialog.EnterPhase(CommandPhase::Writing);
     picked = run.entity;
     return Require(run.entity);
 }
@@ -67,7 +63,6 @@ CadEntity& Pick(Run& run) {
 void SelectAndConvert(Run& run) {
     StepForward(run);
     // The underline flag lives in each text's split, so every run starts without it.
-    run.hidden = true;
     run.dialog.Hide();
     CadEntity& entity = Pick(run);
     ChangePickedText(run.dialog, *run.document, entity, run.mode);
@@ -95,28 +90,28 @@ std::u16string ErrorMessage(std::int32_t number) {
     return message;
 }
 
-// The fixed reaction to each number. The pick's exception is a missed or cancelled pick; the same
-// number from any other step is reported with its number. A 438 that reaches the dispatch is a
-// failure like any other: the calls that ask what the entity holds take theirs as an answer
+// The fixed reaction to each number. An exception from the pick is a missed or cancelled pick; the
+// same number from any other step is reported with its number. A 438 that reaches the dispatch is
+// a failure like any other: the calls that ask what the entity holds take theirs as an answer
 // (IfAnswered) and never bring it here. A 429 can only come from attaching, before the dialog is
-// hidden, but should it come later the dialog is brought back all the same.
+// hidden, but should it come later the dialog is brought back all the same. After "Cancel" inside
+// an undo group there is no reaction at all: the program ends once the command has returned.
 void React(const Run& run, std::int32_t number) {
-    if (number == kApplicationException && run.picking) {
+    if (run.dialog.CancelRequested()) return;
+    if (number == kApplicationException && run.dialog.Phase() == CommandPhase::Picking) {
         run.dialog.ShowMessage(u"Missed the object, please try again", u"Selection Error");
         run.dialog.Show();
     } else if (number == kCannotAttach) {
         run.dialog.ShowMessage(u"Please start AutoCAD", u"AutoCAD not Open");
-        if (run.hidden) run.dialog.Show();
+        if (!run.dialog.Visible()) run.dialog.Show();
     } else {
         run.dialog.ShowMessage(ErrorMessage(number), kProgramTitle);
         run.dialog.Show();
     }
 }
 
-}  // namespace
-
-void cmdSelect_Click(CaseDialog& dialog, CadLink& cad) noexcept {
-    Run run{.dialog = dialog, .cad = cad};
+// The command from its start to its reaction; the run's references are still held.
+void SelectAndReact(Run& run) noexcept {
     std::int32_t number = 0;
     try {
         SelectAndConvert(run);
@@ -128,13 +123,21 @@ void cmdSelect_Click(CaseDialog& dialog, CadLink& cad) noexcept {
         React(run, number);
     } catch (...) {
         // The dialog could not even show the message; at least do not leave it hidden.
-        if (run.hidden) {
-            try {
-                dialog.Show();
-            } catch (...) {
-            }
+        try {
+            if (!run.dialog.CancelRequested() && !run.dialog.Visible()) run.dialog.Show();
+        } catch (...) {
         }
     }
+}
+
+}  // namespace
+
+void cmdSelect_Click(CaseDialog& dialog, CadLink& cad) noexcept {
+    dialog.EnterPhase(CommandPhase::Attaching);
+    Run run{.dialog = dialog, .cad = cad};
+    SelectAndReact(run);
+    // Last, the run lets go of its references.
+    dialog.EnterPhase(CommandPhase::Ending);
 }
 
 }  // namespace morvane

@@ -141,7 +141,7 @@ void RegeneratedOnce(CadTable& table, std::size_t cells, Writes writes) {
 
 }  // namespace
 
-std::size_t ChangeTable(CadDocument& document, CadTable& table, CaseMode mode) {
+std::size_t ChangeTable(CadDocument& document, CaseDialog& dialog, CadTable& table, CaseMode mode) {
     const TableSize size = SizeOf(table);
     std::vector<CellWrite> writes;
     // A table that does not answer GetCellState has no locked or linked cells; one that does not
@@ -161,9 +161,12 @@ std::size_t ChangeTable(CadDocument& document, CadTable& table, CaseMode mode) {
         if (!values.Of([&] { return table.HoldsStringValue(row, column); }, true)) return;
         writes.push_back({row, column, std::move(converted)});
     });
-    InOneUndoStep(document, writes.size(), [&] {
+    InOneUndoStep(document, dialog, writes.size(), [&](const auto& beforeEachCall) {
         RegeneratedOnce(table, writes.size(), [&] {
-            for (const CellWrite& write : writes) table.SetText(write.row, write.column, write.text);
+            for (const CellWrite& write : writes) {
+                beforeEachCall();
+                table.SetText(write.row, write.column, write.text);
+            }
         });
     });
     return writes.size();

@@ -99,8 +99,11 @@ struct TextWrite {
     std::u16string text;
 };
 
-// Writes the text through its property and has the entity redrawn.
-void Write(const TextWrite& write) {
+// Writes the text through its property and has the entity redrawn, calling beforeEachCall() before
+// each of the two calls (inside an undo step: a "Cancel" stops the writes there).
+template <class BeforeEachCall>
+void Write(const TextWrite& write, const BeforeEachCall& beforeEachCall) {
+    beforeEachCall();
     switch (write.property) {
     case TextProperty::TextString:
         write.entity->WriteTextString(write.text);
@@ -115,7 +118,12 @@ void Write(const TextWrite& write) {
     case TextProperty::None:
         return;
     }
+    beforeEachCall();
     write.entity->Update();
+}
+
+void Write(const TextWrite& write) {
+    Write(write, [] {});
 }
 
 // An attribute's (or attribute definition's) text as it is written back, its TextString split at the
@@ -172,7 +180,7 @@ bool ChangeTextString(CaseDialog& dialog, CadEntity& entity, std::optional<CaseM
 // Every attribute's text is converted before any is written, so that one too long for the
 // underline code (6), or a failure reading one, leaves the whole block as it was. An attribute
 // that shows a field, or whose text is empty, is left as it is; the block's others are converted.
-void ChangeAttributes(CadDocument& document, CadEntity& block, CaseMode mode) {
+void ChangeAttributes(CaseDialog& dialog, CadDocument& document, CadEntity& block, CaseMode mode) {
     const std::vector<std::shared_ptr<CadEntity>> attributes = block.GetAttributes();
     std::vector<TextWrite> writes;
     writes.reserve(attributes.size());
@@ -184,8 +192,8 @@ void ChangeAttributes(CadDocument& document, CadEntity& block, CaseMode mode) {
         if (FieldInDictionary(entity).value_or(false)) continue;
         if (std::optional<TextWrite> write = AttributeWrite(entity, split, mode)) writes.push_back(std::move(*write));
     }
-    InOneUndoStep(document, writes.size(), [&] {
-        for (const TextWrite& write : writes) Write(write);
+    InOneUndoStep(document, dialog, writes.size(), [&](const auto& beforeEachCall) {
+        for (const TextWrite& write : writes) Write(write, beforeEachCall);
     });
 }
 
@@ -200,29 +208,29 @@ void ChangeTextOverride(CadEntity& dimension, std::u16string_view text, CaseMode
 }
 
 // Every text cell of a table; the table is redrawn once when a cell was written.
-void ChangeTableCells(CadDocument& document, CadEntity& entity, CaseMode mode) {
-    if (ChangeTable(document, *entity.AsTable(), mode) > 0) entity.Update();
+void ChangeTableCells(CaseDialog& dialog, CadDocument& document, CadEntity& entity, CaseMode mode) {
+    if (ChangeTable(document, dialog, *entity.AsTable(), mode) > 0) entity.Update();
 }
 
 // For an entity without TextString: the text of a block's attributes, else a dimension's
 // override, else a table's cells, in the chosen case and with no message. Anything else stays as
 // it is.
-void ChangeOtherText(CadDocument& document, CadEntity& entity, std::optional<CaseMode> mode) {
+void ChangeOtherText(CaseDialog& dialog, CadDocument& document, CadEntity& entity, std::optional<CaseMode> mode) {
     if (!mode) return;
     if (IfAnswered([&] { return entity.HasAttributes(); }).value_or(false)) {
-        ChangeAttributes(document, entity, *mode);
+        ChangeAttributes(dialog, document, entity, *mode);
     } else if (const auto text = IfAnswered([&] { return entity.ReadTextOverride(); })) {
         ChangeTextOverride(entity, *text, *mode);
     } else if (const auto name = IfAnswered([&] { return entity.ObjectName(); });
                name && KindNamed(*name).property == TextProperty::CellText) {
-        ChangeTableCells(document, entity, *mode);
+        ChangeTableCells(dialog, document, entity, *mode);
     }
 }
 
 }  // namespace
 
 void ChangePickedText(CaseDialog& dialog, CadDocument& document, CadEntity& entity, std::optional<CaseMode> mode) {
-    if (!ChangeTextString(dialog, entity, mode)) ChangeOtherText(document, entity, mode);
+    if (!ChangeTextString(dialog, entity, mode)) ChangeOtherText(dialog, document, entity, mode);
 }
 
 }  // namespace morvane

@@ -4,6 +4,8 @@
 
 #include "cadlink/cad_link.h"
 #include "dialog/answers.h"
+#include "dialog/case_dialog.h"
+#include "failure/failure.h"
 
 namespace morvane {
 
@@ -12,18 +14,33 @@ namespace morvane {
 // A document that does not answer StartUndoMark (438) writes without. Once StartUndoMark went
 // through, EndUndoMark runs on every way out, before the failure reaches the dispatch; when a write
 // failed, its failure is the one reported, else EndUndoMark's own.
+//
+// writes(beforeEachCall) makes the writes, calling beforeEachCall() before each of its calls:
+// after "Cancel" inside the group it throws kUserInterrupt, so that nothing more is written and
+// the group is closed at once. The dialog knows the group is open from before StartUndoMark is
+// sent (a "Cancel" while that call waits closes the group it may open) until EndUndoMark is back.
 template <class Writes>
-void InOneUndoStep(CadDocument& document, std::size_t texts, Writes writes) {
+void InOneUndoStep(CadDocument& document, CaseDialog& dialog, std::size_t texts, Writes writes) {
+    const auto beforeEachCall = [&dialog] {
+        if (dialog.CancelRequested()) throw Failure(error_number::kUserInterrupt);
+    };
+    struct OpenGroup {
+        CaseDialog& dialog;
+        ~OpenGroup() { dialog.UndoGroup(false); }
+    };
+    const OpenGroup group{dialog};
+    if (texts > 1) dialog.UndoGroup(true);
     const bool marked = texts > 1 && IfAnswered([&] {
                                          document.StartUndoMark();
                                          return true;
                                      }).has_value();
     if (!marked) {
-        writes();
+        dialog.UndoGroup(false);
+        writes(beforeEachCall);
         return;
     }
     try {
-        writes();
+        writes(beforeEachCall);
     } catch (...) {
         try {
             document.EndUndoMark();
@@ -34,6 +51,8 @@ void InOneUndoStep(CadDocument& document, std::size_t texts, Writes writes) {
         throw;
     }
     document.EndUndoMark();
+    // Cancelled while the last write or EndUndoMark waited: the command goes no further.
+    beforeEachCall();
 }
 
 }  // namespace morvane

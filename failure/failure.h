@@ -25,6 +25,7 @@ namespace error_number {
 inline constexpr std::int32_t kInvalidCall = 5;        // no window carries the CAD application's activation title
 inline constexpr std::int32_t kOverflow = 6;           // the text behind the underline code exceeds 32,767 units
 inline constexpr std::int32_t kOutOfMemory = 7;        // memory ran out
+inline constexpr std::int32_t kUserInterrupt = 18;     // the user cancelled inside an undo group: no further write
 inline constexpr std::int32_t kInternalError = 51;     // an unexpected failure that is not the program's own
 inline constexpr std::int32_t kObjectNotSet = 91;      // a call succeeded but handed back no object where one is needed
 inline constexpr std::int32_t kCannotAttach = 429;     // no running CAD application could be attached

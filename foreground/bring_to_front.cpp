@@ -32,9 +32,12 @@ void BringToFront(HWND window, const InputJoin& join) noexcept {
     // Lets the window's own process take the foreground too, should it be another.
     AllowSetForegroundWindow(ownerProcess);
 
+    // The process that holds the foreground may hand it on (right after the click on "Select
+    // Text", Morvane does): no thread is joined then.
     const HWND foreground = GetForegroundWindow();
-    const DWORD foregroundThread = foreground != nullptr ? GetWindowThreadProcessId(foreground, nullptr) : 0;
-    const bool joined = foregroundThread != 0 && foregroundThread != thisThread &&
+    DWORD foregroundProcess = 0;
+    const DWORD foregroundThread = foreground != nullptr ? GetWindowThreadProcessId(foreground, &foregroundProcess) : 0;
+    const bool joined = foregroundThread != 0 && foregroundProcess != GetCurrentProcessId() &&
                         WindowAnswers(foreground, join.answerWaitMs) &&
                         join.attachThreadInput(thisThread, foregroundThread, TRUE) != FALSE;
     // Windows raises this thread's own window at once, and posts the request to another thread

@@ -23,7 +23,8 @@ struct InputJoin {
 
 // Brings the top-level window to the front, activated and with the keyboard input, even when
 // another process had the last input and Windows' foreground lock would refuse this one: it joins
-// the foreground thread's input for the moment, but only when the foreground window answers.
+// the foreground thread's input for the moment, but only when the foreground window is another
+// process's (this process may hand the foreground on by itself) and answers.
 // Restores the window first when minimised. Never waits for another thread's window: a hung
 // application's window follows once it answers again. Never throws; a refusal leaves the window
 // where it is (Windows then flashes its taskbar button).

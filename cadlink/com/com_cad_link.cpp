@@ -105,7 +105,9 @@ public:
 
     // By name: their slots are not among those the binding knows.
     void StartUndoMark() override { (void)byName_.Call(L"StartUndoMark"); }
-    void EndUndoMark() override { (void)byName_.Call(L"EndUndoMark"); }
+    // Asked again while the application reports itself busy: a group left open would take the
+    // drafter's next commands into Morvane's undo step.
+    void EndUndoMark() override { (void)byName_.Call(L"EndUndoMark", {}, com::Repeatable::Yes); }
 
 private:
     ComPtr<IUnknown> document_;

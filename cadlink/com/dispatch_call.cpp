@@ -98,31 +98,33 @@ DISPID DispatchNames::Id(IDispatch& object, const wchar_t* name, ComCalls& calls
     return found;
 }
 
-Variant ByName::Get(const wchar_t* name) { return Invoke(name, DISPATCH_PROPERTYGET, {}); }
+Variant ByName::Get(const wchar_t* name) { return Invoke(name, DISPATCH_PROPERTYGET, {}, Repeatable::Yes); }
 
-void ByName::Put(const wchar_t* name, Variant value) { (void)Invoke(name, DISPATCH_PROPERTYPUT, {value.Get(), 1}); }
+void ByName::Put(const wchar_t* name, Variant value) {
+    (void)Invoke(name, DISPATCH_PROPERTYPUT, {value.Get(), 1}, Repeatable::No);
+}
 
-Variant ByName::Call(const wchar_t* name, std::span<VARIANT> arguments) {
-    return Invoke(name, DISPATCH_METHOD, arguments);
+Variant ByName::Call(const wchar_t* name, std::span<VARIANT> arguments, Repeatable repeatable) {
+    return Invoke(name, DISPATCH_METHOD, arguments, repeatable);
 }
 
 std::optional<Variant> ByName::CallIfItWorks(const wchar_t* name, std::span<VARIANT> arguments) {
     Variant result;
     ExcepInfo exception;
-    if (FAILED(InvokeFor(name, DISPATCH_METHOD, arguments, result, exception))) return std::nullopt;
+    if (FAILED(InvokeFor(name, DISPATCH_METHOD, arguments, Repeatable::No, result, exception))) return std::nullopt;
     return result;
 }
 
-Variant ByName::Invoke(const wchar_t* name, WORD kind, std::span<VARIANT> arguments) {
+Variant ByName::Invoke(const wchar_t* name, WORD kind, std::span<VARIANT> arguments, Repeatable repeatable) {
     Variant result;
     ExcepInfo exception;
-    const HRESULT hr = InvokeFor(name, kind, arguments, result, exception);
+    const HRESULT hr = InvokeFor(name, kind, arguments, repeatable, result, exception);
     ThrowIfInvokeFailed(hr, *exception);
     return result;
 }
 
-HRESULT ByName::InvokeFor(const wchar_t* name, WORD kind, std::span<VARIANT> arguments, Variant& result,
-                          ExcepInfo& exception) {
+HRESULT ByName::InvokeFor(const wchar_t* name, WORD kind, std::span<VARIANT> arguments, Repeatable repeatable,
+                          Variant& result, ExcepInfo& exception) {
     const DISPID id = names_->Id(*object_.Get(), name, *calls_);
     DISPID putId = DISPID_PROPERTYPUT;
     DISPPARAMS parameters{};
@@ -142,7 +144,7 @@ HRESULT ByName::InvokeFor(const wchar_t* name, WORD kind, std::span<VARIANT> arg
                                    kind == DISPATCH_PROPERTYPUT ? nullptr : result.Get(), exception.Get(),
                                    &badArgument);
         },
-        exception.Get(), kind == DISPATCH_PROPERTYGET ? Repeatable::Yes : Repeatable::No);
+        exception.Get(), repeatable);
 }
 
 }  // namespace morvane::com

@@ -74,8 +74,9 @@ public:
     [[nodiscard]] Variant Get(const wchar_t* name);
     // A property write.
     void Put(const wchar_t* name, Variant value);
-    // A method call; the arguments in the order Invoke takes them, the last one first.
-    Variant Call(const wchar_t* name, std::span<VARIANT> arguments = {});
+    // A method call; the arguments in the order Invoke takes them, the last one first. A method is
+    // asked again when the CAD application reports itself busy only when it may run twice.
+    Variant Call(const wchar_t* name, std::span<VARIANT> arguments = {}, Repeatable repeatable = Repeatable::No);
     // A method call whose failure is an answer: none when the member failed. An unknown name
     // still throws, as every failure of the other calls does.
     [[nodiscard]] std::optional<Variant> CallIfItWorks(const wchar_t* name, std::span<VARIANT> arguments = {});
@@ -83,10 +84,10 @@ public:
     [[nodiscard]] const Microsoft::WRL::ComPtr<IDispatch>& Object() const noexcept { return object_; }
 
 private:
-    Variant Invoke(const wchar_t* name, WORD kind, std::span<VARIANT> arguments);
+    Variant Invoke(const wchar_t* name, WORD kind, std::span<VARIANT> arguments, Repeatable repeatable);
     // Invoke's own result, its failure not yet thrown.
-    HRESULT InvokeFor(const wchar_t* name, WORD kind, std::span<VARIANT> arguments, Variant& result,
-                      ExcepInfo& exception);
+    HRESULT InvokeFor(const wchar_t* name, WORD kind, std::span<VARIANT> arguments, Repeatable repeatable,
+                      Variant& result, ExcepInfo& exception);
 
     Microsoft::WRL::ComPtr<IDispatch> object_;
     std::shared_ptr<DispatchNames> names_;

@@ -13,11 +13,18 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 
+// What the application's objects share: the names looked up, the release their entities belong to
+// and the calls' pacing.
+struct Context {
+    LateBoundNames names;
+    EntityRelease release;
+    std::shared_ptr<ComCalls> calls;
+};
+
 class LateBoundUtility final : public CadUtility {
 public:
-    LateBoundUtility(ComPtr<IDispatch> utility, const LateBoundNames& names, EntityRelease release,
-                     std::shared_ptr<ComCalls> calls)
-        : utility_(std::move(utility), names.utility, calls), calls_(std::move(calls)), release_(release) {}
+    LateBoundUtility(ComPtr<IDispatch> utility, const Context& context)
+        : utility_(std::move(utility), context.names.utility, context.calls), context_(context) {}
 
     std::shared_ptr<CadEntity> GetEntity(std::u16string_view prompt) override {
         Variant promptValue = TextVariant(prompt);
@@ -31,50 +38,40 @@ public:
         if (!entity) {
             throw Failure(error_number::kApplicationException);
         }
-        return MakeComEntity(std::move(entity), calls_, release_);
+        return MakeComEntity(std::move(entity), context_.calls, context_.release);
     }
 
 private:
     ByName utility_;
-    std::shared_ptr<ComCalls> calls_;
-    EntityRelease release_;
+    Context context_;
 };
 
 class LateBoundDocument final : public CadDocument {
 public:
-    LateBoundDocument(ComPtr<IDispatch> document, LateBoundNames names, EntityRelease release,
-                      std::shared_ptr<ComCalls> calls)
-        : document_(std::move(document), names.document, calls),
-          names_(std::move(names)),
-          release_(release),
-          calls_(std::move(calls)) {}
+    LateBoundDocument(ComPtr<IDispatch> document, const Context& context)
+        : document_(std::move(document), context.names.document, context.calls), context_(context) {}
 
     std::unique_ptr<CadUtility> Utility() override {
-        return std::make_unique<LateBoundUtility>(ObjectAnswer(document_.Get(L"Utility")), names_, release_, calls_);
+        return std::make_unique<LateBoundUtility>(ObjectAnswer(document_.Get(L"Utility")), context_);
     }
 
     void StartUndoMark() override { (void)document_.Call(L"StartUndoMark"); }
-    void EndUndoMark() override { (void)document_.Call(L"EndUndoMark"); }
+    // Asked again while the application reports itself busy: a group left open would take the
+    // drafter's next commands into Morvane's undo step.
+    void EndUndoMark() override { (void)document_.Call(L"EndUndoMark", {}, Repeatable::Yes); }
 
 private:
     ByName document_;
-    LateBoundNames names_;
-    EntityRelease release_;
-    std::shared_ptr<ComCalls> calls_;
+    Context context_;
 };
 
 class LateBoundApplication final : public CadApplication {
 public:
-    LateBoundApplication(ComPtr<IDispatch> application, LateBoundNames names, EntityRelease release,
-                         std::shared_ptr<ComCalls> calls)
-        : application_(std::move(application), names.application, calls),
-          names_(std::move(names)),
-          release_(release),
-          calls_(std::move(calls)) {}
+    LateBoundApplication(ComPtr<IDispatch> application, Context context)
+        : application_(std::move(application), context.names.application, context.calls), context_(std::move(context)) {}
 
     std::unique_ptr<CadDocument> ActiveDocument() override {
-        return std::make_unique<LateBoundDocument>(ObjectAnswer(application_.Get(L"ActiveDocument")), names_, release_,
-                                                   calls_);
+        return std::make_unique<LateBoundDocument>(ObjectAnswer(application_.Get(L"ActiveDocument")), context_);
     }
 
     void SetVisible(bool visible) override {
@@ -85,16 +82,15 @@ public:
 
 private:
     ByName application_;
-    LateBoundNames names_;
-    EntityRelease release_;
-    std::shared_ptr<ComCalls> calls_;
+    Context context_;
 };
 
 }  // namespace
 
 std::unique_ptr<CadApplication> MakeLateBoundApplication(ComPtr<IDispatch> application, LateBoundNames names,
                                                          EntityRelease release, std::shared_ptr<ComCalls> calls) {
-    return std::make_unique<LateBoundApplication>(std::move(application), std::move(names), release, std::move(calls));
+    return std::make_unique<LateBoundApplication>(std::move(application),
+                                                  Context{std::move(names), release, std::move(calls)});
 }
 
 }  // namespace morvane::com

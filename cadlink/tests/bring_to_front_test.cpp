@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <string>
@@ -81,6 +82,33 @@ TEST_F(HungForegroundTest, AnsweringForegroundIsJoinedAndLetGo) {
 TEST_F(HungForegroundTest, HungForegroundIsNeverJoined) {
     WindowProgram::Hang(holder_);
     BringToFront(target_, InputJoin{.answerWaitMs = kForegroundAnswerMs, .attachThreadInput = &RecordedAttach});
+    EXPECT_TRUE(joins.empty());
+}
+
+// Rule: while this process holds the foreground (its window on another of its threads, as
+// Morvane's right after the click on "Select Text"), no thread's input is joined: Windows lets the
+// foreground process hand the foreground on.
+TEST_F(HungForegroundTest, OwnForegroundIsNeverJoined) {
+    std::promise<HWND> made;
+    std::atomic<bool> done{false};
+    std::thread owner([&] {
+        HWND own = CreateWindowExW(0, L"STATIC", L"Own", WS_OVERLAPPED | WS_VISIBLE, 0, 0, 200, 100, nullptr, nullptr,
+                                   GetModuleHandleW(nullptr), nullptr);
+        made.set_value(own);
+        MSG message{};
+        while (!done) {
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+            Sleep(10);
+        }
+        DestroyWindow(own);
+    });
+    const HWND own = made.get_future().get();
+    SetForegroundWindow(own);
+    const testing_support::Waited inFront = WindowProgram::ComesToFront(own);
+    BringToFront(target_, InputJoin{.answerWaitMs = 60'000, .attachThreadInput = &RecordedAttach});
+    done = true;
+    owner.join();
+    ASSERT_TRUE(inFront) << inFront.Reason();
     EXPECT_TRUE(joins.empty());
 }
 

@@ -360,5 +360,24 @@ TEST_F(LateBoundTest, BusyStepGoesThroughOnceAnswered) {
     EXPECT_EQ(cad.title, u"Busy - [Drawing1.dwg]");
 }
 
+// Rule: EndUndoMark that the busy application turns away once it has begun is asked again until it
+// answers: a group left open would take the drafter's next commands; StartUndoMark is not (a
+// method that may not run twice).
+TEST_F(LateBoundTest, EndUndoMarkIsAskedAgainWhileBusy) {
+    int rejections = 3;
+    for (const wchar_t* name : {L"StartUndoMark", L"EndUndoMark"}) {
+        cad.document.On(name, DISPATCH_METHOD, [&](Parameters, VARIANT*, EXCEPINFO* exception) {
+            if (rejections-- > 0) return Raise(exception, RPC_E_SERVERCALL_RETRYLATER);
+            return S_OK;
+        });
+    }
+    const std::unique_ptr<CadApplication> app = cad.link->Attach();
+    const std::unique_ptr<CadDocument> doc = app->ActiveDocument();
+    EXPECT_EQ(FailureOf([&] { doc->StartUndoMark(); }), error_number::kCallRetryLater);
+    EXPECT_EQ(rejections, 2);
+    doc->EndUndoMark();
+    EXPECT_EQ(rejections, -1);
+}
+
 }  // namespace
 }  // namespace morvane::com

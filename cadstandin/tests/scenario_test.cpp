@@ -160,8 +160,13 @@ TEST(ScenarioTiming, ReadsBlockBusyAndMultiline) {
         "text t1 1 2 \"x\"\n"
         "hang app Visible.put 30\n"
         "hang * Update 2 always\n"
-        "busy 20 retry-later after app Caption.get\n");
+        "busy 20 retry-later after app Caption.get\n"
+        "stall t1 Update 20\n");
     ASSERT_EQ(timed.hangs.size(), 2u);
+    ASSERT_EQ(timed.stalls.size(), 1u);
+    EXPECT_EQ(timed.stalls[0].object, "t1");
+    EXPECT_EQ(timed.stalls[0].operation, "Update");
+    EXPECT_EQ(timed.stalls[0].milliseconds, 20'000);
     EXPECT_EQ(timed.hangs[0].object, "app");
     EXPECT_EQ(timed.hangs[0].operation, "Visible.put");
     EXPECT_EQ(timed.hangs[0].milliseconds, 30'000);
@@ -185,7 +190,8 @@ TEST(ScenarioTiming, RefusesWhatCannotBeServed) {
     for (const char* bad : {"hang app Visible.put\n", "hang app Nothing.get 3\n", "hang nobody Update 3\n",
                             "hang app Update -1\n", "hang app Update 3 0\n", "busy\n", "busy 2 sometimes\n",
                             "busy 2\nbusy 3\n", "busy 2 after nobody Update\n", "text t1 1 2 \"x\"\nmultiline t1\n",
-                            "multiline a9\n"}) {
+                            "multiline a9\n", "stall nobody Update 3\n", "stall app Nothing.get 3\n",
+                            "stall app Update\n"}) {
         EXPECT_THROW((void)ParseScenario(bad), ScenarioError) << bad;
     }
 }

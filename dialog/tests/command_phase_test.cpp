@@ -3,6 +3,7 @@
 // command is in at each of its calls.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <ostream>
@@ -39,7 +40,7 @@ void PrintTo(PhaseInput input, std::ostream* out) {
 }
 
 void PrintTo(PhaseAction action, std::ostream* out) {
-    constexpr const char* kNames[] = {"Act", "Ignore", "Remember", "EndProcess"};
+    constexpr const char* kNames[] = {"Act", "Ignore", "Remember", "CloseAfterCommand", "EndProcess", "CloseUndoGroupFirst"};
     *out << kNames[static_cast<int>(action)];
 }
 
@@ -78,9 +79,12 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"SelectWhileWritingIsIgnored", CommandPhase::Writing, PhaseInput::SelectText, PhaseAction::Ignore},
         RuleCase{"SelectWhileWaitingLongIsIgnored", CommandPhase::WaitingLong, PhaseInput::SelectText,
                  PhaseAction::Ignore},
-        // Once the command has shown the window again a press counts: it runs after the command.
+        // Once the command has shown the window again "Select Text" counts: it runs after the command.
         RuleCase{"SelectWhileEndingIsRemembered", CommandPhase::Ending, PhaseInput::SelectText, PhaseAction::Remember},
-        RuleCase{"CancelWhileEndingIsRemembered", CommandPhase::Ending, PhaseInput::Cancel, PhaseAction::Remember},
+        // Letting go of the references is a call that may wait on a hung application: "Cancel"
+        // hides the window at once and closes it once they are gone, the program bound to end within a second.
+        RuleCase{"CancelWhileEndingClosesAfterTheCommand", CommandPhase::Ending, PhaseInput::Cancel,
+                 PhaseAction::CloseAfterCommand},
         // "Cancel" while a call waits ends the process before the call returns.
         RuleCase{"CancelWhileAttachingEndsTheProcess", CommandPhase::Attaching, PhaseInput::Cancel,
                  PhaseAction::EndProcess},
@@ -103,13 +107,16 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{"DestroyWhileWritingLetsThePickGo", CommandPhase::Writing, PhaseInput::Destroy, PhaseAction::Act}),
     [](const ::testing::TestParamInfo<RuleCase>& info) { return std::string(info.param.name); });
 
-// Whatever the phase, "Cancel" is never dropped (it closes, ends the process or waits for the
-// command's end), "Select Text" never ends the process nor starts a second command while one runs,
+// Whatever the phase, "Cancel" ends the program within a second (it closes the window, ends the
+// process, or closes the window once the command has let go of its references); "Select Text" never ends the process nor starts a second command while one runs,
 // and Escape closes nothing.
 TEST(PhaseRules, CancelIsNeverLostAndOnlyAnIdleWindowRunsTheCommand) {
     for (CommandPhase phase : kAllPhases) {
         SCOPED_TRACE(PhaseName(phase));
-        EXPECT_NE(PhaseRule(phase, PhaseInput::Cancel), PhaseAction::Ignore);
+        const PhaseAction cancel = PhaseRule(phase, PhaseInput::Cancel);
+        EXPECT_TRUE(cancel == PhaseAction::Act || cancel == PhaseAction::EndProcess ||
+                    cancel == PhaseAction::CloseAfterCommand)
+            << "ends the program within a second";
         EXPECT_EQ(PhaseRule(phase, PhaseInput::Escape), PhaseAction::Ignore);
         EXPECT_EQ(PhaseRule(phase, PhaseInput::OptionKey), PhaseAction::Act);
         EXPECT_EQ(PhaseRule(phase, PhaseInput::Destroy), PhaseAction::Act);
@@ -123,46 +130,66 @@ TEST(PhaseRules, CancelIsNeverLostAndOnlyAnIdleWindowRunsTheCommand) {
     EXPECT_FALSE(ShowsWaitCursor(CommandPhase::Idle));
 }
 
-// A command whose write hangs: "Select Text" starts it, the command's own reports move it through
-// the pick, the timer brings the window back once, and the command's Show and end close it.
+// Inside an undo group, "Cancel" in the phases where it would end the process at once closes the
+// group first; once it has, the long-call timer no longer brings the window back; everything else
+// is as the table says.
+TEST(PhaseRules, CancelInsideAnUndoGroupClosesItFirst) {
+    constexpr PhaseInput kInputs[] = {PhaseInput::SelectText, PhaseInput::Cancel,        PhaseInput::Escape,
+                                      PhaseInput::OptionKey,  PhaseInput::LongCallTimer, PhaseInput::Destroy};
+    for (CommandPhase phase : kAllPhases) {
+        for (PhaseInput input : kInputs) {
+            SCOPED_TRACE(std::string(PhaseName(phase)) + " " + ::testing::PrintToString(input));
+            const PhaseAction outside = PhaseRule(phase, input);
+            const PhaseAction open = outside == PhaseAction::EndProcess ? PhaseAction::CloseUndoGroupFirst : outside;
+            EXPECT_EQ(PhaseRule(phase, input, UndoGroupState::Open), open);
+            EXPECT_EQ(PhaseRule(phase, input, UndoGroupState::Cancelled),
+                      input == PhaseInput::LongCallTimer ? PhaseAction::Ignore : open);
+        }
+    }
+}
+
+// A command whose write hangs: "Select Text" starts it, the command moves it through the pick,
+// the timer brings the window back once, and the command's last step and end close it.
 TEST(CommandPhases, ACommandWithAHangingWriteGoesThroughEveryPhase) {
     CommandPhases phases;
     ASSERT_EQ(phases.On(PhaseInput::SelectText), PhaseAction::Act);
     EXPECT_EQ(phases.Phase(), CommandPhase::Attaching);
-    phases.Hidden();
-    EXPECT_EQ(phases.Phase(), CommandPhase::Picking);
-    EXPECT_TRUE(phases.PickDone());
-    EXPECT_EQ(phases.Phase(), CommandPhase::Writing);
+    phases.Enter(CommandPhase::Picking);
+    EXPECT_EQ(phases.On(PhaseInput::LongCallTimer), PhaseAction::Ignore);
+    phases.Enter(CommandPhase::Writing);
     EXPECT_EQ(phases.On(PhaseInput::LongCallTimer), PhaseAction::Act);
     EXPECT_EQ(phases.Phase(), CommandPhase::WaitingLong);
     EXPECT_EQ(phases.On(PhaseInput::LongCallTimer), PhaseAction::Ignore);
     EXPECT_EQ(phases.On(PhaseInput::SelectText), PhaseAction::Ignore);
     EXPECT_EQ(phases.Phase(), CommandPhase::WaitingLong);
-    phases.Shown();
-    EXPECT_EQ(phases.Phase(), CommandPhase::Ending);
+    phases.Enter(CommandPhase::Ending);
     EXPECT_EQ(phases.End(), std::nullopt);
     EXPECT_EQ(phases.Phase(), CommandPhase::Idle);
 }
 
-// The window is hidden, shown and told of a pick outside a command too (and the command shows it
-// again without a pick when it fails early): a report moves on only from its own phase, and only
-// a pick under way arms the long-call timer.
-TEST(CommandPhases, AReportOutsideItsPhaseChangesNothing) {
-    CommandPhases idle;
-    idle.Hidden();
-    idle.Shown();
-    EXPECT_FALSE(idle.PickDone());
-    EXPECT_EQ(idle.Phase(), CommandPhase::Idle);
-
-    CommandPhases attaching;
-    ASSERT_EQ(attaching.On(PhaseInput::SelectText), PhaseAction::Act);
-    EXPECT_FALSE(attaching.PickDone());
-    EXPECT_EQ(attaching.Phase(), CommandPhase::Attaching);
-    attaching.Shown();  // a failure before the window was hidden
-    EXPECT_EQ(attaching.Phase(), CommandPhase::Ending);
-    attaching.Hidden();
-    EXPECT_FALSE(attaching.PickDone());
-    EXPECT_EQ(attaching.Phase(), CommandPhase::Ending);
+// "Cancel" inside an undo group, once or twice: remembered for the command's end and asking the
+// command to stop until it has ended, the timer no longer bringing the window back; the next
+// command starts with none of it.
+TEST(CommandPhases, CancelInsideAnUndoGroupWaitsForItsEnd) {
+    CommandPhases phases;
+    ASSERT_EQ(phases.On(PhaseInput::SelectText), PhaseAction::Act);
+    phases.Enter(CommandPhase::Writing);
+    phases.UndoGroup(true);
+    EXPECT_FALSE(phases.CancelRequested());
+    EXPECT_EQ(phases.On(PhaseInput::Cancel), PhaseAction::CloseUndoGroupFirst);
+    EXPECT_TRUE(phases.CancelRequested());
+    EXPECT_EQ(phases.On(PhaseInput::Cancel), PhaseAction::CloseUndoGroupFirst);
+    EXPECT_EQ(phases.On(PhaseInput::LongCallTimer), PhaseAction::Ignore);
+    EXPECT_EQ(phases.On(PhaseInput::SelectText), PhaseAction::Ignore);
+    phases.UndoGroup(false);
+    EXPECT_TRUE(phases.CancelRequested()) << "until the command has ended";
+    EXPECT_EQ(phases.On(PhaseInput::LongCallTimer), PhaseAction::Ignore);
+    phases.Enter(CommandPhase::Ending);
+    EXPECT_EQ(phases.End(), PhaseInput::Cancel);
+    EXPECT_FALSE(phases.CancelRequested());
+    ASSERT_EQ(phases.On(PhaseInput::SelectText), PhaseAction::Act);
+    phases.Enter(CommandPhase::Writing);
+    EXPECT_EQ(phases.On(PhaseInput::Cancel), PhaseAction::EndProcess) << "no undo group open";
 }
 
 struct RememberCase {
@@ -183,9 +210,9 @@ TEST_P(RememberTest, PressesWhileEndingAreDoneAfterTheCommand) {
     ASSERT_EQ(phases.On(PhaseInput::SelectText), PhaseAction::Act);
     // Pressed before the command showed the window again: dropped, not remembered.
     EXPECT_EQ(phases.On(PhaseInput::SelectText), PhaseAction::Ignore);
-    phases.Shown();
+    phases.Enter(CommandPhase::Ending);
     for (PhaseInput press : c.pressedWhileEnding) {
-        EXPECT_EQ(phases.On(press), PhaseAction::Remember);
+        EXPECT_EQ(phases.On(press), press == PhaseInput::Cancel ? PhaseAction::CloseAfterCommand : PhaseAction::Remember);
     }
     EXPECT_EQ(phases.End(), c.doneAfter);
     EXPECT_EQ(phases.End(), std::nullopt);
@@ -200,24 +227,6 @@ INSTANTIATE_TEST_SUITE_P(
                       RememberCase{"SelectThenCancel", {PhaseInput::SelectText, PhaseInput::Cancel}, PhaseInput::Cancel},
                       RememberCase{"CancelThenSelect", {PhaseInput::Cancel, PhaseInput::SelectText}, PhaseInput::Cancel}),
     [](const ::testing::TestParamInfo<RememberCase>& info) { return std::string(info.param.name); });
-
-// The dialog the window is, as far as the phases go: each of its reports moves the phase before
-// the report is logged.
-class PhasedDialog : public fakes::FakeCaseDialog {
-public:
-    using FakeCaseDialog::FakeCaseDialog;
-    void Hide() override {
-        phases.Hidden();
-        FakeCaseDialog::Hide();
-    }
-    void PickDone() override { (void)phases.PickDone(); }
-    void Show() override {
-        phases.Shown();
-        FakeCaseDialog::Show();
-    }
-
-    CommandPhases phases;
-};
 
 struct RoadCase {
     const char* name;
@@ -237,18 +246,18 @@ void PrintTo(const RoadCase& c, std::ostream* out) { *out << c.name; }
 
 class CommandRoadTest : public ::testing::TestWithParam<RoadCase> {};
 
-// The real command reports its phases where the rules need them: everything up to hiding the window
-// is Attaching, the pick and its failure box are Picking, every read, write and box after the pick
-// is Writing, and the window shown again is the command's last act (Ending).
+// The real command moves its phase where the rules need it: everything up to the pick is Attaching,
+// the pick and its failure box are Picking, every read, write and box after the pick is Writing,
+// and once the window is shown again (or was never hidden) the command only ends (Ending).
 TEST_P(CommandRoadTest, TheCommandIsInTheRightPhaseAtEachCall) {
     const RoadCase& c = GetParam();
     fakes::CallLog log;
     fakes::FakeCadLink cad{log};
-    PhasedDialog dialog{log};
+    fakes::FakeCaseDialog dialog{log};
     c.arrange(cad);
     std::vector<std::pair<std::string, CommandPhase>> seen;
-    log.Observe([&](std::string_view call) { seen.emplace_back(std::string(call), dialog.phases.Phase()); });
-    ASSERT_EQ(dialog.phases.On(PhaseInput::SelectText), PhaseAction::Act);
+    log.Observe([&](std::string_view call) { seen.emplace_back(std::string(call), dialog.Phase()); });
+    ASSERT_EQ(dialog.Press(PhaseInput::SelectText), PhaseAction::Act);
     cmdSelect_Click(dialog, cad);
 
     std::size_t from = 0;
@@ -258,7 +267,7 @@ TEST_P(CommandRoadTest, TheCommandIsInTheRightPhaseAtEachCall) {
         ASSERT_LT(from, seen.size()) << "no such call after the ones before";
         EXPECT_EQ(seen[from].second, phase);
     }
-    EXPECT_EQ(dialog.phases.Phase(), c.last);
+    EXPECT_EQ(dialog.Phase(), c.last);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -268,26 +277,26 @@ INSTANTIATE_TEST_SUITE_P(
                  [](fakes::FakeCadLink& cad) { cad.PickText(u"%%Unote"); },
                  {{"Attach", CommandPhase::Attaching},
                   {"BringWindowToFront", CommandPhase::Attaching},
-                  {"Hide", CommandPhase::Picking},
-                  {"Utility", CommandPhase::Picking},
+                  {"Hide", CommandPhase::Attaching},
+                  {"Utility", CommandPhase::Attaching},
                   {"GetEntity", CommandPhase::Picking},
+                  {"SelectedCase", CommandPhase::Picking},
                   {"ReadTextString", CommandPhase::Writing},
                   {"ShowMessage(note|Morvane)", CommandPhase::Writing},
                   {"WriteTextString", CommandPhase::Writing},
                   {"Update", CommandPhase::Writing},
-                  {"Show", CommandPhase::Ending}},
+                  {"Show", CommandPhase::Writing}},
                  CommandPhase::Ending},
         RoadCase{"MissedPick",
                  [](fakes::FakeCadLink&) {},
                  {{"GetEntity", CommandPhase::Picking},
                   {"ShowMessage(Missed the object", CommandPhase::Picking},
-                  {"Show", CommandPhase::Ending}},
+                  {"Show", CommandPhase::Picking}},
                  CommandPhase::Ending},
         RoadCase{"NotRunning",
                  [](fakes::FakeCadLink& cad) { cad.FailAt("Attach", error_number::kCannotAttach); },
                  {{"Attach", CommandPhase::Attaching}, {"ShowMessage(Please start AutoCAD", CommandPhase::Attaching}},
-                 // The window never left the screen: the command does not show it again.
-                 CommandPhase::Attaching},
+                 CommandPhase::Ending},
         RoadCase{"WriteRefused",
                  [](fakes::FakeCadLink& cad) {
                      cad.PickText(u"abc");
@@ -295,9 +304,68 @@ INSTANTIATE_TEST_SUITE_P(
                  },
                  {{"WriteTextString", CommandPhase::Writing},
                   {"ShowMessage(error: -2147467259", CommandPhase::Writing},
-                  {"Show", CommandPhase::Ending}},
+                  {"Show", CommandPhase::Writing}},
                  CommandPhase::Ending}),
     [](const ::testing::TestParamInfo<RoadCase>& info) { return std::string(info.param.name); });
+
+// "Cancel" pressed while one of the command's calls inside an undo group waits, and how the CAD
+// application answers the calls after it.
+struct GroupCancelCase {
+    const char* name;
+    std::string pressedDuring;      // the call that waits when "Cancel" comes
+    std::string failing;            // a call that fails (none: "")
+    std::vector<std::string> tail;  // the command's calls from StartUndoMark on
+};
+
+void PrintTo(const GroupCancelCase& c, std::ostream* out) { *out << c.name; }
+
+class GroupCancelTest : public ::testing::TestWithParam<GroupCancelCase> {};
+
+// "Cancel" inside an undo group: the call under way finishes, nothing more is written, EndUndoMark
+// is sent whatever the calls answer, the command shows neither the window nor a message, and the
+// "Cancel" is done once the command has returned.
+TEST_P(GroupCancelTest, TheGroupIsClosedAndNothingMoreIsWritten) {
+    const GroupCancelCase& c = GetParam();
+    fakes::CallLog log;
+    fakes::FakeCadLink cad{log};
+    fakes::FakeCaseDialog dialog{log};
+    cad.PickBlock({u"one", u"two", u"three"});
+    if (!c.failing.empty()) cad.FailAt(c.failing, -2147467259);
+    std::optional<PhaseAction> cancel;
+    log.Observe([&](std::string_view call) {
+        if (call == c.pressedDuring && !cancel) cancel = dialog.Press(PhaseInput::Cancel);
+    });
+    ASSERT_EQ(dialog.Press(PhaseInput::SelectText), PhaseAction::Act);
+    cmdSelect_Click(dialog, cad);
+    log.Observe(nullptr);
+
+    EXPECT_EQ(cancel, PhaseAction::CloseUndoGroupFirst);
+    const std::vector<std::string>& calls = log.Calls();
+    const auto start = std::find(calls.begin(), calls.end(), "StartUndoMark");
+    ASSERT_NE(start, calls.end());
+    EXPECT_EQ(std::vector<std::string>(start, calls.end()), c.tail);
+    EXPECT_TRUE(dialog.Messages().empty());
+    EXPECT_EQ(dialog.Phase(), CommandPhase::Ending);
+    EXPECT_TRUE(dialog.CancelRequested()) << "until the command has ended";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cancels, GroupCancelTest,
+    ::testing::Values(
+        GroupCancelCase{"WhileAWriteWaits", "ATTRIB1.WriteTextString(ONE)", "", {"StartUndoMark", "ATTRIB1.WriteTextString(ONE)", "EndUndoMark"}},
+        GroupCancelCase{"WhileStartUndoMarkWaits", "StartUndoMark", "", {"StartUndoMark", "EndUndoMark"}},
+        GroupCancelCase{"WhileTheLastRedrawWaits", "ATTRIB3.Update", "",
+                        {"StartUndoMark", "ATTRIB1.WriteTextString(ONE)", "ATTRIB1.Update", "ATTRIB2.WriteTextString(TWO)",
+                         "ATTRIB2.Update", "ATTRIB3.WriteTextString(THREE)", "ATTRIB3.Update", "EndUndoMark"}},
+        GroupCancelCase{"WhileEndUndoMarkWaits", "EndUndoMark", "",
+                        {"StartUndoMark", "ATTRIB1.WriteTextString(ONE)", "ATTRIB1.Update", "ATTRIB2.WriteTextString(TWO)",
+                         "ATTRIB2.Update", "ATTRIB3.WriteTextString(THREE)", "ATTRIB3.Update", "EndUndoMark"}},
+        GroupCancelCase{"TheWaitingWriteFails", "ATTRIB1.WriteTextString(ONE)", "ATTRIB1.WriteTextString",
+                        {"StartUndoMark", "ATTRIB1.WriteTextString(ONE)", "EndUndoMark"}},
+        GroupCancelCase{"EndUndoMarkFails", "ATTRIB2.WriteTextString(TWO)", "EndUndoMark",
+                        {"StartUndoMark", "ATTRIB1.WriteTextString(ONE)", "ATTRIB1.Update", "ATTRIB2.WriteTextString(TWO)",
+                         "EndUndoMark"}}),
+    [](const ::testing::TestParamInfo<GroupCancelCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace morvane

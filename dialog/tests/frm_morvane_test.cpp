@@ -45,9 +45,20 @@ void WaitOnCallUntilShown(HWND window, DWORD milliseconds) {
     }
 }
 
+// The ends of the process the window asks for, recorded instead of done: the windows under test
+// live in this test process.
+std::vector<DWORD> g_endsAsked;
+void RecordEnd(DWORD afterMs) noexcept { g_endsAsked.push_back(afterMs); }
+
+FrmPlatform TestPlatform(DpiApi dpi = DpiApi::Load(), void (*bringToFront)(HWND) noexcept = &BringToFront,
+                         UINT longCallMs = 2000) {
+    return FrmPlatform{dpi, bringToFront, longCallMs, &RecordEnd};
+}
+
 class FrmMorvaneTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        g_endsAsked.clear();
         ASSERT_TRUE(window_.Open(SW_SHOWNORMAL)) << GetLastError();
         Pump(window_.Handle());
     }
@@ -100,7 +111,7 @@ protected:
 
     fakes::CallLog log_;
     fakes::FakeCadLink cad_{log_};
-    FrmMorvane window_{GetModuleHandleW(nullptr), cad_, nullptr, nullptr};
+    FrmMorvane window_{GetModuleHandleW(nullptr), cad_, nullptr, nullptr, TestPlatform()};
 };
 
 RECT ClientRectOf(HWND control) {
@@ -179,7 +190,7 @@ class FrmMorvaneDpiTest : public ::testing::TestWithParam<DpiLevel> {};
 // runs once at 96 and once at 144 system DPI.
 TEST_P(FrmMorvaneDpiTest, LayoutAndFontAreExactAtTheSystemDpiAndAfterAChange) {
     fakes::FakeCadLink cad;
-    FrmMorvane window(GetModuleHandleW(nullptr), cad, nullptr, nullptr, FrmPlatform{DpiApi::Load(GetParam())});
+    FrmMorvane window(GetModuleHandleW(nullptr), cad, nullptr, nullptr, TestPlatform(DpiApi::Load(GetParam())));
     ASSERT_TRUE(window.Open(SW_SHOWNORMAL)) << GetLastError();
     Pump(window.Handle());
     const UINT systemDpi = GetDpiForSystem();
@@ -267,7 +278,8 @@ TEST_F(FrmMorvaneTest, EnterPressesOnlyTheFocusedButton) {
 
 // "Select Text" runs the command on this window: the chosen case is written, the window comes back
 // where it was with the same option selected and keeps the picked entity; "Cancel" then lets the
-// entity go without another call to the CAD application.
+// entity go without another call to the CAD application, the program bound to end within a second
+// (the release may wait on the CAD application).
 TEST_F(FrmMorvaneTest, SelectTextRunsTheCommandAndCancelReleasesThePick) {
     fakes::FakeEntity& text = cad_.PickText(u"Abc");
     Click(FrmControl::Option2);
@@ -292,6 +304,7 @@ TEST_F(FrmMorvaneTest, SelectTextRunsTheCommandAndCancelReleasesThePick) {
     EXPECT_EQ(window_.PickedEntity(), nullptr);
     EXPECT_EQ(cad_.LiveHandles(), 0);
     EXPECT_EQ(cad_.Log().Calls().size(), callsBefore);
+    EXPECT_EQ(g_endsAsked, std::vector<DWORD>{kClosingMs});
 }
 
 // While the command waits on the CAD application (here: while it makes the application visible),
@@ -333,7 +346,7 @@ protected:
 
     fakes::CallLog log_;
     fakes::FakeCadLink cad_{log_};
-    FrmMorvane window_{GetModuleHandleW(nullptr), cad_, nullptr, nullptr, FrmPlatform{DpiApi::Load(), &BringToFront, 10}};
+    FrmMorvane window_{GetModuleHandleW(nullptr), cad_, nullptr, nullptr, TestPlatform(DpiApi::Load(), &BringToFront, 10)};
 };
 
 // A call after the pick that keeps waiting on the CAD application brings the window back (here
@@ -406,16 +419,17 @@ TEST_F(FrmMorvaneLongCallTest, TheCommandsOwnBoxStopsTheLongCallClock) {
     EXPECT_TRUE(IsWindowVisible(window_.Handle()));
 }
 
-// Once the command has shown the window again it only lets go of its references, and a press that
-// arrives meanwhile (delivered while such a call waits) is not lost: "Select Text" runs once the
-// command has ended, "Cancel" closes the window then.
-TEST_F(FrmMorvaneTest, PressesWhileTheCommandEndsRunAfterIt) {
+// Once the command has shown the window again it only lets go of its references, each last release
+// a call that may wait: "Select Text" pressed meanwhile (delivered while such a call waits) runs
+// once the command has ended; "Cancel" hides the window at once, bounds the program's end to a
+// second, and closes the window once the command has ended.
+TEST_F(FrmMorvaneTest, PressesWhileTheCommandEnds) {
     cad_.PickText(u"Abc");
     const auto pressWhileEnding = [&](FrmControl button) {
         log_.Observe([&, button, pressed = false](std::string_view call) mutable {
             if (call != "Update" || pressed) return;
             pressed = true;
-            window_.Show();  // as the command does last
+            window_.EnterPhase(CommandPhase::Ending);  // as the command is once it has shown the window
             SendMessageW(Control(button), BM_CLICK, 0, 0);
         });
     };
@@ -424,11 +438,38 @@ TEST_F(FrmMorvaneTest, PressesWhileTheCommandEndsRunAfterIt) {
     const std::vector<std::string>& calls = cad_.Log().Calls();
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "Attach"), 2);
     EXPECT_TRUE(IsWindowVisible(window_.Handle()));
+    EXPECT_TRUE(g_endsAsked.empty());
 
     pressWhileEnding(FrmControl::cmdCancel);
     Click(FrmControl::cmdSelect);
     log_.Observe(nullptr);
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "Attach"), 3);
+    EXPECT_EQ(g_endsAsked, (std::vector<DWORD>{kClosingMs, kClosingMs}));
+    EXPECT_EQ(window_.Handle(), nullptr);
+}
+
+// "Cancel" while a write inside an undo group waits: the window hides at once and the process is
+// bound to end within 10 s; once the write returns nothing more is written, the group is closed,
+// no box shows, and the window closes (the program then ends within a second).
+TEST_F(FrmMorvaneTest, CancelInsideAnUndoGroupClosesTheGroupFirst) {
+    cad_.PickBlock({u"one", u"two"});
+    bool hiddenAtOnce = false;
+    log_.Observe([&, pressed = false](std::string_view call) mutable {
+        if (call != "ATTRIB1.WriteTextString(ONE)" || pressed) return;
+        pressed = true;
+        SendMessageW(Control(FrmControl::cmdCancel), BM_CLICK, 0, 0);
+        hiddenAtOnce = !IsWindowVisible(window_.Handle());
+    });
+    Click(FrmControl::cmdSelect);
+    log_.Observe(nullptr);
+
+    EXPECT_TRUE(hiddenAtOnce);
+    const std::vector<std::string>& calls = cad_.Log().Calls();
+    const auto start = std::find(calls.begin(), calls.end(), "StartUndoMark");
+    ASSERT_NE(start, calls.end());
+    EXPECT_EQ(std::vector<std::string>(start, calls.end()),
+              (std::vector<std::string>{"StartUndoMark", "ATTRIB1.WriteTextString(ONE)", "EndUndoMark"}));
+    EXPECT_EQ(g_endsAsked, (std::vector<DWORD>{kUndoGroupClosingMs, kClosingMs}));
     EXPECT_EQ(window_.Handle(), nullptr);
 }
 
@@ -515,7 +556,7 @@ TEST_P(FrmMorvaneFrontTest, ComesToTheFrontOnEveryWayBackAndBeforeEveryBox) {
     fakes::FakeCadLink cad;
     GetParam().arrange(cad);
     FrmMorvane window(GetModuleHandleW(nullptr), cad, nullptr, nullptr,
-                      FrmPlatform{DpiApi::Load(), &FrontLog::BringToFront});
+                      TestPlatform(DpiApi::Load(), &FrontLog::BringToFront));
     ASSERT_TRUE(window.Open(SW_SHOWNORMAL)) << GetLastError();
     Pump(window.Handle());
 

@@ -46,7 +46,9 @@ public:
     // From now on every message box fails with this exception, once logged.
     void FailMessages(std::exception_ptr failure) noexcept { messageFailure_ = std::move(failure); }
 
-    [[nodiscard]] bool Visible() const noexcept { return visible_; }
+    [[nodiscard]] bool Visible() const noexcept override { return visible_; }
+    // An input reaching the window, as the window applies it to the command's phase.
+    PhaseAction Press(PhaseInput input) noexcept { return Phases().On(input); }
     [[nodiscard]] const std::vector<Message>& Messages() const noexcept { return messages_; }
     [[nodiscard]] const CallLog& Log() const noexcept { return log_; }
 

@@ -56,6 +56,10 @@ rm -f "$morvane_build/xvfb.display.new"
 
 # A persistent wineserver keeps the prefix warm between test programs.
 wineserver -p </dev/null >/dev/null 2>&1
+# What a test may change in the prefix is set again at every set-up, before the prefix's system
+# processes start (the desktop takes the DPI when it starts): a test killed by its time limit never
+# ran its own reset (at_dpi.sh's), and the next run would inherit its DPI.
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f </dev/null >/dev/null 2>&1
 # Start the prefix's system processes (services, devices, the desktop) now, detached from the
 # caller's output: started by a test program they would hold the test's pipes open.
 wine wineboot </dev/null >/dev/null 2>&1
