@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog/command_phase.h"
 #include "dialog/tests/command_fixture.h"
 #include "failure/com_error_number.h"
 #include "failure/failure.h"
@@ -252,6 +253,24 @@ TEST_P(TableRegeneration, HappensOnce) {
 
 INSTANTIATE_TEST_SUITE_P(Tables, TableRegeneration, ::testing::ValuesIn(kRegenerationCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// "Cancel" while a cell's write waits: nothing more is written, and the table's regeneration is let
+// go again before the undo step ends.
+TEST_F(CommandTest, CancelInsideATableLetsItsRegenerationGo) {
+    fakes::FakeEntity& picked =
+        cad.PickTable(FakeTable{.rows = 1, .columns = 3, .cells = {{.text = u"a"}, {.text = u"b"}, {.text = u"c"}}});
+    log.Observe([&](std::string_view call) {
+        if (call == "SetText(0,0,A)") (void)dialog.Press(PhaseInput::Cancel);
+    });
+    ASSERT_EQ(dialog.Press(PhaseInput::SelectText), PhaseAction::Act);
+    Run();
+    log.Observe(nullptr);
+    const auto first = std::find(Calls().begin(), Calls().end(), "StartUndoMark");
+    const std::vector<std::string> expected{"StartUndoMark", "RegenerateTableSuppressed(true)", "SetText(0,0,A)",
+                                            "RegenerateTableSuppressed(false)", "EndUndoMark"};
+    EXPECT_EQ(std::vector<std::string>(first, Calls().end()), expected);
+    EXPECT_FALSE(picked.table->regenerationSuppressed);
+}
 
 // Refused on the way back, after every cell was written: reported once the undo step has ended.
 TEST_F(CommandTest, RegenerationRefusedOnTheWayBack) {
