@@ -35,8 +35,13 @@ public:
     [[nodiscard]] virtual bool HasAttributes() = 0;
     [[nodiscard]] virtual std::vector<std::shared_ptr<CadEntity>> GetAttributes() = 0;
     // An attribute of a release that has multiline attributes answers MTextAttribute: true when
-    // its text is formatted text. 438 when the attribute does not answer it (a plain attribute).
+    // its text is formatted text. 438 when the attribute does not answer it (a plain attribute), and
+    // on release 15 (which has no multiline attributes) without a call.
     [[nodiscard]] virtual bool ReadMTextAttribute() = 0;
+    // A multiline attribute's formatted content, codes and all (its TextString may read the text
+    // without them); 438 as for MTextAttribute.
+    [[nodiscard]] virtual std::u16string ReadMTextAttributeContent() = 0;
+    virtual void WriteMTextAttributeContent(std::u16string_view text) = 0;
     // A dimension answers TextOverride (438 when the entity does not).
     [[nodiscard]] virtual std::u16string ReadTextOverride() = 0;
     virtual void WriteTextOverride(std::u16string_view text) = 0;
@@ -50,6 +55,7 @@ public:
     [[nodiscard]] virtual bool HasExtensionDictionary() = 0;
     // Whether the entity's extension dictionary holds an entry of this name. Ask only once
     // HasExtensionDictionary answered true: the CAD application makes a dictionary where there is none.
+    // An entry that cannot be read is not the one asked for.
     [[nodiscard]] virtual bool ExtensionDictionaryHolds(std::u16string_view key) = 0;
 
     // The entity as a table, asking nothing yet: an entity that is none answers 438 to each of its members.
@@ -77,9 +83,15 @@ public:
     [[nodiscard]] virtual bool ShowsFieldOrFormula(std::int32_t row, std::int32_t column) = 0;
     // The merged range the cell belongs to (IsMergedCell), or none.
     [[nodiscard]] virtual std::optional<CellRange> MergedRange(std::int32_t row, std::int32_t column) = 0;
-    // Whether the cell's content is locked or read-only (GetCellState); 438 where the release has
-    // no cell states.
-    [[nodiscard]] virtual bool IsContentLocked(std::int32_t row, std::int32_t column) = 0;
+    // Whether the cell's content is locked, read-only or linked to an outside data source
+    // (GetCellState); 438 where the release has no cell states.
+    [[nodiscard]] virtual bool IsLockedOrLinked(std::int32_t row, std::int32_t column) = 0;
+    // Whether the cell's value is a string (GetCellValue answers VT_BSTR), rather than a number, a
+    // date or anything else; 438 where the release has no typed values (before 2008).
+    [[nodiscard]] virtual bool HoldsStringValue(std::int32_t row, std::int32_t column) = 0;
+    // Stops the CAD application regenerating the table at every change (RegenerateTableSuppressed
+    // true), or lets it again (false, which regenerates it); 438 where the table does not answer it.
+    virtual void SuppressRegeneration(bool suppressed) = 0;
     [[nodiscard]] virtual std::u16string GetText(std::int32_t row, std::int32_t column) = 0;
     virtual void SetText(std::int32_t row, std::int32_t column, std::u16string_view text) = 0;
 };

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <initializer_list>
 #include <optional>
 #include <string>
 
 #include "cadstandin/argument_check.h"
+#include "cadstandin/mtext_format.h"
 #include "cadstandin/server.h"
 
 namespace cadstandin {
@@ -406,6 +408,7 @@ const char* ObjectNameOf(EntityKind kind) {
     case EntityKind::Table: return "AcDbTable";
     case EntityKind::MLeader: return "AcDbMLeader";
     case EntityKind::Tolerance: return "AcDbFcf";
+    case EntityKind::AttributeDefinition: return "AcDbAttributeDefinition";
     }
     return "AcDbEntity";
 }
@@ -501,9 +504,10 @@ protected:
     ComPtr<ExtensionDictionary> dictionary_;
 };
 
-// Attributes, multileaders and tolerances (geometric tolerances in feature control frames). A
-// multileader and a tolerance answer the text interface only (TextString, no FieldCode); an attribute
-// also answers TagString, and in a newer release MTextAttribute.
+// Attributes, attribute definitions, multileaders and tolerances (geometric tolerances in feature
+// control frames). A multileader and a tolerance answer the text interface only (TextString, no
+// FieldCode); an attribute and an attribute definition also answer TagString, and in a newer release
+// MTextAttribute and MTextAttributeContent.
 class TextEntity final : public Entity<IStandinMultilineAttribute> {
 public:
     TextEntity(const EntityDefinition& definition, DrawingWindow*& window)
@@ -512,16 +516,41 @@ public:
     STDMETHODIMP get_MTextAttribute(VARIANT_BOOL* multiline) noexcept override {
         return Call("MTextAttribute.get", 0, "", [&](std::string& results) {
             if (multiline == nullptr) return E_POINTER;
-            const std::vector<std::string>& ids = Server::Get().scenario.multilineAttributes;
-            const bool answer = std::find(ids.begin(), ids.end(), state_.definition.id) != ids.end();
+            const bool answer = IsMultiline();
             *multiline = answer ? VARIANT_TRUE : VARIANT_FALSE;
             results += std::string(" result=") + (answer ? "-1" : "0");
             return S_OK;
         });
     }
 
-    STDMETHODIMP get_TextString(BSTR* text) noexcept override { return ReadText("TextString.get", text); }
-    STDMETHODIMP put_TextString(BSTR text) noexcept override { return WriteText("TextString.put", text); }
+    // A multiline attribute's TextString reads its text without the codes (the reference does not say
+    // what it gives; this is the harsher reading), and a text written through it replaces the content,
+    // codes and all. Its content, with the codes, is MTextAttributeContent.
+    STDMETHODIMP get_TextString(BSTR* text) noexcept override {
+        if (!IsMultiline()) return ReadText("TextString.get", text);
+        return Call("TextString.get", 0, "", [&](std::string& results) {
+            return TextResult(TextWithoutCodes(state_.definition.text), text, results);
+        });
+    }
+    // A text written to a multileader whose content is a block makes its content that text.
+    STDMETHODIMP put_TextString(BSTR text) noexcept override {
+        const bool blockContent = state_.definition.kind == EntityKind::MLeader && !state_.definition.name.empty();
+        const HRESULT result = WriteText("TextString.put", text);
+        if (SUCCEEDED(result) && blockContent) {
+            state_.definition.name.clear();
+            try {
+                Server::Get().log.Line("content " + Name() + " replaced=block");
+            } catch (...) {
+            }
+        }
+        return result;
+    }
+    STDMETHODIMP get_MTextAttributeContent(BSTR* content) noexcept override {
+        return ReadText("MTextAttributeContent.get", content);
+    }
+    STDMETHODIMP put_MTextAttributeContent(BSTR content) noexcept override {
+        return WriteText("MTextAttributeContent.put", content);
+    }
     STDMETHODIMP get_TagString(BSTR* tag) noexcept override {
         return Call("TagString.get", 0, "", [&](std::string& results) {
             return TextResult(state_.definition.name, tag, results);
@@ -529,11 +558,18 @@ public:
     }
 
 private:
+    [[nodiscard]] bool IsMultiline() const {
+        const std::vector<std::string>& ids = Server::Get().scenario.multilineAttributes;
+        return Multiline(state_.definition.kind) && std::find(ids.begin(), ids.end(), state_.definition.id) != ids.end();
+    }
+
+    static bool IsAttribute(EntityKind kind) { return kind == EntityKind::Attribute || kind == EntityKind::AttributeDefinition; }
+
     // Release 15 has no multiline attributes: its attributes do not know the name MTextAttribute.
-    static bool Multiline(EntityKind kind) { return kind == EntityKind::Attribute && !Server::Get().release.IsRelease15(); }
+    static bool Multiline(EntityKind kind) { return IsAttribute(kind) && !Server::Get().release.IsRelease15(); }
 
     static const IID& DispatchIid(EntityKind kind) {
-        if (kind != EntityKind::Attribute) return IID_IStandinText;
+        if (!IsAttribute(kind)) return IID_IStandinText;
         return Multiline(kind) ? IID_IStandinMultilineAttribute : IID_IStandinAttribute;
     }
 
@@ -542,7 +578,7 @@ private:
         static const std::initializer_list<IID> attribute = {IID_IStandinEntity, IID_IStandinText, IID_IStandinAttribute};
         static const std::initializer_list<IID> multiline = {IID_IStandinEntity, IID_IStandinText, IID_IStandinAttribute,
                                                              IID_IStandinMultilineAttribute};
-        if (kind != EntityKind::Attribute) return text;
+        if (!IsAttribute(kind)) return text;
         return Multiline(kind) ? multiline : attribute;
     }
 };
@@ -917,6 +953,7 @@ Drawing::Drawing(const std::vector<EntityDefinition>& definitions) {
             break;
         case EntityKind::MLeader:
         case EntityKind::Tolerance:
+        case EntityKind::AttributeDefinition:
             MakeEntity<TextEntity>(definition, state, identity);
             break;
         case EntityKind::Attribute: {

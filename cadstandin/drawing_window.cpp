@@ -32,6 +32,7 @@ COLORREF ColorOf(EntityKind kind) {
     case EntityKind::Table: return RGB(255, 176, 96);
     case EntityKind::MLeader: return RGB(255, 128, 255);
     case EntityKind::Tolerance: return RGB(160, 255, 160);
+    case EntityKind::AttributeDefinition: return RGB(255, 255, 160);
     }
     return RGB(255, 255, 255);
 }
@@ -47,8 +48,16 @@ const char* KindName(EntityKind kind) {
     case EntityKind::Table: return "table";
     case EntityKind::MLeader: return "mleader";
     case EntityKind::Tolerance: return "tolerance";
+    case EntityKind::AttributeDefinition: return "attdef";
     }
     return "entity";
+}
+
+// What a multileader shows: its text, or its block's name in brackets where its content is a block.
+std::u16string LeaderContent(const EntityState& leader) {
+    const EntityDefinition& definition = leader.definition;
+    if (!leader.shown.empty() || definition.name.empty()) return leader.shown;
+    return u"[" + definition.name + u"]";
 }
 
 bool IsUnderlineCode(std::u16string_view text, std::size_t at) {
@@ -413,7 +422,8 @@ void DrawingWindow::Layout() {
         const EntityDefinition& definition = entity->definition;
         switch (definition.kind) {
         case EntityKind::Text:
-        case EntityKind::Attribute: {
+        case EntityKind::Attribute:
+        case EntityKind::AttributeDefinition: {
             const LONG width = TextLine(dc, 0, 0, entity->shown, textFont_, underlinedFont_, false).cx;
             entity->bounds = {definition.x1, definition.y1, definition.x1 + std::max(width, 8L), definition.y1 + kLineHeight};
             break;
@@ -424,7 +434,7 @@ void DrawingWindow::Layout() {
             break;
         }
         case EntityKind::MLeader: {
-            const SIZE size = DrawMText(dc, 0, 0, LayOutMText(entity->shown, kTextHeight), LookOf(definition.kind), false);
+            const SIZE size = DrawMText(dc, 0, 0, LayOutMText(LeaderContent(*entity), kTextHeight), LookOf(definition.kind), false);
             entity->bounds = {definition.x1 - kLeaderReach - 4, definition.y1, definition.x1 + std::max(size.cx, 8L),
                               definition.y1 + std::max(size.cy, LONG(kLeaderReach + 12))};
             break;
@@ -515,13 +525,14 @@ void DrawingWindow::Paint(HDC dc) const {
         switch (definition.kind) {
         case EntityKind::Text:
         case EntityKind::Attribute:
+        case EntityKind::AttributeDefinition:
             TextLine(dc, definition.x1, definition.y1, entity->shown, textFont_, underlinedFont_, true);
             break;
         case EntityKind::MText:
             DrawMText(dc, definition.x1, definition.y1, LayOutMText(entity->shown, kTextHeight), LookOf(definition.kind), true);
             break;
         case EntityKind::MLeader: {
-            DrawMText(dc, definition.x1, definition.y1, LayOutMText(entity->shown, kTextHeight), LookOf(definition.kind), true);
+            DrawMText(dc, definition.x1, definition.y1, LayOutMText(LeaderContent(*entity), kTextHeight), LookOf(definition.kind), true);
             const POINT landing{definition.x1 - 4, definition.y1 + kTextHeight / 2 + 2};
             const POINT tip{landing.x - kLeaderReach, landing.y + kLeaderReach};
             MoveToEx(dc, landing.x, landing.y, nullptr);

@@ -193,4 +193,18 @@ std::vector<MTextLine> LayOutMText(std::u16string_view text, double baseHeight) 
     return Reader(text, baseHeight).Read();
 }
 
+std::u16string TextWithoutCodes(std::u16string_view text) {
+    std::u16string shown;
+    bool first = true;
+    for (const MTextLine& line : LayOutMText(text, 10)) {
+        if (!first) shown += u' ';
+        first = false;
+        for (const MTextSpan& span : line.spans) {
+            shown += span.text;
+            if (span.stacked) shown.append(u"/").append(span.lower);
+        }
+    }
+    return shown;
+}
+
 }  // namespace cadstandin

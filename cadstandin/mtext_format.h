@@ -45,4 +45,8 @@ struct MTextLine {
 // baseHeight is the entity's text height in pixels. Never fails; throws only std::bad_alloc.
 [[nodiscard]] std::vector<MTextLine> LayOutMText(std::u16string_view text, double baseHeight);
 
+// The characters a formatted text shows, without its codes: its lines joined by a blank, a stacked
+// fraction as "upper/lower". Throws only std::bad_alloc.
+[[nodiscard]] std::u16string TextWithoutCodes(std::u16string_view text);
+
 }  // namespace cadstandin

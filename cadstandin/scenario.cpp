@@ -22,6 +22,8 @@ constexpr std::array kFailableOperations = {
     std::string_view{"GetCellType"},     std::string_view{"GetText"},
     std::string_view{"SetText"},         std::string_view{"GetFieldId"},
     std::string_view{"IsMergedCell"},    std::string_view{"GetCellState"},
+    std::string_view{"GetCellValue"},    std::string_view{"RegenerateTableSuppressed.put"},
+    std::string_view{"MTextAttributeContent.get"}, std::string_view{"MTextAttributeContent.put"},
     // Fields, extension dictionaries (a dictionary's members on "<id>.xdict") and undo marks (doc).
     std::string_view{"FieldCode"},       std::string_view{"HasExtensionDictionary.get"},
     std::string_view{"GetExtensionDictionary"}, std::string_view{"Count.get"},
@@ -32,7 +34,7 @@ constexpr std::array kFailableOperations = {
 // The table's members that read one cell: a failure, hang or odd answer may name the cell.
 constexpr std::array kCellReads = {
     std::string_view{"GetCellType"}, std::string_view{"GetText"}, std::string_view{"GetFieldId"},
-    std::string_view{"IsMergedCell"}, std::string_view{"GetCellState"},
+    std::string_view{"IsMergedCell"}, std::string_view{"GetCellState"}, std::string_view{"GetCellValue"},
 };
 
 constexpr std::string_view kSample = R"(# The built-in sample drawing.
@@ -435,9 +437,10 @@ bool ReadTableStatement(Scenario& scenario, const std::string& keyword, Statemen
         const CellAddress at = ReadCell(reader);
         if (!table.Contains(at.row, at.col)) Fail(reader.Line(), "the cell is outside the table");
         if (table.Cell(at.row, at.col).content != CellContent::Empty) Fail(reader.Line(), "the cell is described twice");
-        std::string kind = reader.Word("text, number, field, formula, block or locked");
+        std::string kind = reader.Word("text, number, date, field, formula, block, locked or linked");
         const bool locked = kind == "locked";
-        if (locked) kind = reader.NextIsText() ? "text" : reader.Word("text, number, field, formula or block");
+        const bool linked = kind == "linked";
+        if (locked || linked) kind = reader.NextIsText() ? "text" : reader.Word("text, number, date, field, formula or block");
         std::u16string text;
         CellContent content = CellContent::Text;
         if (kind == "text") {
@@ -446,6 +449,9 @@ bool ReadTableStatement(Scenario& scenario, const std::string& keyword, Statemen
             content = CellContent::Number;
             text = reader.Text("number");
             if (!LooksLikeNumber(text)) Fail(reader.Line(), "a number cell's text must look like a number");
+        } else if (kind == "date") {
+            content = CellContent::Date;
+            text = reader.Text("date");
         } else if (kind == "field" || kind == "formula") {
             content = kind == "field" ? CellContent::Field : CellContent::Formula;
             text = reader.Text("value");
@@ -453,9 +459,9 @@ bool ReadTableStatement(Scenario& scenario, const std::string& keyword, Statemen
             content = CellContent::Block;
             if (reader.More()) text = reader.Text("block name");
         } else {
-            Fail(reader.Line(), "a cell holds text, number, field, formula or block");
+            Fail(reader.Line(), "a cell holds text, number, date, field, formula or block");
         }
-        table.Define(at.row, at.col, content, std::move(text), locked);
+        table.Define(at.row, at.col, content, std::move(text), locked, linked);
     } else if (keyword == "merge") {
         TableModel& table = TableNamed(scenario, reader);
         const CellAddress first = ReadCell(reader);
@@ -505,7 +511,13 @@ void ReadStatement(Scenario& scenario, StatementReader& reader, ParseContext& co
         EntityDefinition& definition = entity(keyword == "mleader" ? EntityKind::MLeader : EntityKind::Tolerance);
         definition.x1 = reader.Number("x");
         definition.y1 = reader.Number("y");
-        definition.text = reader.Text("text");
+        if (keyword == "mleader" && !reader.NextIsText()) {
+            // A multileader whose content is a block: its TextString reads "".
+            if (reader.Word("text or block") != "block") Fail(reader.Line(), "a multileader holds a text or a block");
+            definition.name = reader.Text("block name");
+        } else {
+            definition.text = reader.Text("text");
+        }
     } else if (keyword == "field") {
         if (context.release < kFieldsFrom) {
             Fail(reader.Line(), "fields exist from release " + std::to_string(kFieldsFrom) + " on, not in release " +
@@ -544,6 +556,13 @@ void ReadStatement(Scenario& scenario, StatementReader& reader, ParseContext& co
         definition.block = reader.Word("block id");
         definition.name = reader.Text("tag");
         definition.text = reader.Text("text");
+    } else if (keyword == "attdef") {
+        // An attribute definition on its own in the drawing: its tag, and its default value as its text.
+        EntityDefinition& definition = entity(EntityKind::AttributeDefinition);
+        definition.x1 = reader.Number("x");
+        definition.y1 = reader.Number("y");
+        definition.name = reader.Text("tag");
+        definition.text = reader.Text("text");
     } else if (keyword == "pick") {
         PickOutcomeDefinition& pick = scenario.picks.emplace_back();
         const std::string what = reader.Word("pick outcome");
@@ -575,10 +594,12 @@ void ReadStatement(Scenario& scenario, StatementReader& reader, ParseContext& co
         answer.operation = reader.Word("operation");
         const bool cellRead = std::find(kCellReads.begin(), kCellReads.end(), answer.operation) != kCellReads.end();
         if (answer.operation != "TextString.get" && answer.operation != "TextOverride.get" &&
-            answer.operation != "ObjectName.get" && answer.operation != "HasExtensionDictionary.get" && answer.operation != "Rows.get" && answer.operation != "Columns.get" &&
+            answer.operation != "ObjectName.get" && answer.operation != "HasExtensionDictionary.get" &&
+            answer.operation != "MTextAttributeContent.get" && answer.operation != "Rows.get" && answer.operation != "Columns.get" &&
             !cellRead) {
             Fail(reader.Line(), "only TextString.get, TextOverride.get, ObjectName.get, HasExtensionDictionary.get and a table's Rows.get, Columns.get, "
-                                "GetText, GetCellType, GetFieldId, GetCellState and IsMergedCell can be answered oddly");
+                                "GetText, GetCellType, GetFieldId, GetCellState, GetCellValue, IsMergedCell and an attribute's "
+                                "MTextAttributeContent.get can be answered oddly");
         }
         const std::string kind = reader.Word("answer");
         if (kind == "empty") {
@@ -652,9 +673,9 @@ void CheckTiming(const Scenario& scenario, const std::set<std::string>& ids) {
     }
     for (const std::string& id : scenario.multilineAttributes) {
         const auto attribute = std::find_if(scenario.entities.begin(), scenario.entities.end(), [&](const EntityDefinition& e) {
-            return e.id == id && e.kind == EntityKind::Attribute;
+            return e.id == id && (e.kind == EntityKind::Attribute || e.kind == EntityKind::AttributeDefinition);
         });
-        if (attribute == scenario.entities.end()) throw ScenarioError("multiline names no attribute: " + id);
+        if (attribute == scenario.entities.end()) throw ScenarioError("multiline names no attribute or attribute definition: " + id);
     }
 }
 

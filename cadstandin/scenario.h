@@ -16,7 +16,7 @@
 
 namespace cadstandin {
 
-enum class EntityKind { Text, MText, Line, Block, Attribute, Dimension, Table, MLeader, Tolerance };
+enum class EntityKind { Text, MText, Line, Block, Attribute, Dimension, Table, MLeader, Tolerance, AttributeDefinition };
 
 struct EntityDefinition {
     EntityKind kind = EntityKind::Text;
@@ -26,7 +26,7 @@ struct EntityDefinition {
     std::u16string fieldCode;             // a text or mtext with fields: its FieldCode; else empty
     bool hasDictionary = false;           // it has an extension dictionary
     std::vector<std::u16string> dictionary;  // the names of that dictionary's entries, in order
-    std::u16string name;                  // a block's name, an attribute's tag
+    std::u16string name;                  // a block's name, an attribute's tag, a multileader's block content
     std::string block;                    // an attribute's block reference
     TableModel table;                     // a table's cells (release 16 on)
 };
@@ -121,6 +121,8 @@ public:
 inline constexpr int kTablesFrom = 16;
 inline constexpr int kFieldsFrom = 16;
 inline constexpr int kMultileadersFrom = 17;
+// The first release whose tables have typed cell values (GetCellValue): 2008, release 17.1.
+inline constexpr int kCellValuesFrom = 17;
 
 // A text or mtext's field code (a text the scenario or a client wrote): its fields, and what it shows.
 // Returns the number of fields; definition.text becomes the text shown, definition.fieldCode the code

@@ -184,6 +184,7 @@ const KnownInterface kKnownInterfaces[] = {
     {IID_IStandinDimension, "IStandinDimension", false},
     {IID_IStandinMultilineAttribute, "IStandinMultilineAttribute", false},
     {IID_IStandinTable, "IStandinTable", false},
+    {IID_IStandinValueTable, "IStandinValueTable", false},
     {IID_IStandinFieldText, "IStandinFieldText", false},
     {IID_IStandinDictionary, "IStandinDictionary", false},
     {IID_IStandinDictionaryEntry, "IStandinDictionaryEntry", false},

@@ -8,10 +8,11 @@ namespace cadstandin {
 TableModel::TableModel(int rows, int columns)
     : rows_(rows), columns_(columns), cells_(static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns)) {}
 
-void TableModel::Define(int row, int col, CellContent content, std::u16string text, bool locked) {
+void TableModel::Define(int row, int col, CellContent content, std::u16string text, bool locked, bool linked) {
     TableCell& cell = Cell(row, col);
     cell.content = content;
     cell.locked = locked;
+    cell.linked = linked;
     if (content == CellContent::Block) {
         cell.blockName = std::move(text);
         cell.text.clear();
@@ -53,7 +54,8 @@ CellType TableModel::TypeOf(int row, int col) const {
 }
 
 std::int32_t TableModel::StateOf(int row, int col) const {
-    return Cell(row, col).locked ? kCellStateContentLocked : kCellStateNone;
+    const TableCell& cell = Cell(row, col);
+    return (cell.locked ? kCellStateContentLocked : kCellStateNone) | (cell.linked ? kCellStateLinked : kCellStateNone);
 }
 
 CellContent TableModel::SetText(int row, int col, std::u16string text) {
@@ -75,6 +77,7 @@ const char* ContentName(CellContent content) {
     case CellContent::Empty: return "empty";
     case CellContent::Text: return "text";
     case CellContent::Number: return "number";
+    case CellContent::Date: return "date";
     case CellContent::Field: return "field";
     case CellContent::Formula: return "formula";
     case CellContent::Block: return "block";
@@ -83,13 +86,25 @@ const char* ContentName(CellContent content) {
 }
 
 bool LooksLikeNumber(std::u16string_view text) {
+    const auto isLetter = [](char16_t unit) { return (unit >= u'a' && unit <= u'z') || (unit >= u'A' && unit <= u'Z'); };
     bool digit = false;
-    for (const char16_t unit : text) {
+    std::size_t at = 0;
+    for (; at < text.size(); ++at) {
+        const char16_t unit = text[at];
         if (unit >= u'0' && unit <= u'9') {
             digit = true;
+        } else if ((unit == u'E' || unit == u'e') && digit && at + 1 < text.size() &&
+                   std::u16string_view(u"+-0123456789").find(text[at + 1]) != std::u16string_view::npos) {
+            continue;
+        } else if (unit == u' ' && digit && at + 1 < text.size() && isLetter(text[at + 1])) {
+            break;
         } else if (std::u16string_view(u"+-.,' ").find(unit) == std::u16string_view::npos) {
             return false;
         }
+    }
+    // The unit: letters only.
+    for (++at; at < text.size(); ++at) {
+        if (!isLetter(text[at])) return false;
     }
     return digit;
 }

@@ -15,15 +15,18 @@
 
 namespace cadstandin {
 
-// What a cell holds. A number is shown as text ("12.50"); a field and a formula show their value.
-enum class CellContent { Empty, Text, Number, Field, Formula, Block };
+// What a cell holds. A number and a date are shown as text ("12.50", "5-Jan-24"); a field and a
+// formula show their value.
+enum class CellContent { Empty, Text, Number, Date, Field, Formula, Block };
 
 // The CAD application's AcCellType: a block cell, or a text cell (every other content).
 enum class CellType : std::int32_t { Unknown = 0, Text = 1, Block = 2 };
 
-// The CAD application's AcCellState flags; the stand-in's cells are locked or not.
+// The CAD application's AcCellState flags; the stand-in's cells are locked, linked to a data source,
+// both or neither.
 inline constexpr std::int32_t kCellStateNone = 0;
 inline constexpr std::int32_t kCellStateContentLocked = 1;
+inline constexpr std::int32_t kCellStateLinked = 4;
 
 // One cell, by row and column; row -1 stands for any cell (a failure that is not for one cell).
 struct CellAddress {
@@ -51,6 +54,7 @@ struct TableCell {
     std::u16string shown;       // the text on screen: text as of the last Update
     std::u16string blockName;   // a block cell's block (shown in the cell; GetText answers "")
     bool locked = false;        // acCellStateContentLocked
+    bool linked = false;        // acCellStateLinked: filled from an outside data source
     int field = 0;              // fields and formulas are numbered from 1 in their table; 0: none
 };
 
@@ -70,7 +74,7 @@ public:
     [[nodiscard]] const TableCell& Cell(int row, int col) const { return cells_[Index(row, col)]; }
 
     // Fills a cell as the scenario describes it (a field or formula gets the next field number).
-    void Define(int row, int col, CellContent content, std::u16string text, bool locked);
+    void Define(int row, int col, CellContent content, std::u16string text, bool locked, bool linked = false);
     // Merges a range of cells; false when it is one cell, leaves the table or overlaps another merge.
     [[nodiscard]] bool Merge(const CellRange& range);
     [[nodiscard]] const std::vector<CellRange>& Merges() const { return merges_; }
@@ -96,10 +100,11 @@ private:
     std::vector<CellRange> merges_;
 };
 
-// "empty", "text", "number", "field", "formula", "block": as the scenario and the log name them.
+// "empty", "text", "number", "date", "field", "formula", "block": as the scenario and the log name them.
 [[nodiscard]] const char* ContentName(CellContent content);
 
-// Whether a text looks like a number: digits with signs, separators and blanks only, one digit at least.
+// Whether a text looks like a number as the CAD application formats one: digits with signs,
+// separators, blanks and an exponent ("1.5E+03"), one digit at least, and a unit after a blank ("12 mm").
 [[nodiscard]] bool LooksLikeNumber(std::u16string_view text);
 
 // Where the grid lines of a table lie, from its top left: column edges (Columns() + 1 of them) and

@@ -74,25 +74,19 @@ private:
 // special) or formatted (ConvertMTextCase).
 enum class TextFormat { Plain, Formatted };
 
-// Whether field expressions "%<…>%" in a text are kept unit for unit.
-enum class FieldExpressions { AsText, Kept };
 // Whether the text holds "%<", the start of a field expression.
 [[nodiscard]] bool HasFieldExpressions(std::u16string_view text) noexcept;
 
-// The text as it is written back: the rest behind the underline code in the given case, with
-// "%%u" in front when the code was there. Throws only std::bad_alloc.
-[[nodiscard]] std::u16string ConvertText(const UnderlineSplit& split, CaseMode mode,
-                                         TextFormat format = TextFormat::Plain,
-                                         FieldExpressions fields = FieldExpressions::AsText);
+// The text as it is written back: the rest behind the underline code in the given case, read as the
+// given format, with "%%u" in front when the code was there. Every field expression "%<…>%" is kept
+// unit for unit, whatever the text is: a literal one written back changed would be read as a field.
+// Throws only std::bad_alloc.
+[[nodiscard]] std::u16string ConvertText(const UnderlineSplit& split, CaseMode mode, TextFormat format);
 [[nodiscard]] std::u16string ConvertText(const UnderlineSplit& split, CaseMode mode, const CaseMapper& mapper,
-                                         TextFormat format = TextFormat::Plain,
-                                         FieldExpressions fields = FieldExpressions::AsText);
+                                         TextFormat format);
 // SplitUnderlinePrefix, then the above; throws Failure(6) as SplitUnderlinePrefix does.
-[[nodiscard]] std::u16string ConvertText(std::u16string_view text, CaseMode mode,
-                                         TextFormat format = TextFormat::Plain,
-                                         FieldExpressions fields = FieldExpressions::AsText);
+[[nodiscard]] std::u16string ConvertText(std::u16string_view text, CaseMode mode, TextFormat format);
 [[nodiscard]] std::u16string ConvertText(std::u16string_view text, CaseMode mode, const CaseMapper& mapper,
-                                         TextFormat format = TextFormat::Plain,
-                                         FieldExpressions fields = FieldExpressions::AsText);
+                                         TextFormat format);
 
 }  // namespace morvane

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dialog/answers.h"
+#include "dialog/text_kinds.h"
 #include "dialog/undo_step.h"
 #include "failure/failure.h"
 
@@ -93,33 +94,80 @@ private:
     bool merges_ = true;
 };
 
+// Asks the table something only some releases answer, once per pick: after a 438 the answer for
+// every cell is the release's.
+class CellQuestion {
+public:
+    // ask(row, column); what a release without it answers for every cell.
+    template <class Ask>
+    bool Of(Ask ask, bool withoutIt) {
+        if (!answers_) return withoutIt;
+        const std::optional<bool> answer = IfAnswered(ask);
+        answers_ = answer.has_value();
+        return answer.value_or(withoutIt);
+    }
+
+private:
+    bool answers_ = true;
+};
+
+// Runs the cells' writes with the table's regeneration suppressed, so that the CAD application
+// rebuilds the table once rather than at every cell; a pick that writes one cell makes no extra
+// call. A table that does not answer RegenerateTableSuppressed (438) is written without. Once it
+// was suppressed, it is let again on every way out; when a write failed, its failure is the one
+// reported, else the failure to let it again.
+template <class Writes>
+void RegeneratedOnce(CadTable& table, std::size_t cells, Writes writes) {
+    const bool suppressed = cells > 1 && IfAnswered([&] {
+                                             table.SuppressRegeneration(true);
+                                             return true;
+                                         }).has_value();
+    if (!suppressed) {
+        writes();
+        return;
+    }
+    try {
+        writes();
+    } catch (...) {
+        try {
+            table.SuppressRegeneration(false);
+        } catch (...) {
+            // The write's failure is the one to report.
+        }
+        throw;
+    }
+    table.SuppressRegeneration(false);
+}
+
 }  // namespace
 
 std::size_t ChangeTable(CadDocument& document, CaseDialog& dialog, CadTable& table, CaseMode mode) {
     const TableSize size = SizeOf(table);
     std::vector<CellWrite> writes;
-    // A table that does not answer GetCellState has no locked cells.
-    bool states = true;
+    // A table that does not answer GetCellState has no locked or linked cells; one that does not
+    // answer GetCellValue (before 2008) has no typed values: its cells hold text.
+    CellQuestion states;
+    CellQuestion values;
+    const TextFormat format = FormatOf(text_kind::kTableCell, std::nullopt);
     CellWalk(table, size).ForEach([&](std::int32_t row, std::int32_t column) {
         if (!table.IsTextCell(row, column)) return;
         std::u16string text = table.GetText(row, column);
-        std::u16string converted = ConvertText(text, mode, TextFormat::Formatted, FieldExpressions::Kept);
-        // Writing a number's or a date's text would make a string of its value: an unchanged cell
-        // stays exactly as it was, and is not asked anything more.
+        std::u16string converted = ConvertText(text, mode, format);
+        // An unchanged cell stays exactly as it was, and is not asked anything more.
         if (converted == text) return;
         if (table.ShowsFieldOrFormula(row, column)) return;
-        if (states) {
-            const std::optional<bool> locked = IfAnswered([&] { return table.IsContentLocked(row, column); });
-            states = locked.has_value();
-            if (locked.value_or(false)) return;
-        }
+        if (states.Of([&] { return table.IsLockedOrLinked(row, column); }, false)) return;
+        // Writing a number's or a date's text would make a string of its value.
+        if (!values.Of([&] { return table.HoldsStringValue(row, column); }, true)) return;
         writes.push_back({row, column, std::move(converted)});
     });
     InOneUndoStep(document, dialog, writes.size(), [&](const auto& beforeEachCall) {
-        for (const CellWrite& write : writes) {
-            beforeEachCall();
-            table.SetText(write.row, write.column, write.text);
-        }
+        RegeneratedOnce(table, writes.size(), [&] {
+            for (const CellWrite& write : writes) {
+                beforeEachCall();
+                table.SetText(write.row, write.column, write.text);
+            }
+        });
     });
     return writes.size();
 }

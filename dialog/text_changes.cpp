@@ -11,18 +11,15 @@
 #include "dialog/answers.h"
 #include "dialog/program_title.h"
 #include "dialog/table_text.h"
+#include "dialog/text_kinds.h"
 #include "dialog/undo_step.h"
 
 namespace morvane {
 
 namespace {
 
-constexpr std::u16string_view kTable = u"AcDbTable";
-// The extension dictionary entry that holds an attribute's field.
+// The extension dictionary entry that holds an entity's field where the text does not.
 constexpr std::u16string_view kFieldEntry = u"ACAD_FIELD";
-
-// How the CAD application reads an entity's text: plain, formatted, or not to be changed at all.
-enum class TextKind { Plain, Formatted, LeftAlone };
 
 // The separator of a geometric tolerance's frame ("%%v", either case): every tolerance's text holds one.
 bool HoldsFrameSeparator(std::u16string_view text) noexcept {
@@ -32,130 +29,182 @@ bool HoldsFrameSeparator(std::u16string_view text) noexcept {
     return false;
 }
 
-// Whether an attribute's text is formatted text: a multiline attribute's is. One that does not
-// answer MTextAttribute is a plain one.
-bool IsMultilineAttribute(CadEntity& attribute) {
-    return IfAnswered([&] { return attribute.ReadMTextAttribute(); }).value_or(false);
+bool LeftAlone(const TextKind* kind) noexcept {
+    return kind != nullptr && kind->property == TextProperty::None;
 }
 
-// What kind of text an entity's TextString holds, by the entity's ObjectName. The name is asked
-// only when the text holds something a formatting code begins with or a frame separator, since
-// without them every kind reads alike: a plain pick costs no extra call. It is asked at most once.
-class KindOfText {
+// The kind of text a picked entity holds, from the table of kinds by the entity's ObjectName. The
+// name is asked only where the answer matters, so that a plain pick costs no extra call: when the
+// text holds something a formatting code begins with or a frame separator (without them every kind
+// reads alike), or when the entity keeps no fields in its text on a release that has fields (an
+// attribute definition, which may be multiline). It is asked at most once.
+class PickedKind {
 public:
-    explicit KindOfText(CadEntity& entity) noexcept : entity_(entity) {}
+    explicit PickedKind(CadEntity& entity) noexcept : entity_(entity) {}
 
-    TextKind Of(std::u16string_view rest) {
-        if (!HasFormattingCodes(rest) && !HoldsFrameSeparator(rest)) return TextKind::Plain;
-        if (!kind_) kind_ = Asked();
+    // The kind, asked now if the text could read differently by kind; none while it was not asked.
+    const TextKind* For(std::u16string_view rest) {
+        if (HasFormattingCodes(rest) || HoldsFrameSeparator(rest)) (void)Asked();
+        return kind_;
+    }
+
+    const TextKind& Asked() {
+        if (!kind_) {
+            const std::optional<std::u16string> name = IfAnswered([&] { return entity_.ObjectName(); });
+            kind_ = &KindNamed(name ? std::optional<std::u16string_view>(*name) : std::nullopt);
+        }
         return *kind_;
     }
 
-private:
-    TextKind Asked() {
-        const std::optional<std::u16string> name = IfAnswered([&] { return entity_.ObjectName(); });
-        // An entity that does not say what it is holds plain text.
-        if (!name || *name == u"AcDbText" || *name == u"AcDbArcAlignedText") return TextKind::Plain;
-        // A geometric tolerance: symbol codes and datum letters, whose case is their meaning.
-        if (*name == u"AcDbFcf") return TextKind::LeftAlone;
-        if (*name == u"AcDbAttribute" || *name == u"AcDbAttributeDefinition") {
-            return IsMultilineAttribute(entity_) ? TextKind::Formatted : TextKind::Plain;
-        }
-        // Multiline text, multileaders and kinds this program does not know: their codes are kept.
-        return TextKind::Formatted;
-    }
+    [[nodiscard]] const TextKind* Known() const noexcept { return kind_; }
 
+private:
     CadEntity& entity_;
-    std::optional<TextKind> kind_;
+    const TextKind* kind_ = nullptr;
 };
 
-TextFormat FormatOf(TextKind kind) noexcept {
-    return kind == TextKind::Formatted ? TextFormat::Formatted : TextFormat::Plain;
+// Whether the entity keeps a field in its extension dictionary. HasExtensionDictionary is asked
+// first: asking for the dictionary makes one where there is none, which would change the drawing.
+// None where the entity does not answer it (release 15, which has no fields, tells so without a call).
+std::optional<bool> FieldInDictionary(CadEntity& entity) {
+    const std::optional<bool> has = IfAnswered([&] { return entity.HasExtensionDictionary(); });
+    if (!has.value_or(false)) return has;
+    return entity.ExtensionDictionaryHolds(kFieldEntry);
 }
 
-// The text that is converted and written back. Where the entity has fields, TextString shows
-// their values, and writing those back would replace each field by dead text; FieldCode gives the
-// same text with each field as its expression, and writing that through TextString keeps them.
-// It is taken when it differs from TextString and holds an expression.
-struct TextToWrite {
+// The text that is converted and written through TextString, or none when the entity is left as it
+// is. Where the entity keeps its fields in its text, TextString shows their values, and writing
+// those back would replace each field by dead text; FieldCode gives the same text with each field
+// as its expression, and writing that through TextString keeps them. It is taken when it differs
+// from TextString and holds an expression. An entity that does not answer FieldCode keeps its field
+// in its extension dictionary, where writing its text would lose it: it is left alone.
+std::optional<std::u16string> TextKeepingFields(CadEntity& entity, PickedKind& kind, std::u16string shown) {
+    const TextKind* known = kind.Known();
+    if (known == nullptr || known->fields == FieldPlace::FieldCode) {
+        std::optional<std::u16string> coded = IfAnswered([&] { return entity.ReadFieldCode(); });
+        if (coded) return *coded != shown && HasFieldExpressions(*coded) ? std::move(*coded) : std::move(shown);
+    }
+    const std::optional<bool> field = FieldInDictionary(entity);
+    if (field.value_or(false)) return std::nullopt;
+    // A release with fields, and an entity that keeps none in its text: which kind it is decides
+    // how it is written.
+    if (field) (void)kind.Asked();
+    return shown;
+}
+
+// One text to write: the entity, the property it goes through and the converted text.
+struct TextWrite {
+    CadEntity* entity;
+    TextProperty property;
     std::u16string text;
-    FieldExpressions fields;
 };
 
-TextToWrite WithFields(CadEntity& entity, std::u16string shown) {
-    std::optional<std::u16string> coded = IfAnswered([&] { return entity.ReadFieldCode(); });
-    if (coded && *coded != shown && HasFieldExpressions(*coded)) return {std::move(*coded), FieldExpressions::Kept};
-    return {std::move(shown), FieldExpressions::AsText};
+// Writes the text through its property and has the entity redrawn, calling beforeEachCall() before
+// each of the two calls (inside an undo step: a "Cancel" stops the writes there).
+template <class BeforeEachCall>
+void Write(const TextWrite& write, const BeforeEachCall& beforeEachCall) {
+    beforeEachCall();
+    switch (write.property) {
+    case TextProperty::TextString:
+        write.entity->WriteTextString(write.text);
+        break;
+    case TextProperty::MTextAttributeContent:
+        write.entity->WriteMTextAttributeContent(write.text);
+        break;
+    case TextProperty::TextOverride:
+        write.entity->WriteTextOverride(write.text);
+        break;
+    case TextProperty::CellText:
+    case TextProperty::None:
+        return;
+    }
+    beforeEachCall();
+    write.entity->Update();
+}
+
+void Write(const TextWrite& write) {
+    Write(write, [] {});
+}
+
+// An attribute's (or attribute definition's) text as it is written back, its TextString split at the
+// underline code. A multiline attribute keeps its formatted content in MTextAttributeContent, which
+// its TextString may show without the codes: the content is converted and written where the release
+// answers it, else the TextString as formatted text. None: the content is empty, nothing to write.
+std::optional<TextWrite> AttributeWrite(CadEntity& attribute, const UnderlineSplit& split, CaseMode mode) {
+    const std::optional<bool> multiline = IfAnswered([&] { return attribute.ReadMTextAttribute(); });
+    if (multiline.value_or(false)) {
+        if (const auto content = IfAnswered([&] { return attribute.ReadMTextAttributeContent(); })) {
+            if (content->empty()) return std::nullopt;
+            const TextKind& kind = text_kind::kMultilineAttribute;
+            return TextWrite{&attribute, kind.property, ConvertText(*content, mode, FormatOf(kind, multiline))};
+        }
+    }
+    return TextWrite{&attribute, TextProperty::TextString,
+                     ConvertText(split, mode, FormatOf(text_kind::kAttribute, multiline))};
 }
 
 // Rewrites the entity's TextString, showing the text behind an underline code first. The box
 // waits for as long as the user likes while the CAD application stays usable, so the text is read
-// again once it is closed and what is there then is converted. False when the entity has no
-// TextString.
+// again once it is closed and what is there then is converted. An empty text is never written: no
+// case changes it, and writing it may change what the entity shows (a multileader whose content is
+// a block reads ""). False when the entity has no TextString.
 bool ChangeTextString(CaseDialog& dialog, CadEntity& entity, std::optional<CaseMode> mode) {
     std::optional<std::u16string> shown = IfAnswered([&] { return entity.ReadTextString(); });
     if (!shown) return false;
-    KindOfText kind(entity);
+    if (shown->empty()) return true;
+    PickedKind kind(entity);
     if (const UnderlineSplit split = SplitUnderlinePrefix(*shown); split.underlined) {
         // A tolerance is left as it is, without a box.
-        if (kind.Of(split.rest) == TextKind::LeftAlone) return true;
+        if (LeftAlone(kind.For(split.rest))) return true;
         dialog.ShowMessage(split.rest, kProgramTitle);
         shown = entity.ReadTextString();
+        if (shown->empty()) return true;
     }
     if (!mode) return true;
-    const TextToWrite source = WithFields(entity, std::move(*shown));
+    std::optional<std::u16string> source = TextKeepingFields(entity, kind, std::move(*shown));
+    if (!source) return true;
     // The underline code's limit applies to what is written.
-    const UnderlineSplit written = SplitUnderlinePrefix(source.text);
-    const TextKind writtenKind = kind.Of(written.rest);
-    if (writtenKind == TextKind::LeftAlone) return true;
-    entity.WriteTextString(ConvertText(written, *mode, FormatOf(writtenKind), source.fields));
-    entity.Update();
+    const UnderlineSplit written = SplitUnderlinePrefix(*source);
+    const TextKind* known = kind.For(written.rest);
+    if (LeftAlone(known)) return true;
+    if (known != nullptr && known->reading == TextReading::AsMTextAttributeSays) {
+        if (const std::optional<TextWrite> write = AttributeWrite(entity, written, *mode)) Write(*write);
+        return true;
+    }
+    // Not asked: the text reads alike in every kind.
+    const TextKind& as = known != nullptr ? *known : text_kind::kSingleLineText;
+    Write({&entity, TextProperty::TextString, ConvertText(written, *mode, FormatOf(as, std::nullopt))});
     return true;
-}
-
-// How an attribute's text reads: formatted for a multiline attribute, plain for every other. The
-// attribute is asked only when the text holds something a formatting code begins with, so a plain
-// attribute costs no extra call.
-TextFormat AttributeFormat(CadEntity& attribute, std::u16string_view rest) {
-    return HasFormattingCodes(rest) && IsMultilineAttribute(attribute) ? TextFormat::Formatted : TextFormat::Plain;
-}
-
-// An attribute keeps its field in its extension dictionary. HasExtensionDictionary is asked first:
-// asking for the dictionary makes one where there is none, which would change the drawing.
-bool HoldsField(CadEntity& attribute) {
-    return IfAnswered([&] { return attribute.HasExtensionDictionary(); }).value_or(false) &&
-           attribute.ExtensionDictionaryHolds(kFieldEntry);
 }
 
 // Every attribute's text is converted before any is written, so that one too long for the
 // underline code (6), or a failure reading one, leaves the whole block as it was. An attribute
-// that shows a field is left as it is; the block's others are converted.
+// that shows a field, or whose text is empty, is left as it is; the block's others are converted.
 void ChangeAttributes(CaseDialog& dialog, CadDocument& document, CadEntity& block, CaseMode mode) {
     const std::vector<std::shared_ptr<CadEntity>> attributes = block.GetAttributes();
-    std::vector<std::pair<CadEntity*, std::u16string>> writes;
+    std::vector<TextWrite> writes;
     writes.reserve(attributes.size());
     for (const std::shared_ptr<CadEntity>& attribute : attributes) {
         CadEntity& entity = Require(attribute);
-        const UnderlineSplit split = SplitUnderlinePrefix(entity.ReadTextString());
-        if (HoldsField(entity)) continue;
-        writes.emplace_back(&entity, ConvertText(split, mode, AttributeFormat(entity, split.rest)));
+        const std::u16string text = entity.ReadTextString();
+        if (text.empty()) continue;
+        const UnderlineSplit split = SplitUnderlinePrefix(text);
+        if (FieldInDictionary(entity).value_or(false)) continue;
+        if (std::optional<TextWrite> write = AttributeWrite(entity, split, mode)) writes.push_back(std::move(*write));
     }
     InOneUndoStep(document, dialog, writes.size(), [&](const auto& beforeEachCall) {
-        for (const auto& [entity, text] : writes) {
-            beforeEachCall();
-            entity->WriteTextString(text);
-            beforeEachCall();
-            entity->Update();
-        }
+        for (const TextWrite& write : writes) Write(write, beforeEachCall);
     });
 }
 
-// An override is always formatted text. An empty one means the CAD application shows the
-// measurement: it stays empty, and with nothing written nothing needs redrawing.
+// An empty override means the CAD application shows the measurement: it stays empty, and with
+// nothing written nothing needs redrawing. An override that shows a field is left as it is.
 void ChangeTextOverride(CadEntity& dimension, std::u16string_view text, CaseMode mode) {
     if (text.empty()) return;
-    dimension.WriteTextOverride(ConvertText(text, mode, TextFormat::Formatted));
-    dimension.Update();
+    const TextKind& kind = text_kind::kDimensionOverride;
+    const std::u16string converted = ConvertText(text, mode, FormatOf(kind, std::nullopt));
+    if (FieldInDictionary(dimension).value_or(false)) return;
+    Write({&dimension, kind.property, converted});
 }
 
 // Every text cell of a table; the table is redrawn once when a cell was written.
@@ -172,7 +221,8 @@ void ChangeOtherText(CaseDialog& dialog, CadDocument& document, CadEntity& entit
         ChangeAttributes(dialog, document, entity, *mode);
     } else if (const auto text = IfAnswered([&] { return entity.ReadTextOverride(); })) {
         ChangeTextOverride(entity, *text, *mode);
-    } else if (IfAnswered([&] { return entity.ObjectName(); }) == kTable) {
+    } else if (const auto name = IfAnswered([&] { return entity.ObjectName(); });
+               name && KindNamed(*name).property == TextProperty::CellText) {
         ChangeTableCells(dialog, document, entity, *mode);
     }
 }

@@ -1,6 +1,7 @@
 #include "cadlink/com/com_entity.h"
 
 #include <cstdint>
+#include <optional>
 #include <utility>
 
 #include "cadlink/com/com_table.h"
@@ -63,35 +64,46 @@ public:
         return attributes;
     }
 
-    bool ReadMTextAttribute() override { return BoolAnswer(entity_.Get(L"MTextAttribute")); }
+    bool ReadMTextAttribute() override {
+        RequireNewerRelease();
+        return BoolAnswer(entity_.Get(L"MTextAttribute"));
+    }
+    std::u16string ReadMTextAttributeContent() override {
+        RequireNewerRelease();
+        return TextAnswer(entity_.Get(L"MTextAttributeContent"));
+    }
+    void WriteMTextAttributeContent(std::u16string_view text) override {
+        RequireNewerRelease();
+        entity_.Put(L"MTextAttributeContent", TextVariant(text));
+    }
 
     std::u16string ReadTextOverride() override { return TextAnswer(entity_.Get(L"TextOverride")); }
     void WriteTextOverride(std::u16string_view text) override { entity_.Put(L"TextOverride", TextVariant(text)); }
 
     std::u16string ReadFieldCode() override {
-        RequireFields();
+        RequireNewerRelease();
         return TextAnswer(entity_.Call(L"FieldCode"));
     }
 
     bool HasExtensionDictionary() override {
-        RequireFields();
+        RequireNewerRelease();
         return BoolAnswer(entity_.Get(L"HasExtensionDictionary"));
     }
 
     // The dictionary's entries by position, each asked its name: every answer is a plain one, where
-    // a look-up by name would have to tell a missing entry from a failure by its error.
+    // a look-up by name would have to tell a missing entry from a failure by its error. An entry that
+    // fails to read, or reads as something else than an object with a name, is passed over.
     bool ExtensionDictionaryHolds(std::u16string_view key) override {
-        RequireFields();
+        RequireNewerRelease();
         ByName dictionary(ObjectAnswer(entity_.Call(L"GetExtensionDictionary")), std::make_shared<DispatchNames>(),
                           calls_);
         const std::int32_t count = NumberAnswer(dictionary.Get(L"Count"));
         for (std::int32_t index = 0; index < count; ++index) {
             Variant position = NumberVariant(index);
-            Variant entry = dictionary.Call(L"Item", {position.Get(), 1});
-            (void)ObjectAnswer(entry);
-            if (TextAnswer(dictionary.Call(L"GetName", {entry.Get(), 1})) == key) {
-                return true;
-            }
+            std::optional<Variant> entry = dictionary.CallIfItWorks(L"Item", {position.Get(), 1});
+            if (!entry || entry->Type() != VT_DISPATCH || entry->Get()->pdispVal == nullptr) continue;
+            const std::optional<Variant> name = dictionary.CallIfItWorks(L"GetName", {entry->Get(), 1});
+            if (name && name->Type() == VT_BSTR && TextAnswer(*name) == key) return true;
         }
         return false;
     }
@@ -99,8 +111,9 @@ public:
     std::unique_ptr<CadTable> AsTable() override { return MakeComTable(entity_.Object(), calls_); }
 
 private:
-    // Release 15 has no fields: its entities do not know these names, and are not asked.
-    void RequireFields() const {
+    // Release 15 has no fields and no multiline attributes: its entities do not know these names,
+    // and are not asked.
+    void RequireNewerRelease() const {
         if (release_ == EntityRelease::Release15) {
             throw Failure(error_number::kNoSuchMember);
         }

@@ -18,9 +18,11 @@ using Microsoft::WRL::ComPtr;
 
 // AcCellType's text cell.
 constexpr std::int32_t kTextCell = 1;
-// AcCellState's flags for content the user has locked and content that is read-only.
+// AcCellState's flags for content the user has locked, content that is read-only and a cell linked
+// to an outside data source (which the next update of the link would overwrite).
 constexpr std::int32_t kContentLocked = 0x1;
 constexpr std::int32_t kContentReadOnly = 0x2;
+constexpr std::int32_t kLinked = 0x4;
 
 // An object id as GetFieldId answers it: a Long, or a 64-bit integer on 64-bit releases.
 bool IsNonZeroId(const Variant& value) {
@@ -62,8 +64,17 @@ public:
         return CellRange{bounds[0], bounds[1], bounds[2], bounds[3]};
     }
 
-    bool IsContentLocked(std::int32_t row, std::int32_t column) override {
-        return (NumberAnswer(CellCall(L"GetCellState", row, column)) & (kContentLocked | kContentReadOnly)) != 0;
+    bool IsLockedOrLinked(std::int32_t row, std::int32_t column) override {
+        return (NumberAnswer(CellCall(L"GetCellState", row, column)) & (kContentLocked | kContentReadOnly | kLinked)) != 0;
+    }
+
+    // GetCellValue answers the cell's value in its own type: a number or a date is no VT_BSTR.
+    bool HoldsStringValue(std::int32_t row, std::int32_t column) override {
+        return CellCall(L"GetCellValue", row, column).Type() == VT_BSTR;
+    }
+
+    void SuppressRegeneration(bool suppressed) override {
+        table_.Put(L"RegenerateTableSuppressed", BoolVariant(suppressed));
     }
 
     std::u16string GetText(std::int32_t row, std::int32_t column) override {

@@ -56,6 +56,13 @@ Variant NumberVariant(std::int32_t number) noexcept {
     return value;
 }
 
+Variant BoolVariant(bool value) noexcept {
+    Variant result;
+    result.Get()->vt = VT_BOOL;
+    result.Get()->boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return result;
+}
+
 VARIANT OutArgument(ComPtr<IDispatch>& into) noexcept {
     VARIANT argument{};
     argument.vt = VT_BYREF | VT_DISPATCH;
@@ -101,7 +108,23 @@ Variant ByName::Call(const wchar_t* name, std::span<VARIANT> arguments, Repeatab
     return Invoke(name, DISPATCH_METHOD, arguments, repeatable);
 }
 
+std::optional<Variant> ByName::CallIfItWorks(const wchar_t* name, std::span<VARIANT> arguments) {
+    Variant result;
+    ExcepInfo exception;
+    if (FAILED(InvokeFor(name, DISPATCH_METHOD, arguments, Repeatable::No, result, exception))) return std::nullopt;
+    return result;
+}
+
 Variant ByName::Invoke(const wchar_t* name, WORD kind, std::span<VARIANT> arguments, Repeatable repeatable) {
+    Variant result;
+    ExcepInfo exception;
+    const HRESULT hr = InvokeFor(name, kind, arguments, repeatable, result, exception);
+    ThrowIfInvokeFailed(hr, *exception);
+    return result;
+}
+
+HRESULT ByName::InvokeFor(const wchar_t* name, WORD kind, std::span<VARIANT> arguments, Repeatable repeatable,
+                          Variant& result, ExcepInfo& exception) {
     const DISPID id = names_->Id(*object_.Get(), name, *calls_);
     DISPID putId = DISPID_PROPERTYPUT;
     DISPPARAMS parameters{};
@@ -112,9 +135,7 @@ Variant ByName::Invoke(const wchar_t* name, WORD kind, std::span<VARIANT> argume
         parameters.rgdispidNamedArgs = &putId;
         parameters.cNamedArgs = 1;
     }
-    Variant result;
-    ExcepInfo exception;
-    const HRESULT hr = calls_->Call(
+    return calls_->Call(
         [&] {
             result.Clear();
             exception.Clear();
@@ -124,8 +145,6 @@ Variant ByName::Invoke(const wchar_t* name, WORD kind, std::span<VARIANT> argume
                                    &badArgument);
         },
         exception.Get(), repeatable);
-    ThrowIfInvokeFailed(hr, *exception);
-    return result;
 }
 
 }  // namespace morvane::com

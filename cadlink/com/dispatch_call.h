@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,6 +20,8 @@
 // object of the CAD application is reached that is not reached through its interface's slots.
 
 namespace morvane::com {
+
+class ExcepInfo;
 
 // What the CAD application hands back is checked, never coerced: a coercion would turn an empty
 // answer into "" or another object into its default member's text, and that would be written over
@@ -35,6 +38,8 @@ void RequireType(const Variant& value, VARTYPE type);
 [[nodiscard]] Variant TextVariant(std::u16string_view text);
 // A Long argument (VT_I4).
 [[nodiscard]] Variant NumberVariant(std::int32_t number) noexcept;
+// A Boolean argument (VT_BOOL).
+[[nodiscard]] Variant BoolVariant(bool value) noexcept;
 
 // An out-argument passed by reference in the type the member declares, as a late-bound Visual Basic
 // client passes a typed variable (Dim o As Object, Dim n As Long): an object (IDispatch**) as
@@ -72,11 +77,17 @@ public:
     // A method call; the arguments in the order Invoke takes them, the last one first. A method is
     // asked again when the CAD application reports itself busy only when it may run twice.
     Variant Call(const wchar_t* name, std::span<VARIANT> arguments = {}, Repeatable repeatable = Repeatable::No);
+    // A method call whose failure is an answer: none when the member failed. An unknown name
+    // still throws, as every failure of the other calls does.
+    [[nodiscard]] std::optional<Variant> CallIfItWorks(const wchar_t* name, std::span<VARIANT> arguments = {});
 
     [[nodiscard]] const Microsoft::WRL::ComPtr<IDispatch>& Object() const noexcept { return object_; }
 
 private:
     Variant Invoke(const wchar_t* name, WORD kind, std::span<VARIANT> arguments, Repeatable repeatable);
+    // Invoke's own result, its failure not yet thrown.
+    HRESULT InvokeFor(const wchar_t* name, WORD kind, std::span<VARIANT> arguments, Repeatable repeatable,
+                      Variant& result, ExcepInfo& exception);
 
     Microsoft::WRL::ComPtr<IDispatch> object_;
     std::shared_ptr<DispatchNames> names_;

@@ -75,10 +75,7 @@ public:
     }
 
     void SetVisible(bool visible) override {
-        Variant value;
-        value.Get()->vt = VT_BOOL;
-        value.Get()->boolVal = visible ? VARIANT_TRUE : VARIANT_FALSE;
-        application_.Put(L"Visible", std::move(value));
+        application_.Put(L"Visible", BoolVariant(visible));
     }
 
     std::u16string ActivationTitle() override { return TextAnswer(application_.Get(L"Caption")); }

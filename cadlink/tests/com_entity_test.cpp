@@ -154,14 +154,18 @@ TEST(ComEntityTest, LooksUpEachNameOnceAndLetsGo) {
     EXPECT_EQ(fake.invokes, 5);
 }
 
-// Rule: release 15 has no fields: its entities answer 438 for FieldCode and the extension
-// dictionary without asking the CAD application anything; a newer release's entity asks by name.
+// Rule: release 15 has no fields and no multiline attributes: its entities answer 438 for FieldCode,
+// the extension dictionary and a multiline attribute's members without asking the CAD application
+// anything; a newer release's entity asks by name.
 TEST(ComEntityTest, Release15IsNotAskedAboutFields) {
     FakeEntity fake(u"note");
     const std::shared_ptr<CadEntity> old = MakeComEntity(&fake, TestCalls(), EntityRelease::Release15);
     EXPECT_EQ(FailureOf([&] { (void)old->ReadFieldCode(); }), 438);
     EXPECT_EQ(FailureOf([&] { (void)old->HasExtensionDictionary(); }), 438);
     EXPECT_EQ(FailureOf([&] { (void)old->ExtensionDictionaryHolds(u"ACAD_FIELD"); }), 438);
+    EXPECT_EQ(FailureOf([&] { (void)old->ReadMTextAttribute(); }), 438);
+    EXPECT_EQ(FailureOf([&] { (void)old->ReadMTextAttributeContent(); }), 438);
+    EXPECT_EQ(FailureOf([&] { old->WriteMTextAttributeContent(u"x"); }), 438);
     EXPECT_EQ(fake.invokes, 0);
     EXPECT_TRUE(fake.lookups.empty());
 

@@ -100,6 +100,9 @@ TEST(ScenarioKept, ReadsDictionariesMultileadersAndTolerances) {
         "dictionary a1 \"ACAD_FIELD\" \"OTHER\"\n"
         "dictionary a2\n"
         "mleader n1 10 20 \"first\\Psecond\"\n"
+        "mleader n2 10 60 block \"DETAIL-TAG\"\n"
+        "attdef e1 5 6 \"SHEET\" \"sheet 3\"\n"
+        "multiline e1\n"
         "tolerance f1 30 40 \"{\\Fgdt;j}%%v{\\Fgdt;n}0.5%%v%%vA\"\n"
         "fail a1 HasExtensionDictionary.get 0x80004005\n"
         "fail a1.xdict Count.get 0x80004005\n"
@@ -113,6 +116,11 @@ TEST(ScenarioKept, ReadsDictionariesMultileadersAndTolerances) {
     EXPECT_FALSE(Named(scenario, "b1").hasDictionary);
     EXPECT_EQ(Named(scenario, "n1").kind, EntityKind::MLeader);
     EXPECT_EQ(Named(scenario, "n1").text, uR"(first\Psecond)");
+    EXPECT_EQ(Named(scenario, "n2").text, u"") << "a multileader whose content is a block reads no text";
+    EXPECT_EQ(Named(scenario, "n2").name, u"DETAIL-TAG");
+    EXPECT_EQ(Named(scenario, "e1").kind, EntityKind::AttributeDefinition);
+    EXPECT_EQ(Named(scenario, "e1").name, u"SHEET");
+    EXPECT_EQ(scenario.multilineAttributes, (std::vector<std::string>{"e1"}));
     EXPECT_EQ(Named(scenario, "f1").kind, EntityKind::Tolerance);
     EXPECT_EQ(Named(scenario, "f1").text, uR"({\Fgdt;j}%%v{\Fgdt;n}0.5%%v%%vA)");
     EXPECT_EQ(scenario.failures.size(), 3u);
@@ -145,6 +153,7 @@ const RefusedCase kRefusedCases[] = {
     {"DictionaryEntryUnquoted", "text t1 1 2 \"x\"\ndictionary t1 ACAD_FIELD\n", kNewerRelease},
     {"FailOnDictionaryOfNobody", "text t1 1 2 \"x\"\nfail t9.xdict Count.get 0x80004005\n", kNewerRelease},
     {"FailUnknownMember", "text t1 1 2 \"x\"\nfail t1 Erase 0x80004005\n", kNewerRelease},
+    {"MultileaderOfNeither", "mleader n1 1 2 leader \"x\"\n", kNewerRelease},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, KeptRefused, testing::ValuesIn(kRefusedCases),

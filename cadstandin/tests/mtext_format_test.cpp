@@ -75,5 +75,14 @@ const LayoutCase kLayoutCases[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, MTextLayout, testing::ValuesIn(kLayoutCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Rule: a multiline attribute's TextString in the stand-in: the characters shown, without codes, its
+// lines joined by a blank and a stacked fraction written "upper/lower".
+TEST(MTextWithoutCodes, ShowsTheCharactersOnly) {
+    EXPECT_EQ(TextWithoutCodes(uR"({\C1;Door}\Pleaf)"), u"Door leaf");
+    EXPECT_EQ(TextWithoutCodes(uR"(DIA \S1/2; IN)"), u"DIA 1/2 IN");
+    EXPECT_EQ(TextWithoutCodes(u"plain"), u"plain");
+    EXPECT_EQ(TextWithoutCodes(u""), u"");
+}
+
 }  // namespace
 }  // namespace cadstandin

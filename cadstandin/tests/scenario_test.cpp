@@ -204,7 +204,7 @@ namespace {
 
 constexpr int kNewerRelease = 25;
 
-// Rule: a table is described by its size, then its cells (every kind, locked or not) and merges.
+// Rule: a table is described by its size, then its cells (every kind, locked, linked or neither) and merges.
 TEST(ScenarioTable, ReadsTablesCellsAndMerges) {
     const Scenario scenario = ParseScenario(
         "table t1 40 300 4 3\n"
@@ -217,6 +217,8 @@ TEST(ScenarioTable, ReadsTablesCellsAndMerges) {
         "cell t1 2 1 block\n"
         "cell t1 2 2 locked \"FD60\"\n"
         "cell t1 3 0 locked number \"7\"\n"
+        "cell t1 3 1 date \"5-Jan-24\"\n"
+        "cell t1 3 2 linked number \"12 mm\"\n"
         "pick t1\n",
         kNewerRelease);
     ASSERT_EQ(scenario.entities.size(), 1u);
@@ -240,7 +242,11 @@ TEST(ScenarioTable, ReadsTablesCellsAndMerges) {
     EXPECT_TRUE(table.Cell(2, 2).locked);
     EXPECT_EQ(table.Cell(3, 0).content, CellContent::Number);
     EXPECT_TRUE(table.Cell(3, 0).locked);
-    EXPECT_EQ(table.Cell(3, 2).content, CellContent::Empty);
+    EXPECT_EQ(table.Cell(3, 1).content, CellContent::Date);
+    EXPECT_EQ(table.Cell(3, 1).text, u"5-Jan-24");
+    EXPECT_EQ(table.Cell(3, 2).content, CellContent::Number);
+    EXPECT_EQ(table.StateOf(3, 2), kCellStateLinked);
+    EXPECT_EQ(table.StateOf(3, 0), kCellStateContentLocked);
     ASSERT_EQ(scenario.picks.size(), 1u);
     EXPECT_EQ(scenario.picks[0].id, "t1");
 }
@@ -330,7 +336,7 @@ TEST(ScenarioTable, SampleHasADoorScheduleFromRelease16) {
         const TableModel& table = found[0]->table;
         EXPECT_EQ(table.MergeOf(0, 0), (CellRange{0, 0, 0, table.Columns() - 1})) << "the title spans every column";
         EXPECT_NE(table.Cell(0, 0).text.find(u"DOOR SCHEDULE"), std::u16string::npos);
-        int kinds[6] = {};
+        int kinds[static_cast<int>(CellContent::Block) + 1] = {};
         int locked = 0;
         for (int row = 1; row < table.Rows(); ++row) {
             for (int col = 0; col < table.Columns(); ++col) {

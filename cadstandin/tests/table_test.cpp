@@ -92,8 +92,10 @@ TEST(TableModel, GridMakesRoomForEveryCell) {
 
 // Rule: a number cell's text must look like a number.
 TEST(TableModel, NumbersLookLikeNumbers) {
-    for (const char16_t* number : {u"12.50", u"-3", u"1,240.00", u"1 240,5", u"+7"}) EXPECT_TRUE(LooksLikeNumber(number));
-    for (const char16_t* other : {u"", u"tbc", u"12 m", u"-", u"1e5"}) EXPECT_FALSE(LooksLikeNumber(other));
+    for (const char16_t* number : {u"12.50", u"-3", u"1,240.00", u"1 240,5", u"+7", u"1.5E+03", u"1e5", u"12 mm"}) {
+        EXPECT_TRUE(LooksLikeNumber(number)) << ::testing::PrintToString(std::u16string(number));
+    }
+    for (const char16_t* other : {u"", u"tbc", u"-", u"e5", u"12 m2", u"mm 12", u"12 mm x"}) EXPECT_FALSE(LooksLikeNumber(other));
 }
 
 }  // namespace

@@ -99,7 +99,7 @@ void ConvertNoteWithFields(benchmark::State& state, morvane::CaseMode mode) {
     const morvane::UnderlineSplit split{false, text};
     for (auto _ : state) {
         std::u16string converted =
-            morvane::ConvertText(split, mode, morvane::TextFormat::Formatted, morvane::FieldExpressions::Kept);
+            morvane::ConvertText(split, mode, morvane::TextFormat::Formatted);
         benchmark::DoNotOptimize(converted.data());
     }
     PerUnit(state);

@@ -109,7 +109,7 @@ void CheckFieldsKept(const std::u16string& rest, const CaseMapper& mapper, CaseM
     const auto spans = FieldSpans(rest);
     for (const morvane::TextFormat format : {morvane::TextFormat::Plain, morvane::TextFormat::Formatted}) {
         const morvane::UnderlineSplit split{false, rest};
-        const std::u16string out = morvane::ConvertText(split, mode, mapper, format, morvane::FieldExpressions::Kept);
+        const std::u16string out = morvane::ConvertText(split, mode, mapper, format);
         CheckShape(rest, out);
         for (const auto& [start, length] : spans) {
             Check(out.compare(start, length, rest, start, length) == 0, "every field expression is kept in place");

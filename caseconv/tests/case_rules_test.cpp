@@ -82,7 +82,7 @@ class CaseRules : public ::testing::TestWithParam<ConversionCase> {};
 TEST_P(CaseRules, ConvertsTheEntityText) {
     const ConversionCase& c = GetParam();
     const morvane::testing::FixedCaseMapper mapper;
-    const std::u16string result = morvane::ConvertText(c.text, c.mode, mapper);
+    const std::u16string result = morvane::ConvertText(c.text, c.mode, mapper, morvane::TextFormat::Plain);
     EXPECT_EQ(result, c.expected);
     EXPECT_EQ(result.size(), c.text.size());
 }

@@ -10,7 +10,6 @@ namespace {
 
 using namespace std::string_literals;
 using morvane::CaseMode;
-using morvane::FieldExpressions;
 using morvane::TextFormat;
 using morvane::testing::ConversionCase;
 
@@ -40,7 +39,7 @@ class PlainTextWithFields : public ::testing::TestWithParam<ConversionCase> {};
 TEST_P(PlainTextWithFields, KeepsEveryExpression) {
     const ConversionCase& c = GetParam();
     const std::u16string result = morvane::ConvertText(c.text, c.mode, morvane::testing::FixedCaseMapper(),
-                                                       TextFormat::Plain, FieldExpressions::Kept);
+                                                       TextFormat::Plain);
     EXPECT_EQ(result, c.expected);
 }
 
@@ -78,16 +77,21 @@ class FormattedTextKeeps : public ::testing::TestWithParam<ConversionCase> {};
 TEST_P(FormattedTextKeeps, FieldsAndSymbols) {
     const ConversionCase& c = GetParam();
     const std::u16string result = morvane::ConvertText(c.text, c.mode, morvane::testing::FixedCaseMapper(),
-                                                       TextFormat::Formatted, FieldExpressions::Kept);
+                                                       TextFormat::Formatted);
     EXPECT_EQ(result, c.expected);
     EXPECT_EQ(result.size(), c.text.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, FormattedTextKeeps, ::testing::ValuesIn(kFormattedCases), morvane::testing::RowName());
 
-// Without FieldExpressions::Kept an expression converts as any text does.
-TEST(FieldExpressions, AsTextByDefault) {
-    EXPECT_EQ(morvane::ConvertText(u"a%<b>%", CaseMode::Upper, morvane::testing::FixedCaseMapper()), u"A%<B>%");
+// Every expression is kept whatever the text is: one that is only text (its FieldCode the same as
+// its TextString) would be read as a field, once written back changed.
+TEST(FieldExpressions, AlwaysKept) {
+    const morvane::testing::FixedCaseMapper mapper;
+    for (const TextFormat format : {TextFormat::Plain, TextFormat::Formatted}) {
+        EXPECT_EQ(morvane::ConvertText(u"a%<b>%c", CaseMode::Upper, mapper, format), u"A%<b>%C");
+    }
+    EXPECT_EQ(morvane::ConvertCase(u"a%<b>%", CaseMode::Upper, mapper), u"A%<B>%") << "the bare rule knows no fields";
     EXPECT_TRUE(morvane::HasFieldExpressions(u"x%<"));
     EXPECT_FALSE(morvane::HasFieldExpressions(u"x%>%"));
 }
@@ -103,8 +107,7 @@ TEST(FieldExpressions, DeepNestingIsKept) {
     expected[1] = u'B';
     expected[expected.size() - 2] = u'C';
     expected[expected.size() - 1] = u'D';
-    EXPECT_EQ(morvane::ConvertText(nested, CaseMode::Upper, morvane::testing::FixedCaseMapper(), TextFormat::Formatted,
-                                   FieldExpressions::Kept),
+    EXPECT_EQ(morvane::ConvertText(nested, CaseMode::Upper, morvane::testing::FixedCaseMapper(), TextFormat::Formatted),
               expected);
 
     std::u16string groups = uR"(\Fgdt;)";

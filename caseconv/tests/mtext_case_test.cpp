@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(Table, FormattedText, ::testing::ValuesIn(kFormattedCas
 // code, backslashes and braces included.
 TEST(PlainText, ConvertsWhatLooksLikeCodes) {
     const morvane::testing::FixedCaseMapper mapper;
-    EXPECT_EQ(morvane::ConvertText(uR"(C:\PLANS)", CaseMode::Lower, mapper), uR"(c:\plans)");
+    EXPECT_EQ(morvane::ConvertText(uR"(C:\PLANS)", CaseMode::Lower, mapper, TextFormat::Plain), uR"(c:\plans)");
     EXPECT_EQ(morvane::ConvertText(uR"(%%U{\C1;ABC}\P)", CaseMode::Lower, mapper, TextFormat::Plain),
               uR"(%%u{\c1;abc}\p)");
 }

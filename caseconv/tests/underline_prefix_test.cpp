@@ -71,7 +71,7 @@ std::int32_t FailureNumberOf(Call call) {
 // The rest behind the code may hold 32,767 units: a prefixed text of 32,770 converts.
 TEST(UnderlineLimit, LongestPrefixedTextConverts) {
     const std::u16string text = u"%%U" + std::u16string(32767, u'a');
-    const std::u16string result = ConvertText(text, CaseMode::Upper, FixedCaseMapper());
+    const std::u16string result = ConvertText(text, CaseMode::Upper, FixedCaseMapper(), morvane::TextFormat::Plain);
     EXPECT_EQ(result, u"%%u" + std::u16string(32767, u'A'));
 }
 
@@ -80,7 +80,7 @@ TEST(UnderlineLimit, LongerPrefixedTextFailsWithOverflowBeforeConverting) {
     for (const std::u16string& code : {u"%%U"s, u"%%u"s}) {
         const std::u16string text = code + std::u16string(32768, u'a');
         const RecordingCaseMapper mapper;
-        EXPECT_EQ(FailureNumberOf([&] { (void)ConvertText(text, CaseMode::Upper, mapper); }), 6);
+        EXPECT_EQ(FailureNumberOf([&] { (void)ConvertText(text, CaseMode::Upper, mapper, morvane::TextFormat::Plain); }), 6);
         EXPECT_LE(mapper.LongestRun(), 3u) << "only the code may have been looked at";
     }
 }
@@ -88,7 +88,7 @@ TEST(UnderlineLimit, LongerPrefixedTextFailsWithOverflowBeforeConverting) {
 // Without the code there is no limit.
 TEST(UnderlineLimit, UnprefixedTextOfAnyLengthConverts) {
     const std::u16string text = u"%U" + std::u16string(100000, u'a');
-    const std::u16string result = ConvertText(text, CaseMode::Upper, FixedCaseMapper());
+    const std::u16string result = ConvertText(text, CaseMode::Upper, FixedCaseMapper(), morvane::TextFormat::Plain);
     EXPECT_EQ(result, u"%U" + std::u16string(100000, u'A'));
 }
 

@@ -70,9 +70,9 @@ TEST_F(CommandTest, UnderlinedMText) {
     fakes::FakeEntity& text = cad.PickMText(uR"(%%U{\C1;ABC})");
     dialog.Select(CaseMode::Lower);
     Run();
-    const std::vector<std::string> tail(Calls().end() - 8, Calls().end());
+    const std::vector<std::string> tail(Calls().end() - 9, Calls().end());
     const std::vector<std::string> expected{"ReadTextString", "ObjectName", R"(ShowMessage({\C1;ABC}|Morvane))",
-                                            "ReadTextString", "ReadFieldCode",
+                                            "ReadTextString", "ReadFieldCode", "HasExtensionDictionary",
                                             R"(WriteTextString(%%u{\C1;abc}))", "Update", "Show"};
     EXPECT_EQ(tail, expected);
     EXPECT_EQ(text.textString, uR"(%%u{\C1;abc})");

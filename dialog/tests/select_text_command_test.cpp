@@ -30,7 +30,7 @@ TEST_F(CommandTest, RoadOfOnePick) {
     const std::vector<std::string> expected{
         "Attach", "ActiveDocument", "SetVisible(true)", "ActivationTitle",
         "BringWindowToFront(AutoCAD 2000 - [Drawing1.dwg])", "Hide", "Utility", std::string(kPickCall), "SelectedCase",
-        "ReadTextString", "ShowMessage(note|Morvane)", "ReadTextString", "ReadFieldCode",
+        "ReadTextString", "ShowMessage(note|Morvane)", "ReadTextString", "ReadFieldCode", "HasExtensionDictionary",
         "WriteTextString(%%uNOTE)", "Update", "Show"};
     EXPECT_EQ(Calls(), expected);
     EXPECT_EQ(text.textString, u"%%uNOTE");
@@ -99,7 +99,6 @@ const TextCase kTextCases[] = {
     {"UnderlineCodeAlone", u"%%u", CaseMode::Upper, {{u"", u"Morvane"}}, u"%%u"},
     {"UnderlinedTitle", u"%%Ufirst line", CaseMode::Title, {{u"first line", u"Morvane"}}, u"%%uFirst Line"},
     {"InnerCodeIsPlainText", u"ab%%Ucd", CaseMode::Lower, {}, u"ab%%ucd"},
-    {"Empty", u"", CaseMode::Upper, {}, u""},
     {"EmbeddedNul", u"a\0b%%Uc"s, CaseMode::Upper, {}, u"A\0B%%UC"s},
     {"UnderlinedEmbeddedNul", u"%%Ua\0b"s, CaseMode::Upper, {{u"a\0b"s, u"Morvane"}}, u"%%uA\0B"s},
     {"LongPlainText", std::u16string(40000, u'x'), CaseMode::Upper, {}, std::u16string(40000, u'X')},

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog/command_phase.h"
 #include "dialog/tests/command_fixture.h"
 #include "failure/com_error_number.h"
 #include "failure/failure.h"
@@ -162,6 +163,128 @@ TEST_F(CommandTest, TableWriteFailure) {
     EXPECT_EQ(dialog.Messages(), (Messages{{u"error: -2147467259", u"Morvane"}}));
     EXPECT_TRUE(Called("EndUndoMark"));
     EXPECT_EQ(picked.updates, 0);
+}
+
+// Cells that hold a value: a number or a date whose text the case would change, and a linked cell,
+// stay as they are; a release without typed values (438) holds text; GetCellValue is asked only
+// for cells that would change.
+TEST_F(CommandTest, CellsWithValuesStayAsTheyAre) {
+    fakes::FakeEntity& picked = cad.PickTable(FakeTable{
+        .rows = 1, .columns = 5,
+        .cells = {{.text = u"1.5E+03", .stringValue = false}, {.text = u"5-Jan-24", .stringValue = false},
+                  {.text = u"from link", .linked = true}, {.text = u"door"}, {.text = u"12"}}});
+    dialog.Select(CaseMode::Lower);
+    Run();
+    FakeTable& table = *picked.table;
+    for (int column = 0; column < 3; ++column) EXPECT_EQ(table.At(0, column).writes, 0) << column;
+    EXPECT_EQ(table.At(0, 3).writes, 0) << "unchanged";
+    EXPECT_EQ(table.At(0, 1).text, u"5-Jan-24");
+    EXPECT_FALSE(Called("GetCellValue(0,3)")) << "asked only for cells that would change";
+    EXPECT_FALSE(Called("GetCellValue(0,2)")) << "a linked cell is left before its value is asked";
+
+    FakeTable older{.rows = 1, .columns = 2, .cells = {{.text = u"a", .stringValue = false}, {.text = u"b"}}, .values = false};
+    fakes::FakeEntity& before2008 = cad.PickTable(older);
+    dialog.Select(CaseMode::Upper);
+    const std::size_t before = Calls().size();
+    Run();
+    EXPECT_EQ(before2008.table->At(0, 0).text, u"A");
+    EXPECT_EQ(before2008.table->At(0, 1).text, u"B");
+    EXPECT_EQ(std::count_if(Calls().begin() + static_cast<std::ptrdiff_t>(before), Calls().end(),
+                            [](const std::string& call) { return call.starts_with("GetCellValue"); }),
+              1)
+        << "asked once per pick";
+}
+
+// A value that cannot be asked is reported before any cell is written.
+TEST_F(CommandTest, CellValueFailureWritesNothing) {
+    fakes::FakeEntity& picked = cad.PickTable(FakeTable{.rows = 1, .columns = 2, .cells = {{.text = u"a"}, {.text = u"b"}}});
+    cad.FailAt("GetCellValue", kFailed);
+    Run();
+    EXPECT_EQ(dialog.Messages(), (Messages{{u"error: -2147467259", u"Morvane"}}));
+    for (const FakeCell& cell : picked.table->cells) EXPECT_EQ(cell.writes, 0);
+    EXPECT_FALSE(Called("StartUndoMark"));
+}
+
+// The table is regenerated once: its regeneration suppressed around the writes, inside the undo
+// step, let again on every way out before the step ends, then one Update. A table that does not
+// answer it is written without; one cell needs no suppression.
+struct RegenerationCase {
+    const char* name;
+    std::vector<FakeCell> cells;
+    bool suppression;
+    std::vector<const char*> failing;
+    std::vector<std::string> expected;  // the calls from the undo mark on
+    std::u16string message;             // empty: none
+};
+
+const RegenerationCase kRegenerationCases[] = {
+    {"Suppressed", {{.text = u"a"}, {.text = u"b"}}, true, {},
+     {"StartUndoMark", "RegenerateTableSuppressed(true)", "SetText(0,0,A)", "SetText(0,1,B)",
+      "RegenerateTableSuppressed(false)", "EndUndoMark", "Update", "Show"}, u""},
+    {"NotAnswered", {{.text = u"a"}, {.text = u"b"}}, false, {},
+     {"StartUndoMark", "RegenerateTableSuppressed(true)", "SetText(0,0,A)", "SetText(0,1,B)", "EndUndoMark", "Update",
+      "Show"}, u""},
+    {"OneCell", {{.text = u"a"}, {.text = u"B"}}, true, {}, {"SetText(0,0,A)", "Update", "Show"}, u""},
+    {"WriteFails", {{.text = u"a"}, {.text = u"b"}}, true, {"SetText"},
+     {"StartUndoMark", "RegenerateTableSuppressed(true)", "SetText(0,0,A)", "RegenerateTableSuppressed(false)",
+      "EndUndoMark", "ShowMessage(error: -2147467259|Morvane)", "Show"}, u"error: -2147467259"},
+    {"RefusedOnTheWayIn", {{.text = u"a"}, {.text = u"b"}}, true, {"RegenerateTableSuppressed"},
+     {"StartUndoMark", "RegenerateTableSuppressed(true)", "EndUndoMark", "ShowMessage(error: -2147467259|Morvane)",
+      "Show"}, u"error: -2147467259"},
+};
+
+void PrintTo(const RegenerationCase& row, std::ostream* out) { *out << row.name; }
+
+class TableRegeneration : public CommandTest, public ::testing::WithParamInterface<RegenerationCase> {};
+
+TEST_P(TableRegeneration, HappensOnce) {
+    const RegenerationCase& row = GetParam();
+    fakes::FakeEntity& picked = cad.PickTable(
+        FakeTable{.rows = 1, .columns = static_cast<std::int32_t>(row.cells.size()), .cells = row.cells, .suppression = row.suppression});
+    for (const char* step : row.failing) cad.FailAt(step, kFailed);
+    Run();
+    const auto first = std::find_if(Calls().begin(), Calls().end(), [](const std::string& call) {
+        return call == "StartUndoMark" || call.starts_with("RegenerateTableSuppressed") || call.starts_with("SetText");
+    });
+    EXPECT_EQ(std::vector<std::string>(first, Calls().end()), row.expected);
+    EXPECT_EQ(dialog.Messages().empty(), row.message.empty());
+    EXPECT_FALSE(picked.table->regenerationSuppressed && row.failing.empty()) << "let again";
+}
+
+INSTANTIATE_TEST_SUITE_P(Tables, TableRegeneration, ::testing::ValuesIn(kRegenerationCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// "Cancel" while a cell's write waits: nothing more is written, and the table's regeneration is let
+// go again before the undo step ends.
+TEST_F(CommandTest, CancelInsideATableLetsItsRegenerationGo) {
+    fakes::FakeEntity& picked =
+        cad.PickTable(FakeTable{.rows = 1, .columns = 3, .cells = {{.text = u"a"}, {.text = u"b"}, {.text = u"c"}}});
+    log.Observe([&](std::string_view call) {
+        if (call == "SetText(0,0,A)") (void)dialog.Press(PhaseInput::Cancel);
+    });
+    ASSERT_EQ(dialog.Press(PhaseInput::SelectText), PhaseAction::Act);
+    Run();
+    log.Observe(nullptr);
+    const auto first = std::find(Calls().begin(), Calls().end(), "StartUndoMark");
+    const std::vector<std::string> expected{"StartUndoMark", "RegenerateTableSuppressed(true)", "SetText(0,0,A)",
+                                            "RegenerateTableSuppressed(false)", "EndUndoMark"};
+    EXPECT_EQ(std::vector<std::string>(first, Calls().end()), expected);
+    EXPECT_FALSE(picked.table->regenerationSuppressed);
+}
+
+// Refused on the way back, after every cell was written: reported once the undo step has ended.
+TEST_F(CommandTest, RegenerationRefusedOnTheWayBack) {
+    fakes::FakeEntity& picked = cad.PickTable(FakeTable{.rows = 1, .columns = 2, .cells = {{.text = u"a"}, {.text = u"b"}}});
+    log.Observe([&](std::string_view call) {
+        if (call == "RegenerateTableSuppressed(false)") cad.FailAt("RegenerateTableSuppressed", kFailed);
+    });
+    Run();
+    const auto first = std::find(Calls().begin(), Calls().end(), "StartUndoMark");
+    const std::vector<std::string> expected{"StartUndoMark", "RegenerateTableSuppressed(true)", "SetText(0,0,A)",
+                                            "SetText(0,1,B)", "RegenerateTableSuppressed(false)", "EndUndoMark",
+                                            "ShowMessage(error: -2147467259|Morvane)", "Show"};
+    EXPECT_EQ(std::vector<std::string>(first, Calls().end()), expected);
+    EXPECT_EQ(picked.table->At(0, 1).text, u"B");
 }
 
 }  // namespace

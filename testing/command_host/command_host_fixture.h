@@ -23,6 +23,8 @@ using fakes::FakeCaseDialog;
 using Message = FakeCaseDialog::Message;
 
 inline constexpr char16_t kPickPrompt[] = u"Select Text from the drawing:";
+// The stand-in as a recent release, driven by name.
+inline constexpr wchar_t kRelease25[] = L"--release 25";
 
 class CommandHostTest : public testing::Test {
 protected:

@@ -22,7 +22,6 @@ using testing::ElementsAre;
 using testing::IsEmpty;
 using testing::SizeIs;
 
-constexpr wchar_t kRelease25[] = L"--release 25";
 
 // The index of the first log line beginning with the prefix after `from`; the log's size when none.
 std::size_t LineIndex(const std::vector<std::string>& log, std::string_view prefix, std::size_t from = 0) {
@@ -89,9 +88,9 @@ INSTANTIATE_TEST_SUITE_P(
                   CaseMode::Upper, uR"(%%uSHEET %<\AcVar SheetNumber>%)", {{u"sheet 3", u"Morvane"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Rule: release 15 has no fields: the command never asks for FieldCode (not even its name), not for a
-// plain text, which still costs 10 calls once COM has built its stubs, nor for one with an expression,
-// which is text there.
+// Rule: release 15 has no fields: the command never asks for FieldCode (not even its name) nor for an
+// extension dictionary, not for a plain text, which still costs 10 calls once COM has built its stubs,
+// nor for one with an expression, which is text there and written back unchanged all the same.
 TEST_F(CommandHostTest, Release15AsksNoFieldCode) {
     StandIn standIn("kept_release15_cost",
                     "text t1 40 60 \"note\"\ntext t2 40 120 \"date %<\\\\AcVar Date>%\"\npick t1\npick t1\npick t2\n");
@@ -109,8 +108,9 @@ TEST_F(CommandHostTest, Release15AsksNoFieldCode) {
     RunCommand();
     EXPECT_THAT(standIn.LogLines("dispatch t1 GetIDsOfNames name=\"FieldCode\""), IsEmpty());
     EXPECT_THAT(standIn.LogLines("dispatch t2 GetIDsOfNames name=\"FieldCode\""), IsEmpty());
+    EXPECT_THAT(standIn.LogLines("dispatch t2 GetIDsOfNames name=\"HasExtensionDictionary\""), IsEmpty());
     EXPECT_THAT(Written(standIn, "t1"), ElementsAre(u"NOTE", u"NOTE"));
-    EXPECT_THAT(Written(standIn, "t2"), ElementsAre(uR"(DATE %<\ACVAR DATE>%)"));
+    EXPECT_THAT(Written(standIn, "t2"), ElementsAre(uR"(DATE %<\AcVar Date>%)"));
     ExpectReferences(standIn, "t2");
 }
 

@@ -70,10 +70,20 @@ public:
     std::optional<CellRange> MergedRange(std::int32_t row, std::int32_t column) override {
         return Cell("IsMergedCell", row, column).merged;
     }
-    bool IsContentLocked(std::int32_t row, std::int32_t column) override {
+    bool IsLockedOrLinked(std::int32_t row, std::int32_t column) override {
         FakeCell& cell = Cell("GetCellState", row, column);
         if (!entity_.table->states) throw Failure(kNoSuchMember);
-        return cell.locked;
+        return cell.locked || cell.linked;
+    }
+    bool HoldsStringValue(std::int32_t row, std::int32_t column) override {
+        FakeCell& cell = Cell("GetCellValue", row, column);
+        if (!entity_.table->values) throw Failure(kNoSuchMember);
+        return cell.stringValue;
+    }
+    void SuppressRegeneration(bool suppressed) override {
+        FakeTable& table = Table("RegenerateTableSuppressed", suppressed ? "true" : "false");
+        if (!table.suppression) throw Failure(kNoSuchMember);
+        table.regenerationSuppressed = suppressed;
     }
     std::u16string GetText(std::int32_t row, std::int32_t column) override { return Cell("GetText", row, column).text; }
     void SetText(std::int32_t row, std::int32_t column, std::u16string_view text) override {
@@ -136,6 +146,12 @@ public:
     bool ReadMTextAttribute() override {
         Call("ReadMTextAttribute");
         return Answer(entity_.mtextAttribute);
+    }
+    std::u16string ReadMTextAttributeContent() override {
+        return Read(entity_.mtextAttributeContent, "ReadMTextAttributeContent");
+    }
+    void WriteMTextAttributeContent(std::u16string_view text) override {
+        Write(entity_.mtextAttributeContent, "WriteMTextAttributeContent", text);
     }
 
     std::u16string ReadTextOverride() override { return Read(entity_.textOverride, "ReadTextOverride"); }

@@ -19,18 +19,24 @@ struct FakeCell {
     bool textCell = true;       // else a block cell
     bool field = false;         // GetFieldId not zero: a field or a formula
     bool locked = false;
+    bool linked = false;        // linked to an outside data source (cell state 4)
+    bool stringValue = true;    // GetCellValue answers a string; else a number or a date
     std::optional<CellRange> merged{};
     int writes = 0;
 };
 
 // A fake table: its cells row by row; Rows and Columns answer rows and columns (which need not fit
 // the cells: cells outside answer 0x80070057, E_INVALIDARG). Without states the table does not
-// answer GetCellState (438).
+// answer GetCellState (438), without values GetCellValue, without suppression
+// RegenerateTableSuppressed; regenerationSuppressed is the property's value now.
 struct FakeTable {
     std::int32_t rows = 0;
     std::int32_t columns = 0;
     std::vector<FakeCell> cells{};
     bool states = true;
+    bool values = true;
+    bool suppression = true;
+    bool regenerationSuppressed = false;
 
     [[nodiscard]] FakeCell& At(std::int32_t row, std::int32_t column) { return cells.at(static_cast<std::size_t>(row * columns + column)); }
 };
@@ -45,6 +51,8 @@ struct FakeEntity {
     std::vector<FakeEntity*> attributes{};
     // What an attribute answers to MTextAttribute; none: it does not answer (438).
     std::optional<bool> mtextAttribute{};
+    // A multiline attribute's content with its codes; none: not answered (438).
+    std::optional<std::u16string> mtextAttributeContent{};
     std::optional<std::u16string> textOverride{};
     // The CAD application's name for the kind of entity ("AcDbMText"); none answers 438.
     std::optional<std::u16string> objectName{};
