@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,6 +58,19 @@ inline bool WaitVisible(const Morvane& morvane) {
 inline bool Repaints(HWND window, DWORD timeoutMs) {
     InvalidateRect(window, nullptr, FALSE);
     return WaitUntil([&] { return GetUpdateRect(window, nullptr, FALSE) == FALSE; }, timeoutMs);
+}
+
+// Waits until the condition holds, sending the window a message now and then: Wine's wait for a
+// call's reply can miss a message posted while it looks at the queue itself, and sleep on until
+// something else comes (a real click brings several).
+inline bool PokeUntil(HWND window, const std::function<bool()>& condition, DWORD timeoutMs) {
+    return WaitUntil(
+        [&] {
+            DWORD_PTR answer = 0;
+            (void)SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 100, &answer);
+            return condition();
+        },
+        timeoutMs);
 }
 
 // The stand-in's member calls ("call ..." lines) that wrote or redrew anything.
