@@ -217,7 +217,7 @@ bool FrmMorvane::Visible() const { return hwnd_ != nullptr && IsWindowVisible(hw
 
 void FrmMorvane::Show() {
     const bool waitedLong = Phase() == CommandPhase::WaitingLong;
-    if (hwnd_ != nullptr && !CancelRequested()) {
+    if (hwnd_ != nullptr) {
         StopLongCallTimer();
         if (waitedLong) {
             // The wait is over: no longer above every other window.
@@ -278,9 +278,6 @@ void FrmMorvane::ShowWhileCallWaits(WPARAM pick) noexcept {
 }
 
 void FrmMorvane::ShowMessage(std::u16string_view text, std::u16string_view caption) {
-    if (CancelRequested()) {
-        return;
-    }
     const std::wstring boxText = BoxText(text);
     const std::wstring boxCaption(caption.begin(), caption.end());
     // A box owned by a hidden window would have no taskbar button. Taking the front for this

@@ -104,12 +104,11 @@ public:
     [[nodiscard]] std::optional<CaseMode> SelectedCase() const override;
     void Hide() override;
     // Shows the window and brings it to the front with its focused control, since the CAD
-    // application had the last input. Not after "Cancel" inside an undo group.
+    // application had the last input.
     void Show() override;
     [[nodiscard]] bool Visible() const override;
     // The box comes to the front as well. While the window is hidden the box has no owner, so it
-    // has a taskbar button of its own should Windows refuse it the front. None after "Cancel"
-    // inside an undo group.
+    // has a taskbar button of its own should Windows refuse it the front.
     void ShowMessage(std::u16string_view text, std::u16string_view caption) override;
     [[nodiscard]] std::shared_ptr<CadEntity>& PickedEntity() override { return pickedEntity_; }
 

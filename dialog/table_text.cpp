@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dialog/answers.h"
+#include "dialog/run_between.h"
 #include "dialog/text_kinds.h"
 #include "dialog/undo_step.h"
 #include "failure/failure.h"
@@ -118,25 +119,8 @@ private:
 // reported, else the failure to let it again.
 template <class Writes>
 void RegeneratedOnce(CadTable& table, std::size_t cells, Writes writes) {
-    const bool suppressed = cells > 1 && IfAnswered([&] {
-                                             table.SuppressRegeneration(true);
-                                             return true;
-                                         }).has_value();
-    if (!suppressed) {
-        writes();
-        return;
-    }
-    try {
-        writes();
-    } catch (...) {
-        try {
-            table.SuppressRegeneration(false);
-        } catch (...) {
-            // The write's failure is the one to report.
-        }
-        throw;
-    }
-    table.SuppressRegeneration(false);
+    (void)RunBetween(
+        cells > 1, [&] { table.SuppressRegeneration(true); }, writes, [&] { table.SuppressRegeneration(false); });
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include <cstddef>
 
 #include "cadlink/cad_link.h"
-#include "dialog/answers.h"
 #include "dialog/case_dialog.h"
+#include "dialog/run_between.h"
 #include "failure/failure.h"
 
 namespace morvane {
@@ -30,27 +30,19 @@ void InOneUndoStep(CadDocument& document, CaseDialog& dialog, std::size_t texts,
     };
     const OpenGroup group{dialog};
     if (texts > 1) dialog.UndoGroup(true);
-    const bool marked = texts > 1 && IfAnswered([&] {
-                                         document.StartUndoMark();
-                                         return true;
-                                     }).has_value();
-    if (!marked) {
-        dialog.UndoGroup(false);
-        writes(beforeEachCall);
-        return;
-    }
-    try {
-        writes(beforeEachCall);
-    } catch (...) {
-        try {
-            document.EndUndoMark();
-        } catch (...) {
-            // The write's failure is the one to report; the step ends with the CAD application's
-            // next undo mark or command.
-        }
-        throw;
-    }
-    document.EndUndoMark();
+    // A group StartUndoMark did not open (438) is no group. When EndUndoMark fails after a failed
+    // write, the step ends with the CAD application's next undo mark or command.
+    (void)RunBetween(
+        texts > 1,
+        [&] {
+            try {
+                document.StartUndoMark();
+            } catch (...) {
+                dialog.UndoGroup(false);
+                throw;
+            }
+        },
+        [&] { writes(beforeEachCall); }, [&] { document.EndUndoMark(); });
     // Cancelled while the last write or EndUndoMark waited: the command goes no further.
     beforeEachCall();
 }
