@@ -262,7 +262,7 @@ private:
         if (refusesSlots_ && !viaInvoke) return Interception{E_NOTIMPL, " refused=slot"};
         if (const std::optional<int> hang = server.busy.TakeHang(Name(), isEntity_, operation, cell)) {
             server.log.Line("hang " + Name() + " " + std::string(operation) + " milliseconds=" + std::to_string(*hang));
-            Sleep(static_cast<DWORD>(*hang));
+            server.busy.Hang(*hang);
         }
         if (server.busy.RejectsMember(GetTickCount64())) return Interception{RPC_E_SERVERCALL_RETRYLATER, " busy=yes"};
         return std::nullopt;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "cadstandin/end_waits.h"
 #include "cadstandin/server.h"
 
 namespace cadstandin {
@@ -25,7 +26,7 @@ void CALLBACK Stall(HWND, UINT, UINT_PTR timer, DWORD) noexcept {
         server.log.Line("stall-begin milliseconds=" + std::to_string(g_stallMilliseconds));
     } catch (...) {
     }
-    Sleep(static_cast<DWORD>(g_stallMilliseconds));
+    server.busy.Hang(g_stallMilliseconds);
     try {
         server.log.Line("stall-end");
     } catch (...) {
@@ -39,6 +40,22 @@ void BusyApplication::Configure(const Scenario& scenario) {
     until_.reset();
     hangs_ = scenario.hangs;
     stalls_ = scenario.stalls;
+    if (endWaits_ == nullptr) {
+        endWaits_ = CreateEventW(nullptr, TRUE, FALSE, EndWaitsEventName(GetCurrentProcessId()).c_str());
+    }
+}
+
+void BusyApplication::Hang(int milliseconds) const {
+    if (endWaits_ == nullptr) {
+        Sleep(static_cast<DWORD>(milliseconds));
+        return;
+    }
+    if (WaitForSingleObject(endWaits_, static_cast<DWORD>(milliseconds)) == WAIT_OBJECT_0) {
+        try {
+            Server::Get().log.Line("wait-ended early");
+        } catch (...) {
+        }
+    }
 }
 
 bool BusyApplication::Active(std::uint64_t now) {

@@ -42,6 +42,9 @@ public:
     // (and uses that up).
     [[nodiscard]] std::optional<int> TakeHang(const std::string& object, bool isEntity, std::string_view operation,
                                               CellAddress cell = {});
+    // Waits as a hung application does, without handling messages, for so long or until a test
+    // ends the waits (end_waits.h); logs "wait-ended early" then.
+    void Hang(int milliseconds) const;
 
 private:
     [[nodiscard]] bool Active(std::uint64_t now);
@@ -50,6 +53,7 @@ private:
     std::optional<std::uint64_t> until_;  // set once the period has begun
     std::vector<HangingCall> hangs_;
     std::vector<HangingCall> stalls_;
+    HANDLE endWaits_ = nullptr;  // lives as long as the process
 };
 
 // The stand-in's message filter, which rejects incoming calls while the application is busy and

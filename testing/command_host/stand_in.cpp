@@ -6,6 +6,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "cadstandin/end_waits.h"
+
 namespace morvane::testing_host {
 
 namespace {
@@ -170,10 +172,22 @@ std::optional<DWORD> StandIn::WaitForExit(DWORD milliseconds) {
     return process_ ? process_->WaitForExit(milliseconds) : std::nullopt;
 }
 
+void StandIn::EndWaits() const {
+    if (!process_) {
+        return;
+    }
+    const HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, cadstandin::EndWaitsEventName(process_->Id()).c_str());
+    if (event != nullptr) {
+        SetEvent(event);
+        CloseHandle(event);
+    }
+}
+
 std::optional<DWORD> StandIn::Stop() {
     if (!process_) {
         return std::nullopt;
     }
+    EndWaits();
     const std::optional<DWORD> code = process_->Close(Window(), 15'000);
     process_.reset();
     return code;

@@ -60,7 +60,12 @@ public:
     // Asks the server for its reference counts and call totals; none when it does not answer.
     [[nodiscard]] std::optional<References> Dump();
 
-    // Asks the server to exit and waits; its exit code (or none when it had to be killed).
+    // Ends the stand-in's hangs and stalls now, those under way and those to come: a test calls it
+    // once it has seen what happens while the application does not answer.
+    void EndWaits() const;
+
+    // Ends its waits, asks the server to exit and waits; its exit code (or none when it had to be
+    // killed).
     std::optional<DWORD> Stop();
     // Waits for the process to end on its own; its exit code, or none on timeout.
     [[nodiscard]] std::optional<DWORD> WaitForExit(DWORD milliseconds);
