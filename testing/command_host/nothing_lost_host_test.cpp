@@ -100,7 +100,9 @@ TEST_P(OddCellValueTest, DecidesOrStops) {
     RunCommand();
     EXPECT_EQ(dialog_.Messages(), c.messages);
     EXPECT_THAT(standIn.LogLines("call s1 SetText via=invoke row=0 col=0"), SizeIs(c.written ? 1 : 0));
-    if (!c.messages.empty()) EXPECT_THAT(standIn.LogLines("call s1 SetText"), IsEmpty());
+    if (!c.messages.empty()) {
+        EXPECT_THAT(standIn.LogLines("call s1 SetText"), IsEmpty());
+    }
     ExpectReferences(standIn, "s1");
 }
 

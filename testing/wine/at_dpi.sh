@@ -2,7 +2,7 @@
 # Runs a Windows program of the build under Wine with the system DPI set to the given value for
 # the time it runs (Wine reads it when a program starts), then sets it back to 96:
 #   at_dpi.sh <build folder> <dpi> <program> [arguments...]
-# Tests that use it run alone (RUN_SERIAL): every program of the prefix sees the setting.
+# Tests that use it hold their slot's lock: every program of the prefix sees the setting.
 set -eu
 build=$1 dpi=$2
 shift 2

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Test fixture: makes the build's Wine prefix (once), then starts an Xvfb display and a wineserver
-# that stay up for the whole test run. teardown.sh stops them.
+# that stay up for the whole test run. teardown.sh stops them. MORVANE_WINE_SLOT chooses the slot's
+# prefix and display (env.sh).
 #   setup.sh <build folder> [32|64]   the build's programs are 32-bit or 64-bit (default 64)
 # Where 32-bit programs cannot run (no 32-bit Wine, or a kernel without 32-bit support), it notes
 # why in the build folder instead, and each Wine test of that build reports itself skipped.
@@ -8,23 +9,26 @@ set -eu
 build=$1
 bits=${2:-64}
 here=$(dirname "$0")
-rm -f "$build/wine-unavailable"
+reason=""
 if [ "$bits" = 32 ]; then
-    reason=""
     if ! "$here/machine_runs_32bit.sh"; then
         reason="this machine's kernel does not run 32-bit programs (32-bit Wine cannot start)"
     elif [ ! -x /usr/lib/wine/wine ]; then
         reason="32-bit Wine (wine32:i386) is not installed"
     fi
-    if [ -n "$reason" ]; then
-        echo "$reason" >"$build/wine-unavailable"
-        echo "32-bit programs cannot run here: $reason; the Wine tests of this build are skipped"
-        exit 0
-    fi
 fi
+# Every slot writes the same note: written whole and renamed, so that a test of another slot never
+# reads it half made.
+if [ -n "$reason" ]; then
+    echo "$reason" >"$build/wine-unavailable.$$"
+    mv -f "$build/wine-unavailable.$$" "$build/wine-unavailable"
+    echo "32-bit programs cannot run here: $reason; the Wine tests of this build are skipped"
+    exit 0
+fi
+rm -f "$build/wine-unavailable"
 . "$here/env.sh"
-mkdir -p "$morvane_build/wine-bin"
-cp -P "$here"/bin/* "$morvane_build/wine-bin/"
+mkdir -p "$morvane_wine_bin"
+cp -P "$here"/bin/* "$morvane_wine_bin/"
 
 if [ ! -f "$WINEPREFIX/.morvane-ready" ]; then
     rm -rf "$WINEPREFIX"
@@ -41,17 +45,17 @@ fi
 "$here/teardown.sh" "$build"
 . "$here/env.sh"
 
-rm -f "$morvane_build/xvfb.display.new"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$morvane_build/xvfb.display.new" </dev/null >/dev/null 2>&1 &
-echo $! >"$morvane_build/xvfb.pid"
+rm -f "$morvane_xvfb.display.new"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$morvane_xvfb.display.new" </dev/null >/dev/null 2>&1 &
+echo $! >"$morvane_xvfb.pid"
 tries=0
-until [ -s "$morvane_build/xvfb.display.new" ]; do
+until [ -s "$morvane_xvfb.display.new" ]; do
     tries=$((tries + 1))
     [ $tries -gt 100 ] && { echo "Xvfb did not start" >&2; exit 1; }
     sleep 0.1
 done
-tr -d '\n' <"$morvane_build/xvfb.display.new" >"$morvane_build/xvfb.display"
-rm -f "$morvane_build/xvfb.display.new"
+tr -d '\n' <"$morvane_xvfb.display.new" >"$morvane_xvfb.display"
+rm -f "$morvane_xvfb.display.new"
 . "$here/env.sh"
 
 # A persistent wineserver keeps the prefix warm between test programs.
