@@ -1,10 +1,7 @@
 #!/bin/sh
 # Installs what the project needs on a Debian 12 machine; quick when nothing is missing.
-#   bootstrap.sh [native|windows]   only what the native build needs, or only what the Windows
-#                                   builds and their Wine tests need besides; everything by default
 set -eu
 cd "$(dirname "$0")/.."
-part=${1:-all}
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
@@ -25,11 +22,7 @@ install() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing >/dev/null
 }
 
-if [ "$part" != windows ]; then
-    install cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev
-fi
-[ "$part" != native ] || exit 0
-install cmake ninja-build libgtest-dev libgmock-dev \
+install cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev \
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine64-tools \
     xvfb xauth xdotool imagemagick fonts-wine zip
 
