@@ -16,17 +16,19 @@ endforeach()
 include(GoogleTest)
 
 # GoogleTest's and GoogleMock's headers, another third of a test source's compile time, are
-# precompiled once for every test program.
+# precompiled once for every test program. The compiler takes a precompiled header only where it is
+# compiled as it was made: both take their settings from test_settings.
+add_library(test_settings INTERFACE)
+target_link_libraries(test_settings INTERFACE GTest::gtest GTest::gmock)
+target_compile_options(test_settings INTERFACE ${morvane_test_optimisation})
 file(WRITE ${CMAKE_BINARY_DIR}/test_headers.cpp "")
 add_library(test_headers STATIC ${CMAKE_BINARY_DIR}/test_headers.cpp)
-target_link_libraries(test_headers PRIVATE GTest::gtest GTest::gmock)
-target_compile_options(test_headers PRIVATE ${morvane_test_optimisation} -Winvalid-pch)
+target_link_libraries(test_headers PRIVATE test_settings)
 target_precompile_headers(test_headers PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
 
 # morvane_test_code(<target>): the target is a test program built with GoogleTest and GoogleMock.
 function(morvane_test_code target)
-    target_link_libraries(${target} PRIVATE GTest::gtest GTest::gmock)
-    target_compile_options(${target} PRIVATE ${morvane_test_optimisation} -Winvalid-pch)
+    target_link_libraries(${target} PRIVATE test_settings)
     target_precompile_headers(${target} REUSE_FROM test_headers)
 endfunction()
 

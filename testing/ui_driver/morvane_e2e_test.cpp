@@ -555,8 +555,7 @@ TEST(MorvaneHungAfterPick, TheWindowComesBackAndCancelEndsTheProgram) {
     Morvane morvane;
     morvane.Press(L"Select Text");
     ASSERT_FALSE(WaitForLogLine(standin, {"hang t1 TextString.put"}, kTimeoutMs).empty());
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(morvane.Window()) != FALSE; }, kTimeoutMs))
-        << "the window did not come back while the call hung";
+    ASSERT_TRUE(WaitVisible(morvane)) << "the window did not come back while the call hung";
     EXPECT_TRUE(Repaints(morvane.Window(), kTimeoutMs)) << "the window did not paint while the call hung";
     morvane.Press(L"Select Text");
     morvane.Sync();
