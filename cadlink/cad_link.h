@@ -55,7 +55,7 @@ public:
     [[nodiscard]] virtual bool HasExtensionDictionary() = 0;
     // Whether the entity's extension dictionary holds an entry of this name. Ask only once
     // HasExtensionDictionary answered true: the CAD application makes a dictionary where there is none.
-    // An entry that cannot be read is not the one asked for.
+    // False only where the dictionary answers "Key not found"; any other failure throws.
     [[nodiscard]] virtual bool ExtensionDictionaryHolds(std::u16string_view key) = 0;
 
     // The entity as a table, asking nothing yet: an entity that is none answers 438 to each of its members.

@@ -17,6 +17,7 @@ namespace {
 using Microsoft::WRL::ComPtr;
 
 constexpr HRESULT kPickFailed = DISP_E_EXCEPTION;  // 0x80020009: missed or cancelled pick
+constexpr HRESULT kKeyNotFound = static_cast<HRESULT>(0x80200014);  // the CAD application's "Key not found"
 
 std::u16string FromBstr(BSTR text) {
     return std::u16string(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
@@ -294,8 +295,9 @@ private:
 // HasExtensionDictionary (read-only Boolean) says whether there is one; a dictionary's Count, Item
 // (Index: an integer from 0 to Count - 1, or a string naming the entry; names are compared without
 // regard to case, as in every collection but the selection sets) and GetName(Object) (the name the
-// entry is kept under). The reference is silent on the errors: an index out of range, a name not
-// there, or an object that is no entry of the dictionary fail with E_INVALIDARG.
+// entry is kept under). A name not there fails as the CAD application's does, "Key not found"
+// (0x80200014); the reference is silent on the other errors: an index out of range, or an object
+// that is no entry of the dictionary, fail with E_INVALIDARG.
 
 class DictionaryEntry final : public DispatchObject<IStandinDictionaryEntry> {
 public:
@@ -346,6 +348,8 @@ public:
             } else if (at->number >= 0) {
                 position = static_cast<std::size_t>(at->number);
             }
+            // A name it does not hold: the CAD application's "Key not found".
+            if (at->byName && position >= entries_.size()) return kKeyNotFound;
             if (position >= entries_.size()) return E_INVALIDARG;
             results += " result=" + entries_[position]->Name();
             return HandOut<IDispatch>(entries_[position].Get(), IID_IDispatch, item);

@@ -10,7 +10,7 @@ namespace morvane {
 // own. Gives whether begin went through.
 template <class Begin, class Work, class End>
 bool RunBetween(bool wanted, Begin begin, Work work, End end) {
-    const bool begun = wanted && IfAnswered([&] {
+    const bool begun = wanted && IfAnswered(AnswerRule::MemberUnknown, [&] {
                                      begin();
                                      return true;
                                  }).has_value();

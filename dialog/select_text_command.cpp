@@ -23,6 +23,28 @@ using error_number::kApplicationException;
 using error_number::kOutOfMemory;
 
 constexpr std::u16string_view kPickPrompt = u"Select Text from the drawing:";
+// After the number, when the undo step's EndUndoMark did not come back.
+constexpr std::u16string_view kUndoStepOpen =
+    u"\n\nThe undo step may still be open in AutoCAD: type UNDO and choose End before you go on.";
+
+// The document as the writes see it: it notes in `open` whether the last EndUndoMark did not come
+// back, for the message.
+class WatchedDocument final : public CadDocument {
+public:
+    WatchedDocument(CadDocument& document, bool& open) noexcept : document_(document), open_(open) {}
+
+    std::unique_ptr<CadUtility> Utility() override { return document_.Utility(); }
+    void StartUndoMark() override { document_.StartUndoMark(); }
+    void EndUndoMark() override {
+        open_ = true;
+        document_.EndUndoMark();
+        open_ = false;
+    }
+
+private:
+    CadDocument& document_;
+    bool& open_;
+};
 
 // What one run of the command holds. The application, document and entity references live until
 // the command ends, after the failure dispatch has reacted. The command keeps its own reference to
@@ -36,6 +58,8 @@ struct Run {
     // The case chosen when the pick returned: it converts the whole pick, whatever is chosen while
     // the window is back during a long call (that is for the next click).
     std::optional<CaseMode> mode{};
+    // Whether an undo step's EndUndoMark did not come back.
+    bool undoStepOpen = false;
 };
 
 // Attaches to the running application, takes its document and brings its window to the front.
@@ -65,7 +89,8 @@ void SelectAndConvert(Run& run) {
     // The underline flag lives in each text's split, so every run starts without it.
     run.dialog.Hide();
     CadEntity& entity = Pick(run);
-    ChangePickedText(run.dialog, *run.document, entity, run.mode);
+    WatchedDocument document(*run.document, run.undoStepOpen);
+    ChangePickedText(run.dialog, document, entity, run.mode);
     run.dialog.Show();
 }
 
@@ -83,17 +108,18 @@ std::int32_t FailureNumber() noexcept {
     }
 }
 
-std::u16string ErrorMessage(std::int32_t number) {
+std::u16string ErrorMessage(std::int32_t number, bool undoStepOpen) {
     const std::string digits = std::to_string(number);
     std::u16string message = u"error: ";
     message.append(digits.begin(), digits.end());
+    if (undoStepOpen) message += kUndoStepOpen;
     return message;
 }
 
 // The fixed reaction to each number. An exception from the pick is a missed or cancelled pick; the
 // same number from any other step is reported with its number. A 438 that reaches the dispatch is
 // a failure like any other: the calls that ask what the entity holds take theirs as an answer
-// (IfAnswered) and never bring it here. A 429 can only come from attaching, before the dialog is
+// (IfAnswered, AnswerRule::MemberUnknown) and never bring it here. A 429 can only come from attaching, before the dialog is
 // hidden, but should it come later the dialog is brought back all the same. After "Cancel" inside
 // an undo group there is no reaction at all: the program ends once the command has returned.
 void React(const Run& run, std::int32_t number) {
@@ -105,7 +131,7 @@ void React(const Run& run, std::int32_t number) {
         run.dialog.ShowMessage(u"Please start AutoCAD", u"AutoCAD not Open");
         if (!run.dialog.Visible()) run.dialog.Show();
     } else {
-        run.dialog.ShowMessage(ErrorMessage(number), kProgramTitle);
+        run.dialog.ShowMessage(ErrorMessage(number, run.undoStepOpen), kProgramTitle);
         run.dialog.Show();
     }
 }

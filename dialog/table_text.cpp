@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -72,7 +73,7 @@ private:
     void MarkRangeSeen(std::int32_t row, std::int32_t column) {
         seen_[size_.Index(row, column)] = true;
         if (!merges_) return;
-        const std::optional<std::optional<CellRange>> answer = IfAnswered([&] { return table_.MergedRange(row, column); });
+        const std::optional<std::optional<CellRange>> answer = IfAnswered(AnswerRule::MemberUnknown, [&] { return table_.MergedRange(row, column); });
         if (!answer) {
             merges_ = false;
             return;
@@ -103,7 +104,7 @@ public:
     template <class Ask>
     bool Of(Ask ask, bool withoutIt) {
         if (!answers_) return withoutIt;
-        const std::optional<bool> answer = IfAnswered(ask);
+        const std::optional<bool> answer = IfAnswered(AnswerRule::MemberUnknown, ask);
         answers_ = answer.has_value();
         return answer.value_or(withoutIt);
     }
@@ -125,7 +126,9 @@ void RegeneratedOnce(CadTable& table, std::size_t cells, Writes writes) {
 
 }  // namespace
 
-std::size_t ChangeTable(CadDocument& document, CaseDialog& dialog, CadTable& table, CaseMode mode) {
+void ChangeTable(CadDocument& document, CaseDialog& dialog, CadEntity& entity, CaseMode mode) {
+    const std::unique_ptr<CadTable> tableHandle = entity.AsTable();
+    CadTable& table = Require(tableHandle);
     const TableSize size = SizeOf(table);
     std::vector<CellWrite> writes;
     // A table that does not answer GetCellState has no locked or linked cells; one that does not
@@ -145,15 +148,25 @@ std::size_t ChangeTable(CadDocument& document, CaseDialog& dialog, CadTable& tab
         if (!values.Of([&] { return table.HoldsStringValue(row, column); }, true)) return;
         writes.push_back({row, column, std::move(converted)});
     });
-    InOneUndoStep(document, dialog, writes.size(), [&](const auto& beforeEachCall) {
-        RegeneratedOnce(table, writes.size(), [&] {
-            for (const CellWrite& write : writes) {
-                beforeEachCall();
-                table.SetText(write.row, write.column, write.text);
-            }
+    std::size_t written = 0;
+    // Once a cell is written the table is redrawn, also when a later write or letting the table
+    // regenerate again failed; not after "Cancel", which makes no further call but EndUndoMark.
+    (void)RunBetween(
+        true, [] {},
+        [&] {
+            InOneUndoStep(document, dialog, writes.size(), [&](const auto& beforeEachCall) {
+                RegeneratedOnce(table, writes.size(), [&] {
+                    for (const CellWrite& write : writes) {
+                        beforeEachCall();
+                        table.SetText(write.row, write.column, write.text);
+                        ++written;
+                    }
+                });
+            });
+        },
+        [&] {
+            if (written > 0 && !dialog.CancelRequested()) entity.Update();
         });
-    });
-    return writes.size();
 }
 
 }  // namespace morvane

@@ -50,7 +50,7 @@ public:
 
     const TextKind& Asked() {
         if (!kind_) {
-            const std::optional<std::u16string> name = IfAnswered([&] { return entity_.ObjectName(); });
+            const std::optional<std::u16string> name = IfAnswered(AnswerRule::MemberUnknown, [&] { return entity_.ObjectName(); });
             kind_ = &KindNamed(name ? std::optional<std::u16string_view>(*name) : std::nullopt);
         }
         return *kind_;
@@ -67,7 +67,7 @@ private:
 // first: asking for the dictionary makes one where there is none, which would change the drawing.
 // None where the entity does not answer it (release 15, which has no fields, tells so without a call).
 std::optional<bool> FieldInDictionary(CadEntity& entity) {
-    const std::optional<bool> has = IfAnswered([&] { return entity.HasExtensionDictionary(); });
+    const std::optional<bool> has = IfAnswered(AnswerRule::MemberUnknown, [&] { return entity.HasExtensionDictionary(); });
     if (!has.value_or(false)) return has;
     return entity.ExtensionDictionaryHolds(kFieldEntry);
 }
@@ -81,7 +81,7 @@ std::optional<bool> FieldInDictionary(CadEntity& entity) {
 std::optional<std::u16string> TextKeepingFields(CadEntity& entity, PickedKind& kind, std::u16string shown) {
     const TextKind* known = kind.Known();
     if (known == nullptr || known->fields == FieldPlace::FieldCode) {
-        std::optional<std::u16string> coded = IfAnswered([&] { return entity.ReadFieldCode(); });
+        std::optional<std::u16string> coded = IfAnswered(AnswerRule::MemberUnknown, [&] { return entity.ReadFieldCode(); });
         if (coded) return *coded != shown && HasFieldExpressions(*coded) ? std::move(*coded) : std::move(shown);
     }
     const std::optional<bool> field = FieldInDictionary(entity);
@@ -131,9 +131,9 @@ void Write(const TextWrite& write) {
 // its TextString may show without the codes: the content is converted and written where the release
 // answers it, else the TextString as formatted text. None: the content is empty, nothing to write.
 std::optional<TextWrite> AttributeWrite(CadEntity& attribute, const UnderlineSplit& split, CaseMode mode) {
-    const std::optional<bool> multiline = IfAnswered([&] { return attribute.ReadMTextAttribute(); });
+    const std::optional<bool> multiline = IfAnswered(AnswerRule::MemberUnknown, [&] { return attribute.ReadMTextAttribute(); });
     if (multiline.value_or(false)) {
-        if (const auto content = IfAnswered([&] { return attribute.ReadMTextAttributeContent(); })) {
+        if (const auto content = IfAnswered(AnswerRule::MemberUnknown, [&] { return attribute.ReadMTextAttributeContent(); })) {
             if (content->empty()) return std::nullopt;
             const TextKind& kind = text_kind::kMultilineAttribute;
             return TextWrite{&attribute, kind.property, ConvertText(*content, mode, FormatOf(kind, multiline))};
@@ -149,7 +149,7 @@ std::optional<TextWrite> AttributeWrite(CadEntity& attribute, const UnderlineSpl
 // case changes it, and writing it may change what the entity shows (a multileader whose content is
 // a block reads ""). False when the entity has no TextString.
 bool ChangeTextString(CaseDialog& dialog, CadEntity& entity, std::optional<CaseMode> mode) {
-    std::optional<std::u16string> shown = IfAnswered([&] { return entity.ReadTextString(); });
+    std::optional<std::u16string> shown = IfAnswered(AnswerRule::MemberUnknown, [&] { return entity.ReadTextString(); });
     if (!shown) return false;
     if (shown->empty()) return true;
     PickedKind kind(entity);
@@ -207,23 +207,18 @@ void ChangeTextOverride(CadEntity& dimension, std::u16string_view text, CaseMode
     Write({&dimension, kind.property, converted});
 }
 
-// Every text cell of a table; the table is redrawn once when a cell was written.
-void ChangeTableCells(CaseDialog& dialog, CadDocument& document, CadEntity& entity, CaseMode mode) {
-    if (ChangeTable(document, dialog, *entity.AsTable(), mode) > 0) entity.Update();
-}
-
 // For an entity without TextString: the text of a block's attributes, else a dimension's
 // override, else a table's cells, in the chosen case and with no message. Anything else stays as
 // it is.
 void ChangeOtherText(CaseDialog& dialog, CadDocument& document, CadEntity& entity, std::optional<CaseMode> mode) {
     if (!mode) return;
-    if (IfAnswered([&] { return entity.HasAttributes(); }).value_or(false)) {
+    if (IfAnswered(AnswerRule::MemberUnknown, [&] { return entity.HasAttributes(); }).value_or(false)) {
         ChangeAttributes(dialog, document, entity, *mode);
-    } else if (const auto text = IfAnswered([&] { return entity.ReadTextOverride(); })) {
+    } else if (const auto text = IfAnswered(AnswerRule::MemberUnknown, [&] { return entity.ReadTextOverride(); })) {
         ChangeTextOverride(entity, *text, *mode);
-    } else if (const auto name = IfAnswered([&] { return entity.ObjectName(); });
+    } else if (const auto name = IfAnswered(AnswerRule::MemberUnknown, [&] { return entity.ObjectName(); });
                name && KindNamed(*name).property == TextProperty::CellText) {
-        ChangeTableCells(dialog, document, entity, *mode);
+        ChangeTable(document, dialog, entity, *mode);
     }
 }
 

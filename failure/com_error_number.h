@@ -16,5 +16,8 @@ inline constexpr std::int32_t kTypeMismatch = static_cast<std::int32_t>(0x800200
 inline constexpr std::int32_t kCallRejected = static_cast<std::int32_t>(0x80010001);
 // 0x8001010A (RPC_E_SERVERCALL_RETRYLATER): the same, the CAD application asking to be called again later.
 inline constexpr std::int32_t kCallRetryLater = static_cast<std::int32_t>(0x8001010A);
+// 0x80200014: the CAD application's "Key not found", raised by a dictionary asked for a name it does
+// not hold.
+inline constexpr std::int32_t kKeyNotFound = static_cast<std::int32_t>(0x80200014);
 
 }  // namespace morvane::error_number

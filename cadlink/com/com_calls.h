@@ -22,8 +22,13 @@ enum class Repeatable { Yes, No };
 // own exception came from a member that ran: only when it is repeatable.
 [[nodiscard]] bool IsRetried(HRESULT hr, const EXCEPINFO* excepInfo, Repeatable repeatable) noexcept;
 
+// How the CAD application takes an integer passed by reference: as a Long (VT_BYREF | VT_I4), which
+// its type library's Invoke takes for an int* too, or as an int (VT_BYREF | VT_INT).
+enum class IntegerByReference { Long, Int };
+
 // What every call into the CAD application shares: the clock that paces its retries while the
-// application is busy. One call at a time, on the apartment's thread.
+// application is busy, and the form the application took an integer by reference in. One call at a
+// time, on the apartment's thread.
 class ComCalls {
 public:
     explicit ComCalls(std::unique_ptr<BusyClock> clock) noexcept : clock_(std::move(clock)), retry_(*clock_) {}
@@ -40,9 +45,14 @@ public:
         return retry_.Run(attempt, [excepInfo, repeatable](HRESULT hr) { return IsRetried(hr, excepInfo, repeatable); });
     }
 
+    // Long until the application refused that with a type mismatch and took Int: kept from then on.
+    [[nodiscard]] IntegerByReference IntegersByReference() const noexcept { return byReference_; }
+    void IntegersByReference(IntegerByReference form) noexcept { byReference_ = form; }
+
 private:
     std::unique_ptr<BusyClock> clock_;
     BusyRetry retry_;
+    IntegerByReference byReference_ = IntegerByReference::Long;
 };
 
 // The program's clock for retries: GetTickCount64, and waits in COM's modal loop, which goes on

@@ -7,6 +7,7 @@
 #include "cadlink/com/com_table.h"
 #include "cadlink/com/dispatch_call.h"
 #include "cadlink/com/error_number.h"
+#include "failure/answered.h"
 #include "failure/failure.h"
 
 namespace morvane::com {
@@ -90,22 +91,16 @@ public:
         return BoolAnswer(entity_.Get(L"HasExtensionDictionary"));
     }
 
-    // The dictionary's entries by position, each asked its name: every answer is a plain one, where
-    // a look-up by name would have to tell a missing entry from a failure by its error. An entry that
-    // fails to read, or reads as something else than an object with a name, is passed over.
+    // The entry is looked up by its name: only the application's "Key not found" says there is none.
+    // Any other failure (busy, an exception) is no answer, and no other entry is read.
     bool ExtensionDictionaryHolds(std::u16string_view key) override {
         RequireNewerRelease();
         ByName dictionary(ObjectAnswer(entity_.Call(L"GetExtensionDictionary")), std::make_shared<DispatchNames>(),
                           calls_);
-        const std::int32_t count = NumberAnswer(dictionary.Get(L"Count"));
-        for (std::int32_t index = 0; index < count; ++index) {
-            Variant position = NumberVariant(index);
-            std::optional<Variant> entry = dictionary.CallIfItWorks(L"Item", {position.Get(), 1});
-            if (!entry || entry->Type() != VT_DISPATCH || entry->Get()->pdispVal == nullptr) continue;
-            const std::optional<Variant> name = dictionary.CallIfItWorks(L"GetName", {entry->Get(), 1});
-            if (name && name->Type() == VT_BSTR && TextAnswer(*name) == key) return true;
-        }
-        return false;
+        Variant name = TextVariant(key);
+        return IfAnswered(AnswerRule::KeyNotFound, [&] {
+                   return ObjectAnswer(dictionary.Call(L"Item", {name.Get(), 1}, Repeatable::Yes));
+               }).has_value();
     }
 
     std::unique_ptr<CadTable> AsTable() override { return MakeComTable(entity_.Object(), calls_); }

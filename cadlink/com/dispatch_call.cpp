@@ -1,5 +1,7 @@
 #include "cadlink/com/dispatch_call.h"
 
+#include <limits>
+
 #include "cadlink/com/bstr.h"
 #include "cadlink/com/error_number.h"
 #include "failure/failure.h"
@@ -25,12 +27,42 @@ bool BoolAnswer(const Variant& value) {
     return value.Get()->boolVal != VARIANT_FALSE;
 }
 
-std::int32_t NumberAnswer(const Variant& value) {
-    if (value.Type() == VT_I2) {
-        return value.Get()->iVal;
+std::int64_t IntegerAnswer(const Variant& value) {
+    const VARIANT& answer = *value.Get();
+    switch (answer.vt) {
+    case VT_I2:
+        return answer.iVal;
+    case VT_I4:
+        return answer.lVal;
+    case VT_INT:
+        return answer.intVal;
+    case VT_I8:
+        return answer.llVal;
+    case VT_UI1:
+        return answer.bVal;
+    case VT_UI2:
+        return answer.uiVal;
+    case VT_UI4:
+        return answer.ulVal;
+    case VT_UINT:
+        return answer.uintVal;
+    case VT_UI8:
+        if (answer.ullVal > static_cast<ULONGLONG>(std::numeric_limits<std::int64_t>::max())) {
+            throw Failure(error_number::kOverflow);
+        }
+        return static_cast<std::int64_t>(answer.ullVal);
+    default:
+        throw Failure(error_number::kTypeMismatch);
     }
-    RequireType(value, VT_I4);
-    return value.Get()->lVal;
+}
+
+std::int32_t NumberAnswer(const Variant& value) {
+    if (value.Type() == VT_I8 || value.Type() == VT_UI8) throw Failure(error_number::kTypeMismatch);
+    const std::int64_t number = IntegerAnswer(value);
+    if (number < std::numeric_limits<std::int32_t>::min() || number > std::numeric_limits<std::int32_t>::max()) {
+        throw Failure(error_number::kOverflow);
+    }
+    return static_cast<std::int32_t>(number);
 }
 
 ComPtr<IDispatch> ObjectAnswer(const Variant& value) {
@@ -78,6 +110,14 @@ VARIANT OutArgument(LONG& into) noexcept {
     return argument;
 }
 
+VARIANT OutArgument(INT& into) noexcept {
+    into = 0;
+    VARIANT argument{};
+    argument.vt = VT_BYREF | VT_INT;
+    argument.pintVal = &into;
+    return argument;
+}
+
 VARIANT OutArgument(Variant& into) noexcept {
     VARIANT argument{};
     argument.vt = VT_BYREF | VT_VARIANT;
@@ -100,19 +140,12 @@ DISPID DispatchNames::Id(IDispatch& object, const wchar_t* name, ComCalls& calls
 
 Variant ByName::Get(const wchar_t* name) { return Invoke(name, DISPATCH_PROPERTYGET, {}, Repeatable::Yes); }
 
-void ByName::Put(const wchar_t* name, Variant value) {
-    (void)Invoke(name, DISPATCH_PROPERTYPUT, {value.Get(), 1}, Repeatable::No);
+void ByName::Put(const wchar_t* name, Variant value, Repeatable repeatable) {
+    (void)Invoke(name, DISPATCH_PROPERTYPUT, {value.Get(), 1}, repeatable);
 }
 
 Variant ByName::Call(const wchar_t* name, std::span<VARIANT> arguments, Repeatable repeatable) {
     return Invoke(name, DISPATCH_METHOD, arguments, repeatable);
-}
-
-std::optional<Variant> ByName::CallIfItWorks(const wchar_t* name, std::span<VARIANT> arguments) {
-    Variant result;
-    ExcepInfo exception;
-    if (FAILED(InvokeFor(name, DISPATCH_METHOD, arguments, Repeatable::No, result, exception))) return std::nullopt;
-    return result;
 }
 
 Variant ByName::Invoke(const wchar_t* name, WORD kind, std::span<VARIANT> arguments, Repeatable repeatable) {

@@ -29,7 +29,12 @@ class ExcepInfo;
 void RequireType(const Variant& value, VARTYPE type);
 [[nodiscard]] std::u16string TextAnswer(const Variant& value);
 [[nodiscard]] bool BoolAnswer(const Variant& value);
-// A Long (VT_I4), or an Integer (VT_I2) widened.
+// An integer in any type an automation server answers an integer declaration with: the type
+// library's Invoke answers in the declared type (a C int is VT_INT, a long VT_I4, a short VT_I2, an
+// enumeration VT_I4), and a server may answer an unsigned one. Nothing is coerced from another type.
+// IntegerAnswer takes 64-bit ones too (an object id on a 64-bit release); NumberAnswer only what
+// fits 32 bits, Failure(kOverflow) for an unsigned one beyond it.
+[[nodiscard]] std::int64_t IntegerAnswer(const Variant& value);
 [[nodiscard]] std::int32_t NumberAnswer(const Variant& value);
 // VT_DISPATCH only; Failure(kObjectNotSet) when it holds no object.
 [[nodiscard]] Microsoft::WRL::ComPtr<IDispatch> ObjectAnswer(const Variant& value);
@@ -43,12 +48,14 @@ void RequireType(const Variant& value, VARTYPE type);
 
 // An out-argument passed by reference in the type the member declares, as a late-bound Visual Basic
 // client passes a typed variable (Dim o As Object, Dim n As Long): an object (IDispatch**) as
-// VT_BYREF | VT_DISPATCH, a Long (long*) as VT_BYREF | VT_I4, a VARIANT* as VT_BYREF | VT_VARIANT.
+// VT_BYREF | VT_DISPATCH, a Long (long*) as VT_BYREF | VT_I4, an int* as VT_BYREF | VT_INT, a
+// VARIANT* as VT_BYREF | VT_VARIANT.
 // The type library's own Invoke takes a by-reference argument only in its declared type and refuses
 // a VARIANT for a typed one (DISP_E_TYPEMISMATCH). Each empties `into` first; the VARIANT points
 // into it and owns nothing, so `into` must outlive the call and owns what the member puts there.
 [[nodiscard]] VARIANT OutArgument(Microsoft::WRL::ComPtr<IDispatch>& into) noexcept;
 [[nodiscard]] VARIANT OutArgument(LONG& into) noexcept;
+[[nodiscard]] VARIANT OutArgument(INT& into) noexcept;
 [[nodiscard]] VARIANT OutArgument(Variant& into) noexcept;
 
 // The DISPIDs of the names used on one dispatch interface, each looked up the first time it is
@@ -72,14 +79,12 @@ public:
 
     // A property read.
     [[nodiscard]] Variant Get(const wchar_t* name);
-    // A property write.
-    void Put(const wchar_t* name, Variant value);
+    // A property write; asked again while the CAD application reports itself busy only when writing
+    // the same value twice does no harm.
+    void Put(const wchar_t* name, Variant value, Repeatable repeatable = Repeatable::No);
     // A method call; the arguments in the order Invoke takes them, the last one first. A method is
     // asked again when the CAD application reports itself busy only when it may run twice.
     Variant Call(const wchar_t* name, std::span<VARIANT> arguments = {}, Repeatable repeatable = Repeatable::No);
-    // A method call whose failure is an answer: none when the member failed. An unknown name
-    // still throws, as every failure of the other calls does.
-    [[nodiscard]] std::optional<Variant> CallIfItWorks(const wchar_t* name, std::span<VARIANT> arguments = {});
 
     [[nodiscard]] const Microsoft::WRL::ComPtr<IDispatch>& Object() const noexcept { return object_; }
 

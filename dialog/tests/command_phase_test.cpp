@@ -349,6 +349,24 @@ TEST_P(GroupCancelTest, TheGroupIsClosedAndNothingMoreIsWritten) {
     EXPECT_TRUE(dialog.CancelRequested()) << "until the command has ended";
 }
 
+// A document that refused StartUndoMark opened no group: "Cancel" during a write ends the program at
+// once, as for a single text, rather than waiting for the write as if a group were open.
+TEST(GroupCancel, NoGroupWhereStartUndoMarkWasRefused) {
+    fakes::CallLog log;
+    fakes::FakeCadLink cad{log};
+    fakes::FakeCaseDialog dialog{log};
+    cad.PickBlock({u"one", u"two"});
+    cad.FailAt("StartUndoMark", error_number::kNoSuchMember);
+    std::optional<PhaseAction> cancel;
+    log.Observe([&](std::string_view call) {
+        if (call == "ATTRIB1.WriteTextString(ONE)" && !cancel) cancel = dialog.Press(PhaseInput::Cancel);
+    });
+    ASSERT_EQ(dialog.Press(PhaseInput::SelectText), PhaseAction::Act);
+    cmdSelect_Click(dialog, cad);
+    log.Observe(nullptr);
+    EXPECT_EQ(cancel, PhaseAction::EndProcess);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Cancels, GroupCancelTest,
     ::testing::Values(

@@ -197,16 +197,17 @@ TEST_F(CommandTest, OneUndoStepPerPick) {
 
 // A failed write ends the undo step before the dispatch reacts; the writes that went through stay
 // (one Undo takes them back). A failing EndUndoMark is reported; when a write failed too, the
-// write's failure is the one reported.
+// write's failure is the one reported. Either way the message says the step may still be open.
 TEST_F(CommandTest, UndoStepEndsOnEveryWayOut) {
     struct Case {
         std::vector<const char*> failing;
         std::u16string message;
         std::vector<std::u16string> after;
     };
+    const std::u16string open = u"\n\nThe undo step may still be open in AutoCAD: type UNDO and choose End before you go on.";
     for (const Case& row : {Case{{"ATTRIB2.WriteTextString"}, u"error: -2147467259", {u"A", u"b"}},
-                            Case{{"EndUndoMark"}, u"error: -2147467259", {u"A", u"B"}},
-                            Case{{"ATTRIB2.Update", "EndUndoMark"}, u"error: -2147024891", {u"A", u"B"}}}) {
+                            Case{{"EndUndoMark"}, u"error: -2147467259" + open, {u"A", u"B"}},
+                            Case{{"ATTRIB2.Update", "EndUndoMark"}, u"error: -2147024891" + open, {u"A", u"B"}}}) {
         fakes::CallLog rowLog;
         fakes::FakeCaseDialog rowDialog{rowLog};
         fakes::FakeCadLink rowCad{rowLog};

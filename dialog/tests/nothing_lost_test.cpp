@@ -129,6 +129,10 @@ TEST_P(MultilineAttribute, KeepsItsContentsCodes) {
     const fakes::FakeEntity& attribute = *block.attributes[0];
     EXPECT_EQ(attribute.mtextAttributeContent, row.contentAfter);
     EXPECT_EQ(attribute.textString, row.textStringAfter);
+    if (row.contentAfter == row.content && row.textStringAfter == row.textString) {
+        EXPECT_EQ(attribute.updates, 0) << "an attribute that keeps its text is not written";
+        EXPECT_FALSE(Called("ATTRIB1.WriteMTextAttributeContent()"));
+    }
     EXPECT_TRUE(dialog.Messages().empty());
 }
 
@@ -166,6 +170,27 @@ TEST_F(CommandTest, ContentThatCannotBeReadWritesNothing) {
         EXPECT_EQ(rowDialog.Messages().back().text, message);
         EXPECT_EQ(block.attributes[0]->textString, u"one");
         EXPECT_EQ(block.attributes[1]->mtextAttributeContent, u"{two}");
+        for (const std::string& call : rowLog.Calls()) EXPECT_EQ(call.find("Write"), std::string::npos) << call;
+    }
+}
+
+// A field is looked for as the dictionary's entry of its name: a failure to look it up (a busy
+// application, an exception) is no "no field", and no attribute of the block is written.
+TEST_F(CommandTest, FieldLookupThatFailsWritesNothing) {
+    for (const std::int32_t number : {error_number::kCallRejected, error_number::kApplicationException, kFailed}) {
+        fakes::CallLog rowLog;
+        fakes::FakeCaseDialog rowDialog{rowLog};
+        fakes::FakeCadLink rowCad{rowLog};
+        fakes::FakeEntity& block = rowCad.PickBlockOf(
+            {{.textString = u"one", .objectName = u"AcDbAttribute", .hasExtensionDictionary = true},
+             {.textString = u"two", .objectName = u"AcDbAttribute", .hasExtensionDictionary = true}});
+        rowCad.FailAt("ATTRIB2.ExtensionDictionaryHolds", number);
+        cmdSelect_Click(rowDialog, rowCad);
+        ASSERT_FALSE(rowDialog.Messages().empty());
+        const std::string digits = std::to_string(number);
+        EXPECT_EQ(rowDialog.Messages().back().text, u"error: " + std::u16string(digits.begin(), digits.end()));
+        EXPECT_EQ(block.attributes[0]->textString, u"one");
+        EXPECT_EQ(block.attributes[1]->textString, u"two");
         for (const std::string& call : rowLog.Calls()) EXPECT_EQ(call.find("Write"), std::string::npos) << call;
     }
 }

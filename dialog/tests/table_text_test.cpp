@@ -272,7 +272,8 @@ TEST_F(CommandTest, CancelInsideATableLetsItsRegenerationGo) {
     EXPECT_FALSE(picked.table->regenerationSuppressed);
 }
 
-// Refused on the way back, after every cell was written: reported once the undo step has ended.
+// Refused on the way back, after every cell was written: reported once the undo step has ended, and
+// the table is redrawn all the same, so that the written cells show.
 TEST_F(CommandTest, RegenerationRefusedOnTheWayBack) {
     fakes::FakeEntity& picked = cad.PickTable(FakeTable{.rows = 1, .columns = 2, .cells = {{.text = u"a"}, {.text = u"b"}}});
     log.Observe([&](std::string_view call) {
@@ -282,7 +283,7 @@ TEST_F(CommandTest, RegenerationRefusedOnTheWayBack) {
     const auto first = std::find(Calls().begin(), Calls().end(), "StartUndoMark");
     const std::vector<std::string> expected{"StartUndoMark", "RegenerateTableSuppressed(true)", "SetText(0,0,A)",
                                             "SetText(0,1,B)", "RegenerateTableSuppressed(false)", "EndUndoMark",
-                                            "ShowMessage(error: -2147467259|Morvane)", "Show"};
+                                            "Update", "ShowMessage(error: -2147467259|Morvane)", "Show"};
     EXPECT_EQ(std::vector<std::string>(first, Calls().end()), expected);
     EXPECT_EQ(picked.table->At(0, 1).text, u"B");
 }

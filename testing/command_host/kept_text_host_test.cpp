@@ -136,8 +136,9 @@ TEST_F(CommandHostTest, AttributeWithAFieldIsLeftAlone) {
     EXPECT_THAT(standIn.LogLines("call a1 HasExtensionDictionary.get via=invoke hr=0x00000000 result=0"), SizeIs(1));
     EXPECT_THAT(standIn.LogLines("call a1 GetExtensionDictionary"), IsEmpty());
     for (const std::string& line : standIn.Log()) EXPECT_EQ(line.find("created=yes"), std::string::npos) << line;
-    EXPECT_THAT(standIn.LogLines("call a2.xdict GetName via=invoke hr=0x00000000 object=a2.xdict.1 result=\"ACAD_FIELD\""),
+    EXPECT_THAT(standIn.LogLines("call a2.xdict Item via=invoke index=\"ACAD_FIELD\" hr=0x00000000 result=a2.xdict.1"),
                 SizeIs(1));
+    EXPECT_THAT(standIn.LogLines("call a3.xdict Item via=invoke index=\"ACAD_FIELD\" hr=0x80200014"), SizeIs(1));
     ExpectReferences(standIn, "b1");
 }
 

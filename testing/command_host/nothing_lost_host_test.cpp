@@ -24,12 +24,12 @@ constexpr wchar_t kRelease16[] = L"--release 16";
 
 // Rule: a multileader, a dimension override and a text whose field is kept in the extension
 // dictionary are neither written nor redrawn, nor is a multileader whose content is a block; a
-// multileader whose dictionary holds other entries is converted. An entry that cannot be read is
-// passed over, and the field entry behind it still found.
+// multileader whose dictionary holds other entries is converted. The field's entry is asked for by
+// its name: a lookup that fails is no "no field", and the pick stops with its number, nothing written.
 TEST_F(CommandHostTest, FieldsInDictionariesAreKept) {
     StandIn standIn("lost_dictionaries",
                     "mleader n1 300 120 \"see sheet 3\"\ndictionary n1 \"ACAD_FIELD\"\n"
-                    "dimension d1 40 320 360 320 \"<> to sheet 3\"\ndictionary d1 \"OTHER\" \"ACAD_FIELD\"\n"
+                    "dimension d1 40 320 360 320 \"<> to sheet 3\"\ndictionary d1 \"OTHER\"\n"
                     "fail d1.xdict Item 0x80004005\n"
                     "mleader n2 300 200 block \"DETAIL-TAG\"\n"
                     "attdef e1 40 400 \"SHEET\" \"sheet 3\"\ndictionary e1 \"ACAD_FIELD\"\n"
@@ -38,10 +38,11 @@ TEST_F(CommandHostTest, FieldsInDictionariesAreKept) {
                     kRelease25);
     ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
     for (int pick = 0; pick < 5; ++pick) RunCommand();
-    EXPECT_THAT(dialog_.Messages(), IsEmpty());
+    EXPECT_THAT(dialog_.Messages(), ElementsAre(Message{u"error: -2147467259", u"Morvane"}));
     EXPECT_THAT(Written(standIn, "n1"), IsEmpty());
     EXPECT_THAT(Written(standIn, "d1", "TextOverride"), IsEmpty());
-    EXPECT_THAT(standIn.LogLines("call d1.xdict Item via=invoke index=0 hr=0x80004005"), SizeIs(1));
+    EXPECT_THAT(standIn.LogLines("call d1.xdict Item via=invoke index=\"ACAD_FIELD\" hr=0x80004005"), SizeIs(1));
+    for (const std::string& line : standIn.Log()) EXPECT_EQ(line.find("GetName"), std::string::npos) << line;
     EXPECT_THAT(Written(standIn, "n2"), IsEmpty());
     EXPECT_THAT(standIn.LogLines("content n2"), IsEmpty());
     EXPECT_THAT(Written(standIn, "n3"), ElementsAre(u"SEE NOTE"));
