@@ -31,7 +31,7 @@ std::vector<Span> Outermost(std::u16string_view text) {
 
 namespace morvane {
 
-// A ">%" inside an expression closes one: the first such is enough.
+// The first ">%" met inside an expression completes one: no stack is needed to know that much.
 bool HasFieldExpressions(std::u16string_view text) noexcept {
     std::size_t depth = 0;
     for (std::size_t i = 0; i < text.size();) {
