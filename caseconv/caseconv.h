@@ -74,13 +74,13 @@ private:
 // special) or formatted (ConvertMTextCase).
 enum class TextFormat { Plain, Formatted };
 
-// Whether the text holds "%<", the start of a field expression.
+// Whether the text holds a complete field expression, "%<" up to its matching ">%".
 [[nodiscard]] bool HasFieldExpressions(std::u16string_view text) noexcept;
 
 // The text as it is written back: the rest behind the underline code in the given case, read as the
-// given format, with "%%u" in front when the code was there. Every field expression "%<…>%" is kept
-// unit for unit, whatever the text is: a literal one written back changed would be read as a field.
-// Throws only std::bad_alloc.
+// given format, with "%%u" in front when the code was there. Every complete field expression "%<…>%"
+// is kept unit for unit, whatever the text is: a literal one written back changed would be read as a
+// field. A "%<" that no ">%" closes is text and converts. Throws only std::bad_alloc.
 [[nodiscard]] std::u16string ConvertText(const UnderlineSplit& split, CaseMode mode, TextFormat format);
 [[nodiscard]] std::u16string ConvertText(const UnderlineSplit& split, CaseMode mode, const CaseMapper& mapper,
                                          TextFormat format);

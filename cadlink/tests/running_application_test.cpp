@@ -39,6 +39,29 @@ REGSAM ViewFlag(View view) {
     return (view == View::Own) == is64 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 }
 
+// Whether the key can be opened in the view.
+bool SeenIn(const std::wstring& path, View view) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | ViewFlag(view), &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// Deletes the key and everything below it in the view. RegDeleteTreeW reads a subkey's path in this
+// process's own view, whatever view its handle was opened in; the key itself opened in the view is
+// emptied, and then deleted by RegDeleteKeyExW, which names the view.
+void DeleteInView(const std::wstring& path, View view) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0,
+                      DELETE | KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | KEY_SET_VALUE | ViewFlag(view),
+                      &key) != ERROR_SUCCESS) {
+        return;
+    }
+    RegDeleteTreeW(key, nullptr);
+    RegCloseKey(key);
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), ViewFlag(view), 0);
+}
+
 std::wstring Guid(const CLSID& classId) {
     wchar_t guid[39]{};
     StringFromGUID2(classId, guid, 39);
@@ -46,7 +69,8 @@ std::wstring Guid(const CLSID& classId) {
 }
 
 // A key below HKLM\Software\Classes (HKCR) with a subkey whose default value is the text, in one
-// registry view only, until the object goes.
+// registry view only, until the object goes; it checks that nothing of it is left in that view, where
+// a later test would find it.
 class ClassesEntry {
 public:
     ClassesEntry(const std::wstring& key, const std::wstring& subkey, const std::wstring& text, View view)
@@ -63,12 +87,9 @@ public:
     ClassesEntry& operator=(const ClassesEntry&) = delete;
     ~ClassesEntry() {
         if (view_ == View::None) return;
-        HKEY classes = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kClasses.c_str(), 0, KEY_ALL_ACCESS | ViewFlag(view_), &classes) ==
-            ERROR_SUCCESS) {
-            RegDeleteTreeW(classes, key_.c_str());
-            RegCloseKey(classes);
-        }
+        const std::wstring path = kClasses + L"\\" + key_;
+        DeleteInView(path, view_);
+        EXPECT_FALSE(SeenIn(path, view_)) << "left behind in its registry view";
     }
 
     [[nodiscard]] bool Made() const { return view_ == View::None || made_; }

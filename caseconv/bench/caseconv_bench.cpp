@@ -1,8 +1,8 @@
 // ConvertCase on the longest text an underlined entity may hold, in every mode, next to a plain
 // copy of the same text; then a formatted note of the same length, converted as plain text
 // (ConvertCase) and as formatted text (ConvertMTextCase); then notes with symbol fonts and fields,
-// their fields kept (ConvertText). The counter per_unit is the time per
-// UTF-16 code unit (ns).
+// their fields kept (ConvertText), and a text of "%<" that none closes. The counter per_unit is the
+// time per UTF-16 code unit (ns).
 #include <benchmark/benchmark.h>
 
 #include <clocale>
@@ -59,6 +59,13 @@ const std::u16string& NoteWithSymbolsAndFields() {
     return text;
 }
 
+// Nothing but "%<", none of them closed: each is text, and finding that out must not cost a walk to
+// the end of the text for each one.
+const std::u16string& UnclosedFields() {
+    static const std::u16string text = Repeated(u"%<");
+    return text;
+}
+
 void PerUnit(benchmark::State& state) {
     state.counters["per_unit"] = benchmark::Counter(static_cast<double>(kUnits),
                                                        benchmark::Counter::kIsIterationInvariantRate |
@@ -105,6 +112,16 @@ void ConvertNoteWithFields(benchmark::State& state, morvane::CaseMode mode) {
     PerUnit(state);
 }
 
+// The text of unclosed "%<" with its fields kept, read as plain and as formatted text.
+void ConvertUnclosedFields(benchmark::State& state, morvane::TextFormat format) {
+    const morvane::UnderlineSplit split{false, UnclosedFields()};
+    for (auto _ : state) {
+        std::u16string converted = morvane::ConvertText(split, morvane::CaseMode::Upper, format);
+        benchmark::DoNotOptimize(converted.data());
+    }
+    PerUnit(state);
+}
+
 BENCHMARK(Copy);
 BENCHMARK_CAPTURE(Convert, Upper, morvane::CaseMode::Upper);
 BENCHMARK_CAPTURE(Convert, Lower, morvane::CaseMode::Lower);
@@ -122,6 +139,8 @@ BENCHMARK_CAPTURE(ConvertNoteWithFields, Upper, morvane::CaseMode::Upper);
 BENCHMARK_CAPTURE(ConvertNoteWithFields, Lower, morvane::CaseMode::Lower);
 BENCHMARK_CAPTURE(ConvertNoteWithFields, Title, morvane::CaseMode::Title);
 BENCHMARK_CAPTURE(ConvertNoteWithFields, Sentence, morvane::CaseMode::Sentence);
+BENCHMARK_CAPTURE(ConvertUnclosedFields, Plain, morvane::TextFormat::Plain);
+BENCHMARK_CAPTURE(ConvertUnclosedFields, Formatted, morvane::TextFormat::Formatted);
 
 }  // namespace
 

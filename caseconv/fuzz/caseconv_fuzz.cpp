@@ -84,35 +84,57 @@ void CheckFormattedShape(const std::u16string& in, const std::u16string& out, co
     }
 }
 
-// Field expressions, found here on their own terms: each "%<" outside an expression opens one,
-// which ends at the ">%" that brings its depth back to 0, or at the end of the text.
+// Field expressions, found here on their own terms: a "%<" opens one, which ends at the ">%" that
+// brings its depth back to 0; one that never ends is text, and the search goes on behind its "%<".
 std::vector<std::pair<std::size_t, std::size_t>> FieldSpans(const std::u16string& text) {
+    const auto pairAt = [&](std::size_t i, char16_t first, char16_t second) {
+        return i + 1 < text.size() && text[i] == first && text[i + 1] == second;
+    };
     std::vector<std::pair<std::size_t, std::size_t>> spans;
-    std::size_t depth = 0;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
-        if (text[i] == u'%' && text[i + 1] == u'<') {
-            if (depth++ == 0) start = i;
-            ++i;
-        } else if (depth > 0 && text[i] == u'>' && text[i + 1] == u'%') {
-            ++i;
-            if (--depth == 0) spans.emplace_back(start, i + 1 - start);
+    for (std::size_t start = 0; start < text.size();) {
+        if (!pairAt(start, u'%', u'<')) {
+            ++start;
+            continue;
+        }
+        std::size_t depth = 1;
+        std::size_t i = start + 2;
+        while (i < text.size() && depth > 0) {
+            if (pairAt(i, u'%', u'<')) {
+                ++depth;
+                i += 2;
+            } else if (pairAt(i, u'>', u'%')) {
+                --depth;
+                i += 2;
+            } else {
+                ++i;
+            }
+        }
+        if (depth == 0) {
+            spans.emplace_back(start, i - start);
+            start = i;
+        } else {
+            start += 2;
         }
     }
-    if (depth > 0) spans.emplace_back(start, text.size() - start);
     return spans;
 }
 
 // With fields kept, in plain and formatted text: shaped as plain text is, and every expression
-// unchanged at its place.
+// unchanged at its place; a text without a complete one converts as if no field were kept.
 void CheckFieldsKept(const std::u16string& rest, const CaseMapper& mapper, CaseMode mode) {
     const auto spans = FieldSpans(rest);
+    Check(morvane::HasFieldExpressions(rest) == !spans.empty(), "fields are found where there is a complete one");
     for (const morvane::TextFormat format : {morvane::TextFormat::Plain, morvane::TextFormat::Formatted}) {
         const morvane::UnderlineSplit split{false, rest};
         const std::u16string out = morvane::ConvertText(split, mode, mapper, format);
         CheckShape(rest, out);
         for (const auto& [start, length] : spans) {
             Check(out.compare(start, length, rest, start, length) == 0, "every field expression is kept in place");
+        }
+        if (spans.empty()) {
+            const std::u16string alone = format == morvane::TextFormat::Plain ? morvane::ConvertCase(rest, mode, mapper)
+                                                                              : morvane::ConvertMTextCase(rest, mode, mapper);
+            Check(out == alone, "an unclosed \"%<\" is text");
         }
     }
 }

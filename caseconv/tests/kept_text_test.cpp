@@ -19,9 +19,17 @@ const ConversionCase kFieldCases[] = {
     {"NestedLower", uR"(SEE %<\AcObjProp Object(%<\_ObjId 2130239632>%).TextString>% NOW)"s, CaseMode::Lower,
      uR"(see %<\AcObjProp Object(%<\_ObjId 2130239632>%).TextString>% now)"s},
     {"TwoFieldsUpper", uR"(%<\AcVar A>%x%<\AcVar B>%)"s, CaseMode::Upper, uR"(%<\AcVar A>%X%<\AcVar B>%)"s},
-    {"UnterminatedKeepsTheRest", uR"(ab %<\AcVar Date cd)"s, CaseMode::Upper, uR"(AB %<\AcVar Date cd)"s},
-    {"UnterminatedNestedKeepsTheRest", uR"(ab %<x %<y>% cd)"s, CaseMode::Upper, uR"(AB %<x %<y>% cd)"s},
     {"StrayEndIsText", uR"(ab >% cd)"s, CaseMode::Upper, uR"(AB >% CD)"s},
+    // A "%<" that no ">%" closes is text, in every mode; what it holds reads as itself.
+    {"UnclosedIsTextUpper", u"rh 5%<10% of max"s, CaseMode::Upper, u"RH 5%<10% OF MAX"s},
+    {"UnclosedIsTextLower", uR"(AB %<\AcVar Date CD)"s, CaseMode::Lower, uR"(ab %<\acvar date cd)"s},
+    {"UnclosedIsTextTitle", u"%<x NOTE here"s, CaseMode::Title, u"%<x Note Here"s},
+    {"UnclosedIsTextSentence", u"%<NOTE. NEXT"s, CaseMode::Sentence, u"%<Note. Next"s},
+    {"UnclosedOuterKeepsTheInner", uR"(ab %<x %<y>% cd)"s, CaseMode::Upper, uR"(AB %<X %<y>% CD)"s},
+    {"OpenAtTheVeryEnd", u"note %<"s, CaseMode::Upper, u"NOTE %<"s},
+    {"EndBeforeStartIsText", u"ab >% cd %< ef"s, CaseMode::Upper, u"AB >% CD %< EF"s},
+    {"StrayEndRightBeforeAField", uR"(x>%<\AcVar A>%y)"s, CaseMode::Upper, uR"(X>%<\AcVar A>%Y)"s},
+    {"UnclosedThenAField", uR"(a %<b %<c>% %<d)"s, CaseMode::Upper, uR"(A %<B %<c>% %<D)"s},
     {"PercentAloneIsText", u"50% off"s, CaseMode::Upper, u"50% OFF"s},
     {"UnderlineCodeFirst", uR"(%%Usheet %<\AcVar SheetNumber>% of 9)"s, CaseMode::Upper,
      uR"(%%uSHEET %<\AcVar SheetNumber>% OF 9)"s},
@@ -34,8 +42,8 @@ const ConversionCase kFieldCases[] = {
 
 class PlainTextWithFields : public ::testing::TestWithParam<ConversionCase> {};
 
-// Field expressions are kept unit for unit, nested and unterminated ones whole; the rest converts
-// by the plain rules.
+// Complete field expressions are kept unit for unit, nested ones whole; the rest converts by the
+// plain rules.
 TEST_P(PlainTextWithFields, KeepsEveryExpression) {
     const ConversionCase& c = GetParam();
     const std::u16string result = morvane::ConvertText(c.text, c.mode, morvane::testing::FixedCaseMapper(),
@@ -50,6 +58,8 @@ const ConversionCase kFormattedCases[] = {
     {"FieldInFormattedUpper", uR"({\C1;due} %<\AcVar Date \f "M/d">%\Pnext)"s, CaseMode::Upper,
      uR"({\C1;DUE} %<\AcVar Date \f "M/d">%\PNEXT)"s},
     {"FieldInsideACodeIsKept", uR"({\fAr%<\AcVar A;b>%;cd} ef)"s, CaseMode::Upper, uR"({\fAr%<\AcVar A;b>%;CD} EF)"s},
+    {"UnclosedInsideACodeIsText", uR"({\fAr%<b;cd} ef %<g)"s, CaseMode::Upper, uR"({\fAr%<b;CD} EF %<G)"s},
+    {"UnclosedInFormattedTextLower", uR"({\C1;AB %<CD}\PEF)"s, CaseMode::Lower, uR"({\C1;ab %<cd}\Pef)"s},
     {"FieldInsideGroupTitle", uR"({\fArial;%<\AcVar A>% sheet})"s, CaseMode::Title, uR"({\fArial;%<\AcVar A>% Sheet})"s},
     // Symbol fonts: their characters are the symbols drawn.
     {"DiameterUpper", uR"({\Fgdt;n}25 thru)"s, CaseMode::Upper, uR"({\Fgdt;n}25 THRU)"s},
@@ -92,9 +102,36 @@ TEST(FieldExpressions, AlwaysKept) {
         EXPECT_EQ(morvane::ConvertText(u"a%<b>%c", CaseMode::Upper, mapper, format), u"A%<b>%C");
     }
     EXPECT_EQ(morvane::ConvertCase(u"a%<b>%", CaseMode::Upper, mapper), u"A%<B>%") << "the bare rule knows no fields";
-    EXPECT_TRUE(morvane::HasFieldExpressions(u"x%<"));
-    EXPECT_FALSE(morvane::HasFieldExpressions(u"x%>%"));
 }
+
+struct HoldsCase {
+    const char* name;
+    std::u16string text;
+    bool holds;
+};
+
+void PrintTo(const HoldsCase& row, std::ostream* os) { *os << row.name; }
+
+const HoldsCase kHoldsCases[] = {
+    {"Field", uR"(due %<\AcVar Date>%)"s, true},
+    {"EmptyExpression", u"%<>%"s, true},
+    {"UnclosedOuterCompleteInner", u"%<a %<b>%"s, true},
+    {"OpenAtTheEnd", u"x%<"s, false},
+    {"UnclosedWithPercent", u"rh 5%<10% of max"s, false},
+    {"EndOnly", u"x%>%"s, false},
+    {"EndBeforeStart", u"a>%b%<c"s, false},
+    {"EndSharingItsPercent", u">%<"s, false},
+    {"Nothing", u""s, false},
+};
+
+class HoldsFieldExpressions : public ::testing::TestWithParam<HoldsCase> {};
+
+// Only a complete expression counts: a text with an unclosed "%<" holds none.
+TEST_P(HoldsFieldExpressions, OnlyComplete) {
+    EXPECT_EQ(morvane::HasFieldExpressions(GetParam().text), GetParam().holds);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, HoldsFieldExpressions, ::testing::ValuesIn(kHoldsCases), morvane::testing::RowName());
 
 // Depth and length: 1,000 nested expressions, and 1,000 nested symbol groups, are kept whole.
 TEST(FieldExpressions, DeepNestingIsKept) {
@@ -114,6 +151,27 @@ TEST(FieldExpressions, DeepNestingIsKept) {
     for (int i = 0; i < 1000; ++i) groups += u"{a";
     for (int i = 0; i < 1000; ++i) groups += u"}";
     EXPECT_EQ(morvane::ConvertMTextCase(groups, CaseMode::Upper, morvane::testing::FixedCaseMapper()), groups);
+}
+
+// 10,000 unclosed "%<" around one complete expression, near the length limit, as plain and as
+// formatted text: the unclosed ones convert, the complete one is kept.
+TEST(FieldExpressions, ManyUnclosedAreText) {
+    std::u16string text;
+    std::u16string expected;
+    for (int i = 0; i < 5000; ++i) {
+        text += u"%<a";
+        expected += u"%<A";
+    }
+    text += u"%<b>%";
+    expected += u"%<b>%";
+    for (int i = 0; i < 5000; ++i) {
+        text += u"%<c";
+        expected += u"%<C";
+    }
+    for (const TextFormat format : {TextFormat::Plain, TextFormat::Formatted}) {
+        EXPECT_EQ(morvane::ConvertText(text, CaseMode::Upper, morvane::testing::FixedCaseMapper(), format), expected);
+    }
+    EXPECT_TRUE(morvane::HasFieldExpressions(text));
 }
 
 }  // namespace

@@ -87,6 +87,7 @@ const FieldCase kFieldCases[] = {
     {"UnderlinedFieldKept", u"%%Usheet 3", uR"(%%Usheet %<\AcVar SheetNumber>%)", uR"(%%uSHEET %<\AcVar SheetNumber>%)"},
     {"NoFieldsSameText", u"plain note", u"plain note", u"PLAIN NOTE"},
     {"DifferentWithoutExpression", u"plain note", u"other note", u"PLAIN NOTE"},
+    {"DifferentWithUnclosedStart", u"rh 5% of max", u"rh 5%<10% of max", u"RH 5% OF MAX"},
     {"NotAnswered", u"plain note", std::nullopt, u"PLAIN NOTE"},
 };
 
