@@ -46,8 +46,11 @@ bool Matches(WORD flags, INVOKEKIND kind) {
     return false;
 }
 
-// Whether one argument passes for a parameter of this type.
+// Whether one argument passes for a parameter of this type. An int passed by reference is taken as
+// the 32-bit integer it is (VT_BYREF | VT_I4), as the type library's Invoke takes it (measured under
+// Wine 8); a VARIANT passed by reference for it is not.
 bool Accepts(VARTYPE declared, const VARIANT& argument) {
+    if (declared == (VT_BYREF | VT_INT)) return argument.vt == declared || argument.vt == (VT_BYREF | VT_I4);
     if (declared & VT_BYREF) return argument.vt == declared;
     if (declared == VT_VARIANT) return true;
     VARIANT converted;
@@ -89,12 +92,12 @@ HRESULT CheckAgainst(ITypeInfo& info, const FUNCDESC& function, WORD flags, cons
     return S_OK;
 }
 
-}  // namespace
-
-HRESULT CheckArguments(ITypeInfo& info, DISPID id, WORD flags, const DISPPARAMS* parameters, UINT* argumentError) noexcept {
-    static const DISPPARAMS kNone{};
+// The member's description for this kind of call, where the interface or one it derives from has it;
+// found(info, function) is called with it while it is held, and its result returned.
+template <class Found>
+std::optional<HRESULT> WithFunction(ITypeInfo& info, DISPID id, WORD flags, Found found) {
     TYPEATTR* attributes = nullptr;
-    if (FAILED(info.GetTypeAttr(&attributes))) return E_UNEXPECTED;
+    if (FAILED(info.GetTypeAttr(&attributes))) return std::nullopt;
     const WORD functions = attributes->cFuncs;
     const WORD bases = attributes->cImplTypes;
     info.ReleaseTypeAttr(attributes);
@@ -102,21 +105,48 @@ HRESULT CheckArguments(ITypeInfo& info, DISPID id, WORD flags, const DISPPARAMS*
         FUNCDESC* function = nullptr;
         if (FAILED(info.GetFuncDesc(i, &function))) continue;
         std::optional<HRESULT> result;
-        if (function->memid == id && Matches(flags, function->invkind)) {
-            result = CheckAgainst(info, *function, flags, parameters != nullptr ? *parameters : kNone, argumentError);
-        }
+        if (function->memid == id && Matches(flags, function->invkind)) result = found(info, *function);
         info.ReleaseFuncDesc(function);
-        if (result) return *result;
+        if (result) return result;
     }
     // A member the interface inherits is described by the interface it comes from.
     if (bases > 0) {
         HREFTYPE reference = 0;
         ComPtr<ITypeInfo> base;
         if (SUCCEEDED(info.GetRefTypeOfImplType(0, &reference)) && SUCCEEDED(info.GetRefTypeInfo(reference, &base))) {
-            return CheckArguments(*base.Get(), id, flags, parameters, argumentError);
+            return WithFunction(*base.Get(), id, flags, found);
         }
     }
-    return DISP_E_MEMBERNOTFOUND;
+    return std::nullopt;
+}
+
+}  // namespace
+
+HRESULT CheckArguments(ITypeInfo& info, DISPID id, WORD flags, const DISPPARAMS* parameters, UINT* argumentError) noexcept {
+    static const DISPPARAMS kNone{};
+    return WithFunction(info, id, flags, [&](ITypeInfo& owner, const FUNCDESC& function) -> std::optional<HRESULT> {
+               return CheckAgainst(owner, function, flags, parameters != nullptr ? *parameters : kNone, argumentError);
+           })
+        .value_or(DISP_E_MEMBERNOTFOUND);
+}
+
+VARTYPE DeclaredAnswerType(ITypeInfo& info, DISPID id, WORD flags) noexcept {
+    VARTYPE answer = VT_EMPTY;
+    (void)WithFunction(info, id, flags, [&](ITypeInfo& owner, const FUNCDESC& function) -> std::optional<HRESULT> {
+        // A dual interface's member answers through its [out, retval] parameter, which its
+        // dispatch description may show as the function's own type instead.
+        for (SHORT i = 0; i < function.cParams; ++i) {
+            const ELEMDESC& parameter = function.lprgelemdescParam[i];
+            if ((parameter.paramdesc.wParamFlags & PARAMFLAG_FRETVAL) && parameter.tdesc.vt == VT_PTR) {
+                answer = VariantTypeOf(owner, *parameter.tdesc.lptdesc);
+                return S_OK;
+            }
+        }
+        const VARTYPE own = function.elemdescFunc.tdesc.vt;
+        if (own != VT_HRESULT && own != VT_VOID) answer = VariantTypeOf(owner, function.elemdescFunc.tdesc);
+        return S_OK;
+    });
+    return answer;
 }
 
 }  // namespace cadstandin

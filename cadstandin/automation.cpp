@@ -127,6 +127,7 @@ public:
                                         argumentError);
             --server.invokeDepth;
         }
+        if (SUCCEEDED(outcome)) InDeclaredType(id, flags, result);
         std::string line = "dispatch " + Name() + " Invoke dispid=" + std::to_string(id) + " flags=" +
                            InvokeKind(flags) + " hr=" + HexResult(outcome);
         if (outcome == DISP_E_EXCEPTION && exception != nullptr) line += " scode=" + HexResult(exception->scode);
@@ -184,6 +185,15 @@ public:
     [[nodiscard]] IUnknown* Identity() override { return static_cast<Interface*>(this); }
 
 protected:
+    // An answer the type library declares int (VT_INT): Windows' Invoke may hand it over as VT_INT,
+    // Wine's turns it into VT_I4. The client is given the declared type, as Windows may give it; the
+    // type comes from the member's description, for the type library's answers and the stand-in's own.
+    void InDeclaredType(DISPID id, WORD flags, VARIANT* result) const noexcept {
+        if (result == nullptr || V_VT(result) != VT_I4 || !typeInfo_) return;
+        // Both hold the same 32-bit integer.
+        if (DeclaredAnswerType(*typeInfo_.Get(), id, flags) == VT_INT) V_VT(result) = VT_INT;
+    }
+
     // Runs one member: counts it, applies an injected failure, logs it with its arguments and result.
     // body(results) returns the HRESULT and may append " result=..." fields. A table's member names
     // the cell it is for, which failures and hangs for one cell look at.

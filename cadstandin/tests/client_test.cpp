@@ -1280,9 +1280,10 @@ protected:
     ExceptionInfo exception_;
 };
 
-// Rule: a table answers its members by name across the process boundary: its size, each cell's type,
-// text (a hidden merged cell's and a block's ""), field id (a field's and a formula's not zero, as wide
-// as LONG_PTR), state (locked), and IsMergedCell's range through its out parameters in both forms.
+// Rule: a table answers its members by name across the process boundary: its size (as VT_INT, the
+// int the type library declares), each cell's type, text (a hidden merged cell's and a block's ""),
+// field id (a field's and a formula's not zero, as wide as LONG_PTR), state (locked), and
+// IsMergedCell's range through its int out parameters, passed as VT_BYREF | VT_I4.
 TEST_F(TableTest, MembersAnswerByName) {
     ASSERT_NO_FATAL_FAILURE(Start(kTableScenario));
     std::u16string text;
@@ -1293,8 +1294,8 @@ TEST_F(TableTest, MembersAnswerByName) {
     for (const auto& [name, expected] : {std::pair{L"Rows", 4}, std::pair{L"Columns", 3}}) {
         Variant count;
         EXPECT_EQ(Hex(InvokeByName(table_.Get(), name, DISPATCH_PROPERTYGET, nullptr, count.Out(), exception_)), Hex(S_OK));
-        EXPECT_EQ(V_VT(&count.Get()), VT_I4);
-        EXPECT_EQ(V_I4(&count.Get()), expected) << Narrow(std::u16string(name, name + wcslen(name)));
+        EXPECT_EQ(V_VT(&count.Get()), VT_INT);
+        EXPECT_EQ(V_INT(&count.Get()), expected) << Narrow(std::u16string(name, name + wcslen(name)));
     }
 
     EXPECT_EQ(TextOf(0, 0), u"{\\fArial|b1;Door Schedule}") << "formatted text comes back with its codes";
@@ -1455,7 +1456,8 @@ TEST_F(TableTest, FailuresAndOddAnswersForOneCell) {
     ASSERT_EQ(Hex(InvokeByName(table_.Get(), L"Rows", DISPATCH_PROPERTYGET, nullptr, answer.Out(), exception_)), Hex(S_OK));
     EXPECT_EQ(answer.Text(), u"7");
     ASSERT_EQ(Hex(InvokeByName(table_.Get(), L"Columns", DISPATCH_PROPERTYGET, nullptr, answer.Out(), exception_)), Hex(S_OK));
-    EXPECT_EQ(V_I4(&answer.Get()), 2147483647);
+    EXPECT_EQ(V_VT(&answer.Get()), VT_INT) << "a number where an int belongs comes in the declared type";
+    EXPECT_EQ(V_INT(&answer.Get()), 2147483647);
 
     std::array<LONG, 4> bounds{};
     ASSERT_EQ(Hex(IsMerged(2, 0, false, bounds, answer)), Hex(S_OK));
