@@ -1,6 +1,7 @@
 // End to end: a picked table against the stand-in of a newer release, driven by name: every text
-// cell in the chosen case in one pick, what the table holds besides text left as it was, odd
-// answers refused before anything is written, and what a large table costs.
+// cell in the chosen case in one pick, a merged range through its first cell only, what the table
+// holds besides text left as it was, odd answers refused before anything is written, and what a
+// large table costs.
 #include <windows.h>
 
 #include <gmock/gmock.h>
@@ -19,8 +20,11 @@
 namespace morvane::testing_host {
 namespace {
 
+using testing::Each;
 using testing::ElementsAre;
+using testing::HasSubstr;
 using testing::IsEmpty;
+using testing::Not;
 
 
 struct CellText {
@@ -130,6 +134,34 @@ INSTANTIATE_TEST_SUITE_P(
                       {5, 2, u"Sliding, pocket"}, {5, 3, u"None"},
                       {6, 3, u"Fd30"}}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A range merged over two rows and three columns (rows 1 and 2, columns 0 to 2): its cells hidden
+// behind the first each keep a lowercase text of their own, so that a visit to one shows as a write.
+constexpr char kMergedRange[] = "table s1 40 60 4 3\n"
+                                "merge s1 1 0 2 2\n"
+                                "cell s1 0 0 text \"a\"\ncell s1 0 1 text \"b\"\ncell s1 0 2 text \"c\"\n"
+                                "cell s1 1 0 text \"merged note\"\n"
+                                "cell s1 1 1 text \"hidden one\"\ncell s1 1 2 text \"hidden two\"\n"
+                                "cell s1 2 0 text \"hidden three\"\ncell s1 2 1 text \"hidden four\"\n"
+                                "cell s1 2 2 text \"hidden five\"\n"
+                                "cell s1 3 0 text \"d\"\ncell s1 3 1 text \"e\"\ncell s1 3 2 text \"f\"\n"
+                                "pick s1\n";
+
+// A merged range whose rows and columns differ is written once, through its first cell; none of the
+// cells it hides is visited (a client that took IsMergedCell's bounds in another order would visit
+// and write them).
+TEST_F(CommandHostTest, MergedRangeIsWrittenThroughItsFirstCellOnly) {
+    StandIn standIn("merged_range", kMergedRange, kRelease25);
+    ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
+    dialog_.Select(CaseMode::Upper);
+    RunCommand();
+    EXPECT_THAT(dialog_.Messages(), IsEmpty());
+    EXPECT_EQ(CellsWritten(standIn, "s1"),
+              (std::vector<CellText>{{0, 0, u"A"}, {0, 1, u"B"}, {0, 2, u"C"}, {1, 0, u"MERGED NOTE"},
+                                     {3, 0, u"D"}, {3, 1, u"E"}, {3, 2, u"F"}}));
+    EXPECT_THAT(standIn.LogLines("call s1 SetText "), Each(Not(HasSubstr("hidden=yes"))));
+    ExpectReferences(standIn, "s1");
+}
 
 struct OddCase {
     const char* name;
