@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <string>
 
-#include "dialog/program_title.h"
-#include "dialog/select_text_command.h"
+#include "command/program_title.h"
+#include "command/select_text_command.h"
 
 namespace morvane {
 namespace {

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string_view>
 
-#include "dialog/case_dialog.h"
-#include "dialog/command_phase.h"
+#include "command/case_dialog.h"
+#include "command/command_phase.h"
 #include "dialog/dpi_api.h"
 #include "dialog/process_end.h"
 #include "foreground/bring_to_front.h"

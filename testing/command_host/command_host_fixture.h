@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "cadlink/com/com_cad_link.h"
-#include "dialog/select_text_command.h"
+#include "command/select_text_command.h"
 #include "testing/command_host/stand_in.h"
 #include "testing/fakes/fake_case_dialog.h"
 

@@ -15,7 +15,7 @@
 
 #include "cadlink/com/com_cad_link.h"
 #include "cadlink/tests/window_program.h"
-#include "dialog/select_text_command.h"
+#include "command/select_text_command.h"
 #include "testing/command_host/command_host_fixture.h"
 #include "testing/command_host/host_main.h"
 #include "testing/command_host/stand_in.h"

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dialog/case_dialog.h"
+#include "command/case_dialog.h"
 #include "testing/fakes/call_log.h"
 
 namespace morvane::fakes {

@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "dialog/command_phase.h"
-#include "dialog/select_text_command.h"
+#include "command/command_phase.h"
+#include "command/select_text_command.h"
 #include "failure/failure.h"
 #include "testing/fakes/call_log.h"
 #include "testing/fakes/fake_cad_link.h"

@@ -1,4 +1,4 @@
-#include "dialog/text_changes.h"
+#include "command/text_changes.h"
 
 #include <memory>
 #include <optional>
@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "caseconv/caseconv.h"
-#include "dialog/answers.h"
-#include "dialog/program_title.h"
-#include "dialog/table_text.h"
-#include "dialog/text_kinds.h"
-#include "dialog/undo_step.h"
+#include "command/answers.h"
+#include "command/program_title.h"
+#include "command/table_text.h"
+#include "command/text_kinds.h"
+#include "command/undo_step.h"
 
 namespace morvane {
 

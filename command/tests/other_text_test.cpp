@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dialog/tests/command_fixture.h"
+#include "command/tests/command_fixture.h"
 #include "failure/com_error_number.h"
 
 namespace morvane {

@@ -6,7 +6,7 @@
 
 #include "cadlink/cad_link.h"
 #include "caseconv/caseconv.h"
-#include "dialog/command_phase.h"
+#include "command/command_phase.h"
 
 namespace morvane {
 

@@ -1,4 +1,4 @@
-#include "dialog/text_kinds.h"
+#include "command/text_kinds.h"
 
 namespace morvane {
 

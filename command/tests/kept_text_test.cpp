@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "dialog/tests/command_fixture.h"
+#include "command/tests/command_fixture.h"
 #include "failure/com_error_number.h"
 #include "failure/failure.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "dialog/text_kinds.h"
+#include "command/text_kinds.h"
 
 // The table of kinds: which row the CAD application's name for an entity picks.
 

@@ -3,8 +3,8 @@
 #include <cstddef>
 
 #include "cadlink/cad_link.h"
-#include "dialog/case_dialog.h"
-#include "dialog/run_between.h"
+#include "command/case_dialog.h"
+#include "command/run_between.h"
 #include "failure/failure.h"
 
 namespace morvane {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cadlink/cad_link.h"
-#include "dialog/case_dialog.h"
+#include "command/case_dialog.h"
 
 namespace morvane {
 

@@ -4,7 +4,7 @@
 
 #include "cadlink/cad_link.h"
 #include "caseconv/caseconv.h"
-#include "dialog/case_dialog.h"
+#include "command/case_dialog.h"
 
 namespace morvane {
 

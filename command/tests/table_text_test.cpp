@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "dialog/command_phase.h"
-#include "dialog/tests/command_fixture.h"
+#include "command/command_phase.h"
+#include "command/tests/command_fixture.h"
 #include "failure/com_error_number.h"
 #include "failure/failure.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dialog/answers.h"
+#include "command/answers.h"
 
 namespace morvane {
 

@@ -1,4 +1,4 @@
-#include "dialog/select_text_command.h"
+#include "command/select_text_command.h"
 
 #include <cstdint>
 #include <memory>
@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "dialog/answers.h"
-#include "dialog/program_title.h"
-#include "dialog/text_changes.h"
+#include "command/answers.h"
+#include "command/program_title.h"
+#include "command/text_changes.h"
 #include "failure/com_error_number.h"
 #include "failure/failure.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "dialog/select_text_command.h"
+#include "command/select_text_command.h"
 #include "testing/fakes/call_log.h"
 #include "testing/fakes/fake_cad_link.h"
 #include "testing/fakes/fake_case_dialog.h"

@@ -1,4 +1,4 @@
-#include "dialog/table_text.h"
+#include "command/table_text.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include "dialog/answers.h"
-#include "dialog/run_between.h"
-#include "dialog/text_kinds.h"
-#include "dialog/undo_step.h"
+#include "command/answers.h"
+#include "command/run_between.h"
+#include "command/text_kinds.h"
+#include "command/undo_step.h"
 #include "failure/failure.h"
 
 namespace morvane {

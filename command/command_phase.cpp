@@ -1,4 +1,4 @@
-#include "dialog/command_phase.h"
+#include "command/command_phase.h"
 
 namespace morvane {
 

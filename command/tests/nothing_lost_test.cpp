@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "dialog/tests/command_fixture.h"
+#include "command/tests/command_fixture.h"
 #include "failure/com_error_number.h"
 
 // What a pick never loses: a field kept in an extension dictionary, a literal field expression, a
