@@ -60,6 +60,26 @@ public:
 
     // The entity as a table, asking nothing yet: an entity that is none answers 438 to each of its members.
     [[nodiscard]] virtual std::unique_ptr<CadTable> AsTable() = 0;
+
+    // The name of the layer the entity is on.
+    [[nodiscard]] virtual std::u16string Layer() = 0;
+    // Equal for two handles of the same entity while both are held, whatever way each was reached.
+    [[nodiscard]] virtual const void* Identity() const noexcept = 0;
+};
+
+// The objects selected in the drawing before the command (the document's PickfirstSelectionSet).
+// Its entities share what the binding learns of their kinds for as long as the selection lives.
+class CadSelection {
+public:
+    virtual ~CadSelection() = default;
+
+    [[nodiscard]] virtual std::int32_t Count() = 0;
+    // The entity at this index, from 0; 91 when the set answers no object.
+    [[nodiscard]] virtual std::shared_ptr<CadEntity> Item(std::int32_t index) = 0;
+    // Has the CAD application redraw the set's objects; 438 where the set does not answer it.
+    virtual void Update() = 0;
+    // Empties the set; the drawing's objects stay.
+    virtual void Clear() = 0;
 };
 
 // A range of a table's cells, rows and columns counted from 0, first and last included.
@@ -116,6 +136,10 @@ public:
     // between them. 438 when the document does not answer them.
     virtual void StartUndoMark() = 0;
     virtual void EndUndoMark() = 0;
+    // The objects selected before the command; 438 where the document does not answer it.
+    [[nodiscard]] virtual std::unique_ptr<CadSelection> PickfirstSelection() = 0;
+    // Whether the layer of this name is locked (the document's Layers, its Item, the layer's Lock).
+    [[nodiscard]] virtual bool LayerLocked(std::u16string_view layer) = 0;
 };
 
 class CadApplication {

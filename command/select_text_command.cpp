@@ -9,6 +9,7 @@
 
 #include "command/answers.h"
 #include "command/program_title.h"
+#include "command/preselection.h"
 #include "command/text_changes.h"
 #include "failure/com_error_number.h"
 #include "failure/failure.h"
@@ -23,6 +24,8 @@ using error_number::kApplicationException;
 using error_number::kOutOfMemory;
 
 constexpr std::u16string_view kPickPrompt = u"Select Text from the drawing:";
+// After "N of M", when objects of the pre-selection were left for their locked layer.
+constexpr std::u16string_view kLockedLayers = u" objects are on a locked layer and were left as they are";
 // After the number, when the undo step's EndUndoMark did not come back.
 constexpr std::u16string_view kUndoStepOpen =
     u"\n\nThe undo step may still be open in AutoCAD: type UNDO and choose End before you go on.";
@@ -34,6 +37,8 @@ public:
     WatchedDocument(CadDocument& document, bool& open) noexcept : document_(document), open_(open) {}
 
     std::unique_ptr<CadUtility> Utility() override { return document_.Utility(); }
+    std::unique_ptr<CadSelection> PickfirstSelection() override { return document_.PickfirstSelection(); }
+    bool LayerLocked(std::u16string_view layer) override { return document_.LayerLocked(layer); }
     void StartUndoMark() override { document_.StartUndoMark(); }
     void EndUndoMark() override {
         open_ = true;
@@ -52,6 +57,7 @@ private:
 struct Run {
     CaseDialog& dialog;
     CadLink& cad;
+    const TextKinds& kinds;
     std::unique_ptr<CadApplication> application{};
     std::unique_ptr<CadDocument> document{};
     std::shared_ptr<CadEntity> entity{};
@@ -83,14 +89,44 @@ CadEntity& Pick(Run& run) {
     return Require(run.entity);
 }
 
+std::u16string Decimal(std::int32_t number) {
+    const std::string digits = std::to_string(number);
+    return std::u16string(digits.begin(), digits.end());
+}
+
+// Converts the objects selected in the drawing before the press, in the case chosen at the press,
+// with no click asked for. False when there are none (a document that does not answer has none).
+bool ConvertPreselection(Run& run) {
+    const std::optional<std::unique_ptr<CadSelection>> found =
+        IfAnswered(AnswerRule::MemberUnknown, [&] { return Require(run.document).PickfirstSelection(); });
+    if (!found) return false;
+    CadSelection& selection = Require(*found);
+    const std::int32_t count = selection.Count();
+    if (count == 0) return false;
+    run.dialog.PickedEntity().reset();
+    run.mode = run.dialog.SelectedCase();
+    run.dialog.EnterPhase(CommandPhase::Writing);
+    if (!run.mode) return true;
+    WatchedDocument document(*run.document, run.undoStepOpen);
+    const PreselectionResult result = ChangePreselection(run.dialog, document, selection, count, *run.mode, run.kinds);
+    if (result.leftOnLockedLayers > 0) {
+        std::u16string message = Decimal(result.leftOnLockedLayers) + u" of " + Decimal(result.objects);
+        message += kLockedLayers;
+        run.dialog.ShowMessage(message, kProgramTitle);
+    }
+    return true;
+}
+
 // The command's normal path; any failure leaves it at once.
 void SelectAndConvert(Run& run) {
     StepForward(run);
     // The underline flag lives in each text's split, so every run starts without it.
     run.dialog.Hide();
-    CadEntity& entity = Pick(run);
-    WatchedDocument document(*run.document, run.undoStepOpen);
-    ChangePickedText(run.dialog, document, entity, run.mode);
+    if (!ConvertPreselection(run)) {
+        CadEntity& entity = Pick(run);
+        WatchedDocument document(*run.document, run.undoStepOpen);
+        ChangePickedText(run.dialog, document, entity, run.mode, run.kinds);
+    }
     run.dialog.Show();
 }
 
@@ -109,9 +145,7 @@ std::int32_t FailureNumber() noexcept {
 }
 
 std::u16string ErrorMessage(std::int32_t number, bool undoStepOpen) {
-    const std::string digits = std::to_string(number);
-    std::u16string message = u"error: ";
-    message.append(digits.begin(), digits.end());
+    std::u16string message = u"error: " + Decimal(number);
     if (undoStepOpen) message += kUndoStepOpen;
     return message;
 }
@@ -158,9 +192,11 @@ void SelectAndReact(Run& run) noexcept {
 
 }  // namespace
 
-void cmdSelect_Click(CaseDialog& dialog, CadLink& cad) noexcept {
+void cmdSelect_Click(CaseDialog& dialog, CadLink& cad) noexcept { cmdSelect_Click(dialog, cad, kTextKinds); }
+
+void cmdSelect_Click(CaseDialog& dialog, CadLink& cad, const TextKinds& kinds) noexcept {
     dialog.EnterPhase(CommandPhase::Attaching);
-    Run run{.dialog = dialog, .cad = cad};
+    Run run{.dialog = dialog, .cad = cad, .kinds = kinds};
     SelectAndReact(run);
     // Last, the run lets go of its references.
     dialog.EnterPhase(CommandPhase::Ending);

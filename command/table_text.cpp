@@ -10,9 +10,7 @@
 #include <vector>
 
 #include "command/answers.h"
-#include "command/run_between.h"
 #include "command/text_kinds.h"
-#include "command/undo_step.h"
 #include "failure/failure.h"
 
 namespace morvane {
@@ -22,12 +20,6 @@ namespace {
 // The most cells a table may have for the program to take it on: far beyond any drawing's
 // schedule, and small enough that the cells' bookkeeping is never a burden.
 constexpr std::int64_t kMostCells = 1 << 20;
-
-struct CellWrite {
-    std::int32_t row;
-    std::int32_t column;
-    std::u16string text;
-};
 
 // The table's size as it answers it, checked before anything is held for its cells.
 struct TableSize {
@@ -113,60 +105,30 @@ private:
     bool answers_ = true;
 };
 
-// Runs the cells' writes with the table's regeneration suppressed, so that the CAD application
-// rebuilds the table once rather than at every cell; a pick that writes one cell makes no extra
-// call. A table that does not answer RegenerateTableSuppressed (438) is written without. Once it
-// was suppressed, it is let again on every way out; when a write failed, its failure is the one
-// reported, else the failure to let it again.
-template <class Writes>
-void RegeneratedOnce(CadTable& table, std::size_t cells, Writes writes) {
-    (void)RunBetween(
-        cells > 1, [&] { table.SuppressRegeneration(true); }, writes, [&] { table.SuppressRegeneration(false); });
-}
-
 }  // namespace
 
-void ChangeTable(CadDocument& document, CaseDialog& dialog, CadEntity& entity, CaseMode mode) {
-    const std::unique_ptr<CadTable> tableHandle = entity.AsTable();
-    CadTable& table = Require(tableHandle);
+TableWrite ReadTable(CadEntity& entity, CaseMode mode, const TextKind& cells) {
+    TableWrite write{.entity = &entity, .table = entity.AsTable(), .cells = {}};
+    CadTable& table = Require(write.table);
     const TableSize size = SizeOf(table);
-    std::vector<CellWrite> writes;
     // A table that does not answer GetCellState has no locked or linked cells; one that does not
     // answer GetCellValue (before 2008) has no typed values: its cells hold text.
     CellQuestion states;
     CellQuestion values;
-    const TextFormat format = FormatOf(text_kind::kTableCell, std::nullopt);
+    const TextFormat format = FormatOf(cells, std::nullopt);
     CellWalk(table, size).ForEach([&](std::int32_t row, std::int32_t column) {
         if (!table.IsTextCell(row, column)) return;
         std::u16string text = table.GetText(row, column);
         std::u16string converted = ConvertText(text, mode, format);
         // An unchanged cell stays exactly as it was, and is not asked anything more.
         if (converted == text) return;
-        if (table.ShowsFieldOrFormula(row, column)) return;
+        if (cells.fields == FieldPlace::CellFieldId && table.ShowsFieldOrFormula(row, column)) return;
         if (states.Of([&] { return table.IsLockedOrLinked(row, column); }, false)) return;
         // Writing a number's or a date's text would make a string of its value.
         if (!values.Of([&] { return table.HoldsStringValue(row, column); }, true)) return;
-        writes.push_back({row, column, std::move(converted)});
+        write.cells.push_back({row, column, std::move(converted)});
     });
-    std::size_t written = 0;
-    // Once a cell is written the table is redrawn, also when a later write or letting the table
-    // regenerate again failed; not after "Cancel", which makes no further call but EndUndoMark.
-    (void)RunBetween(
-        true, [] {},
-        [&] {
-            InOneUndoStep(document, dialog, writes.size(), [&](const auto& beforeEachCall) {
-                RegeneratedOnce(table, writes.size(), [&] {
-                    for (const CellWrite& write : writes) {
-                        beforeEachCall();
-                        table.SetText(write.row, write.column, write.text);
-                        ++written;
-                    }
-                });
-            });
-        },
-        [&] {
-            if (written > 0 && !dialog.CancelRequested()) entity.Update();
-        });
+    return write;
 }
 
 }  // namespace morvane

@@ -6,18 +6,18 @@ namespace {
 
 struct NamedKind {
     std::u16string_view objectName;
-    const TextKind& kind;
+    TextKind TextKinds::*row;
 };
 
 constexpr NamedKind kNamedKinds[] = {
-    {u"AcDbText", text_kind::kSingleLineText},
-    {u"AcDbMText", text_kind::kMultilineText},
-    {u"AcDbMLeader", text_kind::kMultileader},
-    {u"AcDbAttribute", text_kind::kAttribute},
-    {u"AcDbAttributeDefinition", text_kind::kAttributeDefinition},
-    {u"AcDbTable", text_kind::kTableCell},
-    {u"AcDbArcAlignedText", text_kind::kArcText},
-    {u"AcDbFcf", text_kind::kTolerance},
+    {u"AcDbText", &TextKinds::singleLineText},
+    {u"AcDbMText", &TextKinds::multilineText},
+    {u"AcDbMLeader", &TextKinds::multileader},
+    {u"AcDbAttribute", &TextKinds::attribute},
+    {u"AcDbAttributeDefinition", &TextKinds::attributeDefinition},
+    {u"AcDbTable", &TextKinds::tableCell},
+    {u"AcDbArcAlignedText", &TextKinds::arcText},
+    {u"AcDbFcf", &TextKinds::tolerance},
 };
 
 // Every kind of dimension ("AcDbRotatedDimension", "AcDbRadialDimensionLarge", ...) holds its text
@@ -26,15 +26,19 @@ constexpr std::u16string_view kDimension = u"Dimension";
 
 }  // namespace
 
-const TextKind& KindNamed(std::optional<std::u16string_view> objectName) noexcept {
-    if (!objectName) return text_kind::kSingleLineText;
+const TextKind& TextKinds::Named(std::optional<std::u16string_view> objectName) const noexcept {
+    if (!objectName) return singleLineText;
     for (const NamedKind& named : kNamedKinds) {
-        if (named.objectName == *objectName) return named.kind;
+        if (named.objectName == *objectName) return this->*named.row;
     }
     if (objectName->starts_with(u"AcDb") && objectName->find(kDimension) != std::u16string_view::npos) {
-        return text_kind::kDimensionOverride;
+        return dimensionOverride;
     }
-    return text_kind::kNotKnown;
+    return notKnown;
+}
+
+const TextKind& KindNamed(std::optional<std::u16string_view> objectName) noexcept {
+    return kTextKinds.Named(objectName);
 }
 
 TextFormat FormatOf(const TextKind& kind, std::optional<bool> mtextAttribute) noexcept {

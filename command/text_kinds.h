@@ -69,8 +69,31 @@ inline constexpr TextKind kNotKnown{u"a kind not known", TextProperty::TextStrin
                                     FieldPlace::FieldCode};
 }  // namespace text_kind
 
-// The kind of text an entity holds by the CAD application's name for it (ObjectName); an entity
-// that does not say what it is (none) holds single-line text.
+// The table: a row for each kind, and which row each of the CAD application's names for an entity
+// (ObjectName) picks. The command reads, writes and keeps fields as the rows say; a table other than
+// the program's changes what a press does.
+struct TextKinds {
+    TextKind singleLineText = text_kind::kSingleLineText;
+    TextKind multilineText = text_kind::kMultilineText;
+    TextKind multileader = text_kind::kMultileader;
+    TextKind attribute = text_kind::kAttribute;
+    TextKind multilineAttribute = text_kind::kMultilineAttribute;
+    TextKind attributeDefinition = text_kind::kAttributeDefinition;
+    TextKind dimensionOverride = text_kind::kDimensionOverride;
+    TextKind tableCell = text_kind::kTableCell;
+    TextKind arcText = text_kind::kArcText;
+    TextKind tolerance = text_kind::kTolerance;
+    TextKind notKnown = text_kind::kNotKnown;
+
+    // The row for the CAD application's name for the entity; an entity that does not say what it
+    // is (none) holds single-line text.
+    [[nodiscard]] const TextKind& Named(std::optional<std::u16string_view> objectName) const noexcept;
+};
+
+// The program's table.
+inline constexpr TextKinds kTextKinds{};
+
+// The program's row for the CAD application's name for an entity (kTextKinds.Named).
 [[nodiscard]] const TextKind& KindNamed(std::optional<std::u16string_view> objectName) noexcept;
 
 // How a text of this kind is read, once a multiline attribute's MTextAttribute is known (none: not

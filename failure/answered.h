@@ -17,6 +17,9 @@ enum class AnswerRule {
     MemberUnknown,
     // The CAD application's "Key not found": the dictionary holds no entry of that name.
     KeyNotFound,
+    // Any failure to read an entity's layer or whether that layer is locked: the entity is left as
+    // it is (as one on a locked layer is), which writes nothing.
+    LayerUnreadable,
 };
 
 [[nodiscard]] constexpr bool IsAnswer(AnswerRule rule, std::int32_t number) noexcept {
@@ -25,6 +28,8 @@ enum class AnswerRule {
         return number == error_number::kNoSuchMember;
     case AnswerRule::KeyNotFound:
         return number == error_number::kKeyNotFound;
+    case AnswerRule::LayerUnreadable:
+        return true;
     }
     return false;
 }

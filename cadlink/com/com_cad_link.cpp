@@ -15,6 +15,7 @@
 #include "cadlink/com/call_slot.h"
 #include "cadlink/com/com_calls.h"
 #include "cadlink/com/com_entity.h"
+#include "cadlink/com/com_selection.h"
 #include "cadlink/com/dispatch_call.h"
 #include "cadlink/com/error_number.h"
 #include "cadlink/com/interface_reach.h"
@@ -97,7 +98,8 @@ public:
     ComDocument(ComPtr<IUnknown> document, std::shared_ptr<DispatchNames> names, Calls calls) noexcept
         : document_(std::move(document)),
           byName_(static_cast<IDispatch*>(document_.Get()), std::move(names), calls),
-          calls_(std::move(calls)) {}
+          calls_(std::move(calls)),
+          members_(byName_, std::make_shared<DispatchNames>(), calls_, com::EntityRelease::Release15) {}
 
     std::unique_ptr<CadUtility> Utility() override {
         return std::make_unique<ComUtility>(ReadObject(document_.Get(), kDocumentGetUtility, kUtilityIid, *calls_), calls_);
@@ -109,10 +111,14 @@ public:
     // drafter's next commands into Morvane's undo step.
     void EndUndoMark() override { (void)byName_.Call(L"EndUndoMark", {}, com::Repeatable::Yes); }
 
+    std::unique_ptr<CadSelection> PickfirstSelection() override { return members_.PickfirstSelection(); }
+    bool LayerLocked(std::u16string_view layer) override { return members_.LayerLocked(layer); }
+
 private:
     ComPtr<IUnknown> document_;
     ByName byName_;
     Calls calls_;
+    com::DocumentByName members_;
 };
 
 class ComApplication final : public CadApplication {

@@ -128,12 +128,16 @@ VARIANT OutArgument(Variant& into) noexcept {
 DISPID DispatchNames::Id(IDispatch& object, const wchar_t* name, ComCalls& calls) {
     for (const auto& [known, id] : ids_) {
         if (known == name) {
+            if (id == DISPID_UNKNOWN) throw Failure(error_number::kNoSuchMember);
             return id;
         }
     }
     auto* names = const_cast<LPOLESTR>(name);
     DISPID found = DISPID_UNKNOWN;
-    ThrowIfFailed(calls.Call([&] { return object.GetIDsOfNames(IID_NULL, &names, 1, LOCALE_USER_DEFAULT, &found); }));
+    const HRESULT hr = calls.Call([&] { return object.GetIDsOfNames(IID_NULL, &names, 1, LOCALE_USER_DEFAULT, &found); });
+    // A name the object does not know stays unknown: it is not asked again.
+    if (hr == DISP_E_UNKNOWNNAME) ids_.emplace_back(name, DISPID_UNKNOWN);
+    ThrowIfFailed(hr);
     ids_.emplace_back(name, found);
     return found;
 }

@@ -59,7 +59,8 @@ void RequireType(const Variant& value, VARTYPE type);
 [[nodiscard]] VARIANT OutArgument(Variant& into) noexcept;
 
 // The DISPIDs of the names used on one dispatch interface, each looked up the first time it is
-// used. Shared by the handles of objects that answer the same interface.
+// used, a name the interface does not know included. Shared by the handles of objects that answer
+// the same interface.
 class DispatchNames {
 public:
     // The name's DISPID on this object; Failure(438) when the object has no such name.

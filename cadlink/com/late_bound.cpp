@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "cadlink/com/com_entity.h"
+#include "cadlink/com/com_selection.h"
 #include "failure/failure.h"
 #include "failure/com_error_number.h"
 
@@ -49,7 +50,9 @@ private:
 class LateBoundDocument final : public CadDocument {
 public:
     LateBoundDocument(ComPtr<IDispatch> document, const Context& context)
-        : document_(std::move(document), context.names.document, context.calls), context_(context) {}
+        : document_(std::move(document), context.names.document, context.calls),
+          context_(context),
+          byName_(document_, context.names.selection, context.calls, context.release) {}
 
     std::unique_ptr<CadUtility> Utility() override {
         return std::make_unique<LateBoundUtility>(ObjectAnswer(document_.Get(L"Utility")), context_);
@@ -60,9 +63,13 @@ public:
     // drafter's next commands into Morvane's undo step.
     void EndUndoMark() override { (void)document_.Call(L"EndUndoMark", {}, Repeatable::Yes); }
 
+    std::unique_ptr<CadSelection> PickfirstSelection() override { return byName_.PickfirstSelection(); }
+    bool LayerLocked(std::u16string_view layer) override { return byName_.LayerLocked(layer); }
+
 private:
     ByName document_;
     Context context_;
+    DocumentByName byName_;
 };
 
 class LateBoundApplication final : public CadApplication {

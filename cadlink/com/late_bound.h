@@ -13,12 +13,14 @@
 
 namespace morvane::com {
 
-// The DISPIDs of the names the command uses on the application, its document and its utility.
+// The DISPIDs of the names the command uses on the application, its document, its utility and its
+// pre-selection.
 // They belong to the application's class and are kept from one command to the next.
 struct LateBoundNames {
     std::shared_ptr<DispatchNames> application = std::make_shared<DispatchNames>();
     std::shared_ptr<DispatchNames> document = std::make_shared<DispatchNames>();
     std::shared_ptr<DispatchNames> utility = std::make_shared<DispatchNames>();
+    std::shared_ptr<DispatchNames> selection = std::make_shared<DispatchNames>();
 };
 
 // The CAD application reached by name only, every step through IDispatch (ActiveDocument,

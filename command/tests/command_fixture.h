@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "command/select_text_command.h"
@@ -17,6 +18,7 @@ namespace morvane {
 using Messages = std::vector<fakes::FakeCaseDialog::Message>;
 
 inline constexpr std::int32_t kFailed = -2147467259;  // E_FAIL, the failure tests inject
+inline constexpr std::string_view kPickCall = "GetEntity(Select Text from the drawing:)";
 
 inline const fakes::FakeCaseDialog::Message kMissedBox{u"Missed the object, please try again", u"Selection Error"};
 inline const fakes::FakeCaseDialog::Message kNotOpenBox{u"Please start AutoCAD", u"AutoCAD not Open"};

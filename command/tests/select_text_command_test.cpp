@@ -21,7 +21,6 @@ using namespace std::string_literals;
 using namespace std::string_view_literals;
 
 using error_number::kApplicationException;
-constexpr std::string_view kPickCall = "GetEntity(Select Text from the drawing:)";
 
 // The road of one pick: every step in order, the stripped text shown, one write and one redraw.
 TEST_F(CommandTest, RoadOfOnePick) {
@@ -29,7 +28,8 @@ TEST_F(CommandTest, RoadOfOnePick) {
     Run();
     const std::vector<std::string> expected{
         "Attach", "ActiveDocument", "SetVisible(true)", "ActivationTitle",
-        "BringWindowToFront(AutoCAD 2000 - [Drawing1.dwg])", "Hide", "Utility", std::string(kPickCall), "SelectedCase",
+        "BringWindowToFront(AutoCAD 2000 - [Drawing1.dwg])", "Hide", "PickfirstSelection", "Selection.Count", "Utility",
+        std::string(kPickCall), "SelectedCase",
         "ReadTextString", "ShowMessage(note|Morvane)", "ReadTextString", "ReadFieldCode", "HasExtensionDictionary",
         "WriteTextString(%%uNOTE)", "Update", "Show"};
     EXPECT_EQ(Calls(), expected);

@@ -46,7 +46,8 @@ INSTANTIATE_TEST_SUITE_P(
                       AnswerCase{"UnknownMemberIsNoMissingKey", AnswerRule::KeyNotFound, error_number::kNoSuchMember, false},
                       AnswerCase{"BusyIsAFailure", AnswerRule::KeyNotFound, error_number::kCallRejected, false},
                       AnswerCase{"ExceptionIsAFailure", AnswerRule::KeyNotFound, error_number::kApplicationException, false},
-                      AnswerCase{"TypeMismatchIsAFailure", AnswerRule::MemberUnknown, error_number::kTypeMismatch, false}),
+                      AnswerCase{"TypeMismatchIsAFailure", AnswerRule::MemberUnknown, error_number::kTypeMismatch, false},
+                      AnswerCase{"AnyLayerFailure", AnswerRule::LayerUnreadable, error_number::kCallRejected, true}),
     [](const ::testing::TestParamInfo<AnswerCase>& info) { return std::string(info.param.name); });
 
 // An answer comes back as it is.

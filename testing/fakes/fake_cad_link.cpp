@@ -33,6 +33,8 @@ struct FakeCadLink::State {
     }
 
     CallLog& log;
+    std::optional<FakeSelection> pickfirst = FakeSelection{};
+    std::vector<std::u16string> lockedLayers;
     std::map<std::string, std::exception_ptr> failures;
     std::deque<FakeEntity> entities;
     FakeEntity* picked = nullptr;
@@ -176,6 +178,9 @@ public:
 
     std::unique_ptr<CadTable> AsTable() override { return std::make_unique<TableHandle>(state_, entity_); }
 
+    std::u16string Layer() override { return Read(entity_.layer, "Layer"); }
+    const void* Identity() const noexcept override { return &entity_; }
+
 private:
     void Call(const std::string& operation, const std::optional<std::string>& arguments = std::nullopt) {
         state_->Call(entity_.name.empty() ? operation : entity_.name + "." + operation, arguments);
@@ -213,9 +218,60 @@ public:
     }
 };
 
+// The pre-selection's handle, logging "Selection.Count", "Selection.Item(0)"...
+class SelectionHandle final : public CadSelection, Counted {
+public:
+    using Counted::Counted;
+
+    std::int32_t Count() override {
+        state_->Call("Selection.Count");
+        const FakeSelection& set = Set();
+        return set.count.value_or(static_cast<std::int32_t>(set.entities.size()));
+    }
+    std::shared_ptr<CadEntity> Item(std::int32_t index) override {
+        state_->Call("Selection.Item", std::to_string(index));
+        const FakeSelection& set = Set();
+        if (index < 0 || static_cast<std::size_t>(index) >= set.entities.size()) {
+            throw Failure(static_cast<std::int32_t>(0x80070057));
+        }
+        if (set.entities[static_cast<std::size_t>(index)] == nullptr) throw Failure(error_number::kObjectNotSet);
+        return std::make_shared<EntityHandle>(state_, *set.entities[static_cast<std::size_t>(index)]);
+    }
+    void Update() override {
+        state_->Call("Selection.Update");
+        if (!Set().update) throw Failure(kNoSuchMember);
+        ++Set().updates;
+    }
+    void Clear() override {
+        state_->Call("Selection.Clear");
+        FakeSelection& set = Set();
+        set.entities.clear();
+        set.count.reset();
+        ++set.cleared;
+    }
+
+private:
+    FakeSelection& Set() {
+        if (!state_->pickfirst) throw Failure(kNoSuchMember);
+        return *state_->pickfirst;
+    }
+};
+
 class DocumentHandle final : public CadDocument, Counted {
 public:
     using Counted::Counted;
+
+    std::unique_ptr<CadSelection> PickfirstSelection() override {
+        state_->Call("PickfirstSelection");
+        if (!state_->pickfirst) throw Failure(kNoSuchMember);
+        return std::make_unique<SelectionHandle>(state_);
+    }
+
+    bool LayerLocked(std::u16string_view layer) override {
+        state_->Call("LayerLocked", Readable(layer));
+        const auto& locked = state_->lockedLayers;
+        return std::find(locked.begin(), locked.end(), layer) != locked.end();
+    }
 
     std::unique_ptr<CadUtility> Utility() override {
         state_->Call("Utility");
@@ -284,12 +340,10 @@ FakeEntity& FakeCadLink::PickBlock(const std::vector<std::u16string>& attributeT
 }
 
 FakeEntity& FakeCadLink::PickBlockOf(std::vector<FakeEntity> attributes) {
-    std::vector<FakeEntity*> kept;
-    for (FakeEntity& attribute : attributes) {
-        attribute.name = "ATTRIB" + std::to_string(kept.size() + 1);
-        kept.push_back(&state_->entities.emplace_back(std::move(attribute)));
-    }
-    return state_->Add({.hasAttributes = !kept.empty(), .attributes = std::move(kept), .objectName = u"AcDbBlockReference"});
+    FakeEntity& block = Block(std::move(attributes));
+    state_->emptyHandle = false;
+    state_->picked = &block;
+    return block;
 }
 
 FakeEntity& FakeCadLink::PickTable(FakeTable table) {
@@ -298,6 +352,32 @@ FakeEntity& FakeCadLink::PickTable(FakeTable table) {
 
 FakeEntity& FakeCadLink::PickDimension(std::u16string textOverride) {
     return state_->Add({.textOverride = std::move(textOverride), .objectName = u"AcDbRotatedDimension"});
+}
+
+FakeEntity& FakeCadLink::Entity(FakeEntity entity) {
+    return state_->entities.emplace_back(std::move(entity));
+}
+
+FakeEntity& FakeCadLink::Block(std::vector<FakeEntity> attributes, int first) {
+    std::vector<FakeEntity*> kept;
+    for (FakeEntity& attribute : attributes) {
+        attribute.name = "ATTRIB" + std::to_string(first + static_cast<int>(kept.size()));
+        kept.push_back(&state_->entities.emplace_back(std::move(attribute)));
+    }
+    return state_->entities.emplace_back(
+        FakeEntity{.hasAttributes = !kept.empty(), .attributes = std::move(kept), .objectName = u"AcDbBlockReference"});
+}
+
+FakeSelection& FakeCadLink::Preselect(FakeSelection selection) {
+    return state_->pickfirst.emplace(std::move(selection));
+}
+
+void FakeCadLink::NoPickfirst() noexcept {
+    state_->pickfirst.reset();
+}
+
+void FakeCadLink::LockLayer(std::u16string layer) {
+    state_->lockedLayers.push_back(std::move(layer));
 }
 
 void FakeCadLink::PickNothing() noexcept {

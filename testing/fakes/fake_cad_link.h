@@ -63,6 +63,19 @@ struct FakeEntity {
     std::vector<std::u16string> extensionDictionary{};
     // A table's cells; none: the entity answers none of a table's members.
     std::optional<FakeTable> table{};
+    // The layer it is on; none answers 438.
+    std::optional<std::u16string> layer = u"0";
+    int updates = 0;
+};
+
+// The document's pre-selection: the entities its Item answers, in order (an entity may come twice);
+// Count answers count where given, else their number. Without update the set does not answer
+// Update (438). cleared counts its Clear calls (which empty it).
+struct FakeSelection {
+    std::vector<FakeEntity*> entities{};
+    std::optional<std::int32_t> count{};
+    bool update = true;
+    int cleared = 0;
     int updates = 0;
 };
 
@@ -102,6 +115,16 @@ public:
     // A dimension: answers TextOverride, not HasAttributes.
     FakeEntity& PickDimension(std::u16string textOverride);
     void PickNothing() noexcept;
+    // An entity of the drawing that no pick returns (for the pre-selection); named in the log as given.
+    FakeEntity& Entity(FakeEntity entity);
+    // A block reference with attributes as described, named ATTRIB<first>, ATTRIB<first + 1>...
+    FakeEntity& Block(std::vector<FakeEntity> attributes, int first = 1);
+    // The document's pre-selection from now on (an empty one until set); after NoPickfirst the
+    // document does not answer PickfirstSelectionSet (438).
+    FakeSelection& Preselect(FakeSelection selection);
+    void NoPickfirst() noexcept;
+    // LayerLocked answers true for this layer from now on.
+    void LockLayer(std::u16string layer);
     // From now on every pick reports success but hands back an empty handle.
     void PickEmptyHandle() noexcept;
 
