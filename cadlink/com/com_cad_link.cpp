@@ -95,11 +95,11 @@ private:
 class ComDocument final : public CadDocument {
 public:
     // The document's interface is dual: the same pointer answers by name, as IDispatch.
-    ComDocument(ComPtr<IUnknown> document, std::shared_ptr<DispatchNames> names, Calls calls) noexcept
+    ComDocument(ComPtr<IUnknown> document, const com::LateBoundNames& names, Calls calls) noexcept
         : document_(std::move(document)),
-          byName_(static_cast<IDispatch*>(document_.Get()), std::move(names), calls),
+          byName_(static_cast<IDispatch*>(document_.Get()), names.document, calls),
           calls_(std::move(calls)),
-          members_(byName_, std::make_shared<DispatchNames>(), calls_, com::EntityRelease::Release15) {}
+          members_(byName_, names.selection, calls_, com::EntityRelease::Release15) {}
 
     std::unique_ptr<CadUtility> Utility() override {
         return std::make_unique<ComUtility>(ReadObject(document_.Get(), kDocumentGetUtility, kUtilityIid, *calls_), calls_);
@@ -123,13 +123,12 @@ private:
 
 class ComApplication final : public CadApplication {
 public:
-    ComApplication(ComPtr<IUnknown> application, Calls calls) noexcept
-        : application_(std::move(application)), calls_(std::move(calls)) {}
+    ComApplication(ComPtr<IUnknown> application, com::LateBoundNames names, Calls calls) noexcept
+        : application_(std::move(application)), names_(std::move(names)), calls_(std::move(calls)) {}
 
     std::unique_ptr<CadDocument> ActiveDocument() override {
         return std::make_unique<ComDocument>(
-            ReadObject(application_.Get(), kApplicationGetActiveDocument, kDocumentIid, *calls_),
-            std::make_shared<com::DispatchNames>(), calls_);
+            ReadObject(application_.Get(), kApplicationGetActiveDocument, kDocumentIid, *calls_), names_, calls_);
     }
 
     void SetVisible(bool visible) override {
@@ -147,6 +146,7 @@ public:
 
 private:
     ComPtr<IUnknown> application_;
+    com::LateBoundNames names_;
     Calls calls_;
 };
 
@@ -184,7 +184,9 @@ public:
             return LateBound(*found, com::EntityRelease::Release15);
         }
         ThrowIfFailed(hr, ComSite::Attach);
-        return std::make_unique<ComApplication>(std::move(application), calls_);
+        // The document's and its pre-selection's names, by name, are release 15's: kept from one
+        // command to the next.
+        return std::make_unique<ComApplication>(std::move(application), release15Names_, calls_);
     }
 
     void BringWindowToFront(std::u16string_view title) override { com::BringWindowToFront(title); }
@@ -209,6 +211,7 @@ private:
     std::function<void()> deliverWaitingMessages_;
     std::optional<com::CallFilter> filter_;
     std::vector<std::pair<CLSID, com::LateBoundNames>> names_;
+    com::LateBoundNames release15Names_;
 };
 
 }  // namespace

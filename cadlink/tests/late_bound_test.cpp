@@ -3,6 +3,8 @@
 // reached).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -377,6 +379,121 @@ TEST_F(LateBoundTest, EndUndoMarkIsAskedAgainWhileBusy) {
     EXPECT_EQ(rejections, 2);
     doc->EndUndoMark();
     EXPECT_EQ(rejections, -1);
+}
+
+}  // namespace
+}  // namespace morvane::com
+
+namespace morvane::com {
+namespace {
+
+// A pre-selection of texts and a block, reached by name through the document, as a newer release
+// answers it: the set, each entity with its kind's members, the layers and their locks.
+class PreselectionByNameTest : public LateBoundTest {
+protected:
+    PreselectionByNameTest() {
+        set.Name("set");
+        layers.Name("layers");
+        layer.Name("layer");
+        cad.document.On(L"PickfirstSelectionSet", DISPATCH_PROPERTYGET,
+                        [this](Parameters, VARIANT* result, EXCEPINFO*) { return Object(result, &set); });
+        cad.document.On(L"Layers", DISPATCH_PROPERTYGET,
+                        [this](Parameters, VARIANT* result, EXCEPINFO*) { return Object(result, &layers); });
+        set.On(L"Count", DISPATCH_PROPERTYGET, [this](Parameters, VARIANT* result, EXCEPINFO*) {
+            result->vt = VT_I4;
+            result->lVal = static_cast<LONG>(members.size());
+            return S_OK;
+        });
+        set.On(L"Item", DISPATCH_METHOD, [this](Parameters parameters, VARIANT* result, EXCEPINFO*) {
+            if (parameters.cArgs != 1 || parameters.rgvarg[0].vt != VT_I4) return DISP_E_TYPEMISMATCH;
+            const LONG index = parameters.rgvarg[0].lVal;
+            if (index < 0 || static_cast<std::size_t>(index) >= members.size()) return E_INVALIDARG;
+            return Object(result, members[static_cast<std::size_t>(index)]);
+        });
+        layers.On(L"Item", DISPATCH_METHOD, [this](Parameters parameters, VARIANT* result, EXCEPINFO*) {
+            if (parameters.cArgs != 1 || parameters.rgvarg[0].vt != VT_BSTR) return DISP_E_TYPEMISMATCH;
+            askedLayer = parameters.rgvarg[0].bstrVal;
+            return Object(result, &layer);
+        });
+        layer.On(L"Lock", DISPATCH_PROPERTYGET, [](Parameters, VARIANT* result, EXCEPINFO*) {
+            result->vt = VT_BOOL;
+            result->boolVal = VARIANT_TRUE;
+            return S_OK;
+        });
+        for (int i = 0; i < 3; ++i) {
+            FakeDispatch& text = texts.emplace_back(&log);
+            text.Name("text" + std::to_string(i));
+            text.On(L"ObjectName", DISPATCH_PROPERTYGET, [](Parameters, VARIANT* result, EXCEPINFO*) { return Text(result, L"AcDbText"); });
+            text.On(L"Layer", DISPATCH_PROPERTYGET, [](Parameters, VARIANT* result, EXCEPINFO*) { return Text(result, L"NOTES"); });
+            text.On(L"TextString", DISPATCH_PROPERTYGET, [](Parameters, VARIANT* result, EXCEPINFO*) { return Text(result, L"note"); });
+        }
+    }
+
+    ~PreselectionByNameTest() override {
+        for (const FakeDispatch* object : {&set, &layers, &layer, &texts[0], &texts[1], &texts[2]}) {
+            EXPECT_EQ(object->references, 0u) << "references left on an object";
+        }
+    }
+
+    [[nodiscard]] int Lines(const std::string& line) const { return static_cast<int>(std::count(log.begin(), log.end(), line)); }
+
+    std::deque<FakeDispatch> texts;
+    FakeDispatch set{&log};
+    FakeDispatch layers{&log};
+    FakeDispatch layer{&log};
+    std::vector<IDispatch*> members;
+    std::wstring askedLayer;
+};
+
+// Rule: the entities of a pre-selection share their kind's names for the press: each name is looked
+// up once per kind, a name the kind does not know included, and the members every object answers
+// once for all.
+TEST_F(PreselectionByNameTest, NamesAreLookedUpOncePerKind) {
+    members = {&texts[0], &texts[1], &texts[2]};
+    {
+        const std::unique_ptr<CadApplication> app = cad.link->Attach();
+        const std::unique_ptr<CadDocument> doc = app->ActiveDocument();
+        const std::unique_ptr<CadSelection> selection = doc->PickfirstSelection();
+        ASSERT_EQ(selection->Count(), 3);
+        for (std::int32_t i = 0; i < 3; ++i) {
+            const std::shared_ptr<CadEntity> entity = selection->Item(i);
+            EXPECT_EQ(entity->ReadTextString(), u"note");
+            EXPECT_EQ(entity->ObjectName(), u"AcDbText");
+            EXPECT_EQ(entity->Layer(), u"NOTES");
+            EXPECT_EQ(FailureOf([&] { (void)entity->HasAttributes(); }), error_number::kNoSuchMember);
+        }
+        EXPECT_TRUE(doc->LayerLocked(u"NOTES"));
+        EXPECT_EQ(askedLayer, L"NOTES");
+    }
+    for (const char* name : {"ObjectName", "TextString", "Layer", "HasAttributes"}) {
+        EXPECT_EQ(Lines("text0.ids " + std::string(name)), 1) << name;
+        EXPECT_EQ(Lines("text1.ids " + std::string(name)) + Lines("text2.ids " + std::string(name)), 0) << name;
+    }
+    EXPECT_EQ(Lines("text1.get ObjectName"), 1) << "each entity says its kind once";
+    EXPECT_EQ(Lines("set.ids Item"), 1);
+}
+
+// The same entity through two handles has one identity; two entities have two.
+TEST_F(PreselectionByNameTest, IdentityIsTheEntitys) {
+    members = {&texts[0], &texts[1], &texts[0]};
+    const std::unique_ptr<CadApplication> app = cad.link->Attach();
+    const std::unique_ptr<CadDocument> doc = app->ActiveDocument();
+    const std::unique_ptr<CadSelection> selection = doc->PickfirstSelection();
+    const std::shared_ptr<CadEntity> first = selection->Item(0);
+    const std::shared_ptr<CadEntity> second = selection->Item(1);
+    const std::shared_ptr<CadEntity> again = selection->Item(2);
+    EXPECT_EQ(first->Identity(), again->Identity());
+    EXPECT_NE(first->Identity(), second->Identity());
+}
+
+// A set beyond its end, or one that answers no object, fails with its number.
+TEST_F(PreselectionByNameTest, ItemFailures) {
+    members = {nullptr};
+    const std::unique_ptr<CadApplication> app = cad.link->Attach();
+    const std::unique_ptr<CadDocument> doc = app->ActiveDocument();
+    const std::unique_ptr<CadSelection> selection = doc->PickfirstSelection();
+    EXPECT_EQ(FailureOf([&] { (void)selection->Item(0); }), error_number::kObjectNotSet);
+    EXPECT_EQ(FailureOf([&] { (void)selection->Item(1); }), static_cast<std::int32_t>(E_INVALIDARG));
 }
 
 }  // namespace
