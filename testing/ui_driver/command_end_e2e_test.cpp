@@ -106,6 +106,44 @@ TEST_F(MorvaneCancelInUndoGroup, TheProgramEndsAnywayTenSecondsAfterThePress) {
     RecordProperty("ended_after_press_ms", static_cast<int>(ended.count()));
 }
 
+// "Cancel" while the texts of a large pre-selection are written: the write under way hangs, the window
+// comes back, and the press hides it; nothing more is written, EndUndoMark goes once the write returns,
+// the set is not cleared, and the program ends.
+TEST(MorvaneCancelInPreselection, TheGroupIsClosedAndNothingMoreIsWritten) {
+    constexpr int kTexts = 300;
+    std::string scenario;
+    std::string selected = "preselect";
+    for (int i = 1; i <= kTexts; ++i) {
+        scenario += "text t" + std::to_string(i) + " 40 " + std::to_string(20 + i % 400) + " \"note\"\n";
+        selected += " t" + std::to_string(i);
+    }
+    scenario += selected + "\nhang t150 TextString.put 30\n";
+    StandIn standin(TestName(), scenario);
+    ASSERT_TRUE(standin.Ready()) << standin.Problem();
+    Morvane morvane;
+    morvane.Press(L"Select Text");
+    ASSERT_FALSE(WaitForLogLine(standin, {"hang t150 TextString.put"}, kTimeoutMs).empty());
+    ASSERT_TRUE(WaitVisible(morvane)) << "the window did not come back while the write hung";
+    const HWND window = morvane.Window();
+    EXPECT_TRUE(PressUntil(morvane.Control(L"Cancel"), window, [&] { return !IsWindowVisible(window); }, kTimeoutMs))
+        << "the window did not hide at the press";
+    EXPECT_FALSE(morvane.Program().WaitForExit(0).has_value()) << "the program ended before the write returned";
+    standin.EndWaits();
+    ASSERT_TRUE(morvane.Program().WaitForExit(kTimeoutMs));
+    EXPECT_EQ(morvane.Program().ExitCode(), 0u);
+
+    const std::vector<std::string> log = standin.Log();
+    const std::size_t write = LineOf(log, "call t150 TextString.put");
+    const std::size_t end = LineOf(log, "call doc EndUndoMark");
+    ASSERT_LT(write, log.size());
+    ASSERT_LT(end, log.size()) << "the undo group was left open";
+    EXPECT_LT(write, end);
+    EXPECT_NE(log[end].find("open=0"), std::string::npos) << log[end];
+    EXPECT_LT(LineOf(log, "call t149 TextString.put"), write);
+    EXPECT_EQ(LineOf(log, "call t151 TextString.put"), log.size()) << "written after Cancel";
+    EXPECT_EQ(LineOf(log, "call pickfirst Clear"), log.size()) << "cleared after Cancel";
+}
+
 // The case is the one chosen when the pick returned: one chosen on the window a long call after the
 // pick brought back converts nothing of this pick, and is the case of the next click.
 TEST(MorvaneCaseOfTheClick, ACaseChosenDuringALongCallIsForTheNextClick) {
