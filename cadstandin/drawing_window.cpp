@@ -20,6 +20,12 @@ constexpr const wchar_t* kTextFace = L"Tahoma";
 constexpr int kHitMargin = 4;
 constexpr COLORREF kBackground = RGB(33, 40, 48);
 constexpr COLORREF kStripBackground = RGB(226, 226, 226);
+// The pre-selection's look, as the CAD application shows gripped objects: a dashed outline and
+// small filled grip squares.
+constexpr COLORREF kHighlight = RGB(120, 170, 255);
+constexpr COLORREF kGrip = RGB(40, 110, 255);
+constexpr COLORREF kGripBorder = RGB(230, 240, 255);
+constexpr int kGripSize = 7;
 
 COLORREF ColorOf(EntityKind kind) {
     switch (kind) {
@@ -268,6 +274,18 @@ void DrawingWindow::Redraw(EntityState& entity) {
     LogLayout(entity);
     InvalidateRect(hwnd_, nullptr, FALSE);
     UpdateWindow(hwnd_);
+}
+
+void DrawingWindow::Redraw(const std::vector<EntityState*>& entities) {
+    Layout();
+    for (const EntityState* entity : entities) LogLayout(*entity);
+    InvalidateRect(hwnd_, nullptr, FALSE);
+    UpdateWindow(hwnd_);
+}
+
+void DrawingWindow::SetPreselection(std::vector<EntityState*> entities) {
+    preselection_ = std::move(entities);
+    if (hwnd_ != nullptr) InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 PickOutcome DrawingWindow::QueuedPick(EntityState& entity) const {
@@ -593,6 +611,8 @@ void DrawingWindow::Paint(HDC dc) const {
         DeleteObject(pen);
     }
 
+    PaintPreselection(dc);
+
     RECT strip{0, client.bottom - kStripHeight, client.right, client.bottom};
     const HBRUSH stripBrush = CreateSolidBrush(kStripBackground);
     FillRect(dc, &strip, stripBrush);
@@ -603,6 +623,43 @@ void DrawingWindow::Paint(HDC dc) const {
     const std::wstring command = picking_ || lastWritten_.empty() ? L"Command: " + Displayable(prompt_) : lastWritten_;
     TextOutW(dc, 8, strip.top + 6, command.c_str(), static_cast<int>(command.size()));
     SelectObject(dc, textFont_);
+}
+
+void DrawingWindow::PaintPreselection(HDC dc) const {
+    const HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    const HPEN dashed = CreatePen(PS_DOT, 1, kHighlight);
+    const HBRUSH grip = CreateSolidBrush(kGrip);
+    const HBRUSH gripBorder = CreateSolidBrush(kGripBorder);
+    const HGDIOBJ oldPen = SelectObject(dc, dashed);
+    SetBkMode(dc, TRANSPARENT);
+    const auto drawGrip = [&](LONG x, LONG y) {
+        RECT square{x - kGripSize / 2 - 1, y - kGripSize / 2 - 1, x + kGripSize / 2 + 2, y + kGripSize / 2 + 2};
+        FillRect(dc, &square, gripBorder);
+        InflateRect(&square, -1, -1);
+        FillRect(dc, &square, grip);
+    };
+    for (const EntityState* entity : preselection_) {
+        const EntityDefinition& definition = entity->definition;
+        if (definition.kind == EntityKind::Line) {
+            // A line's grips: its ends and its middle.
+            drawGrip(definition.x1, definition.y1);
+            drawGrip(definition.x2, definition.y2);
+            drawGrip((definition.x1 + definition.x2) / 2, (definition.y1 + definition.y2) / 2);
+            continue;
+        }
+        RECT outline = entity->bounds;
+        InflateRect(&outline, 3, 3);
+        Rectangle(dc, outline.left, outline.top, outline.right, outline.bottom);
+        for (const POINT corner : {POINT{outline.left, outline.top}, POINT{outline.right - 1, outline.top},
+                                   POINT{outline.left, outline.bottom - 1}, POINT{outline.right - 1, outline.bottom - 1}}) {
+            drawGrip(corner.x, corner.y);
+        }
+    }
+    SelectObject(dc, oldPen);
+    SelectObject(dc, oldBrush);
+    DeleteObject(dashed);
+    DeleteObject(grip);
+    DeleteObject(gripBorder);
 }
 
 }  // namespace cadstandin

@@ -45,6 +45,12 @@ public:
     [[nodiscard]] bool Visible() const;
     // After Update: the entity is drawn with its new text, and its layout logged again.
     void Redraw(EntityState& entity);
+    // After a selection set's Update: each entity drawn anew, its layout logged again.
+    void Redraw(const std::vector<EntityState*>& entities);
+    // The pre-selection (the objects gripped before a command), in order, shown highlighted with
+    // grips.
+    [[nodiscard]] const std::vector<EntityState*>& Preselection() const { return preselection_; }
+    void SetPreselection(std::vector<EntityState*> entities);
     // After a text was written: the command strip shows it raw, codes and all, until the next pick.
     void Written(const EntityState& entity);
     // After a table cell's text was written: likewise, naming the cell.
@@ -70,6 +76,7 @@ private:
     [[nodiscard]] int DrawingAreaHeight() const;
     [[nodiscard]] EntityState* HitTest(POINT point) const;
     void EndPick(PickOutcome outcome);
+    void PaintPreselection(HDC dc) const;
 
     const Scenario& scenario_;
     std::vector<EntityState*> entities_;
@@ -84,6 +91,7 @@ private:
     std::u16string prompt_;
     std::wstring lastWritten_;
     PickOutcome outcome_;
+    std::vector<EntityState*> preselection_;
 };
 
 }  // namespace cadstandin

@@ -87,9 +87,10 @@ std::optional<HRESULT> Server::TakeFailure(const std::string& object, bool isEnt
     return std::nullopt;
 }
 
-const OddAnswer* Server::OddAnswerFor(const std::string& object, std::string_view operation) const {
+const OddAnswer* Server::OddAnswerFor(const std::string& object, bool isEntity, std::string_view operation) const {
     for (const OddAnswer& answer : scenario.oddAnswers) {
-        if (answer.operation == operation && (answer.object == object || answer.object == "*")) return &answer;
+        if (!answer.cell.Any() || answer.kind == OddAnswerKind::Range) continue;
+        if (answer.operation == operation && (answer.object == object || (isEntity && answer.object == "*"))) return &answer;
     }
     return nullptr;
 }
@@ -188,6 +189,9 @@ const KnownInterface kKnownInterfaces[] = {
     {IID_IStandinFieldText, "IStandinFieldText", false},
     {IID_IStandinDictionary, "IStandinDictionary", false},
     {IID_IStandinDictionaryEntry, "IStandinDictionaryEntry", false},
+    {IID_IStandinSelectionSet, "IStandinSelectionSet", false},
+    {IID_IStandinLayers, "IStandinLayers", false},
+    {IID_IStandinLayer, "IStandinLayer", false},
     {IID_IStandinReleaseApplication, "IStandinReleaseApplication", false},
     {IID_IStandinReleaseDocument, "IStandinReleaseDocument", false},
     {IID_IStandinReleaseUtility, "IStandinReleaseUtility", false},

@@ -115,8 +115,10 @@ public:
     // The injected failure for this call (of a table member: for this cell), if one is due (and uses it up).
     [[nodiscard]] std::optional<HRESULT> TakeFailure(const std::string& object, bool isEntity,
                                                      std::string_view operation, CellAddress cell = {});
-    // The odd answer this entity gives to a read of this member, if the scenario has one.
-    [[nodiscard]] const OddAnswer* OddAnswerFor(const std::string& object, std::string_view operation) const;
+    // The odd answer this object gives to a read of this member ("Count.get", "Item"), if the scenario
+    // has one ("*" answers for every entity). A table's answers for one cell, and its merged ranges,
+    // are the table's own.
+    [[nodiscard]] const OddAnswer* OddAnswerFor(const std::string& object, bool isEntity, std::string_view operation) const;
     // The type information through which Invoke dispatches the interface.
     [[nodiscard]] Microsoft::WRL::ComPtr<ITypeInfo> TypeInfo(REFIID iid);
 
