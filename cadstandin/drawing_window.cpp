@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 
 #include "cadstandin/mtext_drawing.h"
@@ -21,11 +22,12 @@ constexpr int kHitMargin = 4;
 constexpr COLORREF kBackground = RGB(33, 40, 48);
 constexpr COLORREF kStripBackground = RGB(226, 226, 226);
 // The pre-selection's look, as the CAD application shows gripped objects: a dashed outline and
-// small filled grip squares.
+// small filled grip squares; and the selection rectangle's outline while it is drawn.
 constexpr COLORREF kHighlight = RGB(120, 170, 255);
 constexpr COLORREF kGrip = RGB(40, 110, 255);
 constexpr COLORREF kGripBorder = RGB(230, 240, 255);
 constexpr int kGripSize = 7;
+constexpr COLORREF kSelectionRectangle = RGB(90, 150, 255);
 
 COLORREF ColorOf(EntityKind kind) {
     switch (kind) {
@@ -288,6 +290,71 @@ void DrawingWindow::SetPreselection(std::vector<EntityState*> entities) {
     if (hwnd_ != nullptr) InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
+void DrawingWindow::BeginRectangle(POINT at) {
+    selecting_ = true;
+    rectangleDrawn_ = false;
+    rectangleStart_ = rectangleEnd_ = at;
+    SetCapture(hwnd_);
+}
+
+void DrawingWindow::MoveRectangle(POINT to) {
+    rectangleEnd_ = to;
+    // A press that moves no further than the system's drag distance is a click.
+    if (!rectangleDrawn_ && (std::abs(to.x - rectangleStart_.x) > GetSystemMetrics(SM_CXDRAG) ||
+                             std::abs(to.y - rectangleStart_.y) > GetSystemMetrics(SM_CYDRAG))) {
+        rectangleDrawn_ = true;
+    }
+    if (rectangleDrawn_) InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void DrawingWindow::EndRectangle(POINT at) {
+    MoveRectangle(at);
+    selecting_ = false;
+    ReleaseCapture();
+    if (!rectangleDrawn_) {
+        SetPreselection({});
+        LogPreselection("click", nullptr);
+        return;
+    }
+    // Window selection: the entities that lie wholly inside the rectangle, in drawing order.
+    const RECT area = RectangleArea();
+    std::vector<EntityState*> inside;
+    for (EntityState* entity : entities_) {
+        const RECT& bounds = entity->bounds;
+        if (bounds.left >= area.left && bounds.top >= area.top && bounds.right <= area.right && bounds.bottom <= area.bottom) {
+            inside.push_back(entity);
+        }
+    }
+    SetPreselection(std::move(inside));
+    LogPreselection("rectangle", &area);
+}
+
+void DrawingWindow::CancelRectangle() {
+    if (!selecting_) return;
+    selecting_ = false;
+    rectangleDrawn_ = false;
+    ReleaseCapture();
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+RECT DrawingWindow::RectangleArea() const {
+    return {std::min(rectangleStart_.x, rectangleEnd_.x), std::min(rectangleStart_.y, rectangleEnd_.y),
+            std::max(rectangleStart_.x, rectangleEnd_.x) + 1, std::max(rectangleStart_.y, rectangleEnd_.y) + 1};
+}
+
+void DrawingWindow::LogPreselection(const char* source, const RECT* area) const {
+    std::string line = std::string("preselection source=") + source;
+    if (area != nullptr) {
+        POINT topLeft{area->left, area->top};
+        ClientToScreen(hwnd_, &topLeft);
+        line += " screen=" + std::to_string(topLeft.x) + "," + std::to_string(topLeft.y) + "," +
+                std::to_string(area->right - area->left) + "," + std::to_string(area->bottom - area->top);
+    }
+    std::string ids;
+    for (const EntityState* entity : preselection_) ids += (ids.empty() ? "" : ",") + entity->definition.id;
+    Server::Get().log.Line(line + " count=" + std::to_string(preselection_.size()) + " ids=" + ids);
+}
+
 PickOutcome DrawingWindow::QueuedPick(EntityState& entity) const {
     PickOutcome outcome;
     outcome.kind = PickOutcome::Kind::Entity;
@@ -298,6 +365,8 @@ PickOutcome DrawingWindow::QueuedPick(EntityState& entity) const {
 }
 
 PickOutcome DrawingWindow::WaitForPick(std::u16string_view prompt, int timeoutSeconds) {
+    // A pick takes the mouse: a selection rectangle being drawn is dropped.
+    CancelRectangle();
     picking_ = true;
     prompt_ = prompt;
     outcome_ = PickOutcome{};
@@ -392,22 +461,44 @@ LRESULT DrawingWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         }
         break;
-    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDOWN: {
+        const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
         if (picking_) {
-            const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
             PickOutcome outcome;
             outcome.entity = HitTest(point);
             outcome.kind = outcome.entity != nullptr ? PickOutcome::Kind::Entity : PickOutcome::Kind::Miss;
             outcome.x = point.x;
             outcome.y = DrawingAreaHeight() - point.y;
             EndPick(outcome);
+        } else if (!selecting_ && point.y < DrawingAreaHeight() && HitTest(point) == nullptr) {
+            // With no command running, a press on empty space begins a selection rectangle.
+            BeginRectangle(point);
         }
+        return 0;
+    }
+    case WM_MOUSEMOVE:
+        if (selecting_) MoveRectangle(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+        return 0;
+    case WM_LBUTTONUP:
+        if (selecting_) EndRectangle(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+        return 0;
+    case WM_CAPTURECHANGED:
+        if (selecting_ && reinterpret_cast<HWND>(lParam) != hwnd_) CancelRectangle();
         return 0;
     case WM_RBUTTONDOWN:
         if (picking_) EndPick(PickOutcome{});
         return 0;
     case WM_KEYDOWN:
-        if (picking_ && wParam == VK_ESCAPE) EndPick(PickOutcome{});
+        if (wParam != VK_ESCAPE) return 0;
+        if (picking_) {
+            EndPick(PickOutcome{});
+        } else if (selecting_) {
+            CancelRectangle();
+        } else if (!preselection_.empty()) {
+            // Escape drops the grips, as in the CAD application.
+            SetPreselection({});
+            LogPreselection("escape", nullptr);
+        }
         return 0;
     case WM_CLOSE:
         if (picking_) {
@@ -654,6 +745,14 @@ void DrawingWindow::PaintPreselection(HDC dc) const {
                                    POINT{outline.left, outline.bottom - 1}, POINT{outline.right - 1, outline.bottom - 1}}) {
             drawGrip(corner.x, corner.y);
         }
+    }
+    if (selecting_ && rectangleDrawn_) {
+        const HPEN solid = CreatePen(PS_SOLID, 1, kSelectionRectangle);
+        SelectObject(dc, solid);
+        const RECT area = RectangleArea();
+        Rectangle(dc, area.left, area.top, area.right, area.bottom);
+        SelectObject(dc, dashed);
+        DeleteObject(solid);
     }
     SelectObject(dc, oldPen);
     SelectObject(dc, oldBrush);

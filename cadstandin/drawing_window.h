@@ -48,7 +48,8 @@ public:
     // After a selection set's Update: each entity drawn anew, its layout logged again.
     void Redraw(const std::vector<EntityState*>& entities);
     // The pre-selection (the objects gripped before a command), in order, shown highlighted with
-    // grips.
+    // grips. A selection rectangle drawn in the window replaces it, a click on empty space or Escape
+    // empties it (while no pick waits).
     [[nodiscard]] const std::vector<EntityState*>& Preselection() const { return preselection_; }
     void SetPreselection(std::vector<EntityState*> entities);
     // After a text was written: the command strip shows it raw, codes and all, until the next pick.
@@ -76,6 +77,15 @@ private:
     [[nodiscard]] int DrawingAreaHeight() const;
     [[nodiscard]] EntityState* HitTest(POINT point) const;
     void EndPick(PickOutcome outcome);
+    // The selection rectangle: begun by a press on empty space, drawn while the mouse moves, and on
+    // release the entities inside it become the pre-selection (a release without a drag empties it).
+    void BeginRectangle(POINT at);
+    void MoveRectangle(POINT to);
+    void EndRectangle(POINT at);
+    void CancelRectangle();
+    [[nodiscard]] RECT RectangleArea() const;
+    // Logs a change the user made to the pre-selection ("preselection source=...").
+    void LogPreselection(const char* source, const RECT* area) const;
     void PaintPreselection(HDC dc) const;
 
     const Scenario& scenario_;
@@ -92,6 +102,10 @@ private:
     std::wstring lastWritten_;
     PickOutcome outcome_;
     std::vector<EntityState*> preselection_;
+    bool selecting_ = false;      // a press on empty space, held
+    bool rectangleDrawn_ = false;  // moved far enough to be a rectangle rather than a click
+    POINT rectangleStart_{};
+    POINT rectangleEnd_{};
 };
 
 }  // namespace cadstandin

@@ -2129,6 +2129,88 @@ TEST_F(PreselectionTest, WritesRefusedOnALockedLayer) {
     EXPECT_TRUE(HasLine(log, "call a1 TextString.put via=invoke value=\"NEW\" hr=0x00000000"));
 }
 
+// Rule: in the window, a drag that starts on empty space draws a selection rectangle, and on release
+// the entities wholly inside it become the pre-selection (in drawing order); a drag that starts on an
+// entity selects nothing; a click on empty space empties it; while a pick waits, a click picks as
+// before and the pre-selection stays as it was.
+class RectangleTest : public ClickTest {
+protected:
+    // The left button pressed at one screen point, moved and released at another, by real input.
+    // Each event carries its own position: under Wine the pointer moves SetCursorPos makes reach
+    // the window late and would place a later press where an earlier move went.
+    static void Drag(POINT from, POINT to) {
+        const INPUT inputs[] = {At(from, MOUSEEVENTF_LEFTDOWN), At(POINT{(from.x + to.x) / 2, (from.y + to.y) / 2}, 0),
+                                At(to, 0), At(to, MOUSEEVENTF_LEFTUP)};
+        SendInput(4, const_cast<INPUT*>(inputs), sizeof(INPUT));
+    }
+    static void ClickAt(POINT at) { Drag(at, at); }
+    static INPUT At(POINT at, DWORD button) {
+        const LONG width = GetSystemMetrics(SM_CXSCREEN);
+        const LONG height = GetSystemMetrics(SM_CYSCREEN);
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dx = (at.x * 65536 + width - 1) / width;
+        input.mi.dy = (at.y * 65536 + height - 1) / height;
+        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | button;
+        return input;
+    }
+    RECT ScreenRectOf(const std::string& id) {
+        const std::string screen = *Field(Lines(server_->Log(), "layout " + id + " ").back(), "screen");
+        long x = 0, y = 0, width = 0, height = 0;
+        std::sscanf(screen.c_str(), "%ld,%ld,%ld,%ld", &x, &y, &width, &height);
+        return RECT{x, y, x + width, y + height};
+    }
+    // Waits for the window's next pre-selection line after the first `seen` ones, and returns it.
+    std::string NextPreselection(std::size_t seen) {
+        const Waited came = WaitUntil([&] { return Lines(server_->Log(), "preselection ").size() > seen; }, 10000);
+        EXPECT_TRUE(came) << "no preselection line";
+        const auto lines = Lines(server_->Log(), "preselection ");
+        return lines.size() > seen ? lines[seen] : "";
+    }
+    long PreselectedCount() {
+        ComPtr<IDispatch> document;
+        if (FAILED(document_.As(&document))) return -1000;
+        ExceptionInfo exception;
+        Variant set;
+        if (FAILED(InvokeByName(document.Get(), L"PickfirstSelectionSet", DISPATCH_PROPERTYGET, nullptr, set.Out(), exception))) return -1000;
+        Variant count;
+        if (FAILED(InvokeByName(V_DISPATCH(&set.Get()), L"Count", DISPATCH_PROPERTYGET, nullptr, count.Out(), exception))) return -1000;
+        return V_I4(&count.Get());
+    }
+};
+
+TEST_F(RectangleTest, DragSelectsWhatLiesInsideAndAClickClears) {
+    Start("text t1 40 60 \"one\"\ntext t2 40 110 \"two\"\ntext t3 300 300 \"far away\"\npick-timeout 20\n");
+    const RECT one = ScreenRectOf("t1");
+    const RECT two = ScreenRectOf("t2");
+    const RECT distant = ScreenRectOf("t3");
+    Drag(POINT{one.left - 12, one.top - 12}, POINT{std::max(one.right, two.right) + 12, two.bottom + 12});
+    const std::string selected = NextPreselection(0);
+    EXPECT_TRUE(StartsWith(selected, "preselection source=rectangle screen=")) << selected;
+    EXPECT_NE(selected.find(" count=2 ids=t1,t2"), std::string::npos) << selected;
+    EXPECT_EQ(PreselectedCount(), 2);
+
+    // Reaching over t3's middle only: t3 is not wholly inside.
+    Drag(POINT{distant.left - 12, distant.top - 12}, POINT{(distant.left + distant.right) / 2, distant.bottom + 12});
+    EXPECT_NE(NextPreselection(1).find(" count=0 ids="), std::string::npos);
+
+    Drag(POINT{distant.left - 12, distant.top - 12}, POINT{distant.right + 12, distant.bottom + 12});
+    EXPECT_NE(NextPreselection(2).find(" count=1 ids=t3"), std::string::npos);
+    // A drag from an entity is no selection rectangle; the click after it shows it changed nothing.
+    Drag(CenterOf("t1"), POINT{distant.right + 12, distant.bottom + 12});
+    ClickAt(POINT{distant.right + 40, distant.top - 40});
+    EXPECT_EQ(NextPreselection(3), "preselection source=click count=0 ids=") << "the drag from t1 logged nothing";
+    EXPECT_EQ(PreselectedCount(), 0);
+
+    Drag(POINT{distant.left - 12, distant.top - 12}, POINT{distant.right + 12, distant.bottom + 12});
+    EXPECT_NE(NextPreselection(4).find(" ids=t3"), std::string::npos);
+    ComPtr<IDispatch> entity;
+    EXPECT_EQ(PickWhile(entity, [&] { ClickAt(CenterOf("t1")); }), S_OK);
+    EXPECT_TRUE(HasLine(server_->Log(), "pick-end n=1 outcome=entity id=t1 hr=0x00000000"));
+    EXPECT_EQ(PreselectedCount(), 1) << "the pick left the pre-selection alone";
+    EXPECT_EQ(Lines(server_->Log(), "preselection ").size(), 5u);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
