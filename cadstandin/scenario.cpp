@@ -782,7 +782,7 @@ void Check(const Scenario& scenario) {
         const auto entity = std::find_if(scenario.entities.begin(), scenario.entities.end(),
                                          [&](const EntityDefinition& e) { return e.id == id; });
         if (entity == scenario.entities.end()) throw ScenarioError("preselect of unknown entity " + id);
-        // An attribute is part of its block reference: selecting the block selects it.
+        // An attribute belongs to its block reference: selecting the block selects it.
         if (entity->kind == EntityKind::Attribute) throw ScenarioError("preselect of attribute " + id + ": select its block");
     }
     for (const InjectedFailure& failure : scenario.failures) {

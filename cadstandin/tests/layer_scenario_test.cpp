@@ -116,7 +116,7 @@ TEST(ScenarioPreselection, FailuresHangsAndAnswersAddressTheNewObjects) {
 struct RefusedCase {
     const char* name;
     const char* scenario;
-    const char* reason;  // a part of the message
+    const char* reason;  // words the message holds
 };
 
 class LayerRefused : public testing::TestWithParam<RefusedCase> {};
