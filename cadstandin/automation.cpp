@@ -837,7 +837,7 @@ public:
     }
 
     // The dump's line: what the set holds at that moment.
-    void LogState(Log& log, const char* reason) const override {
+    void LogStateFirst(Log& log, const char* reason) const override {
         std::string ids;
         for (const EntityState* entity : window_.Preselection()) ids += (ids.empty() ? "" : ",") + entity->definition.id;
         log.Line("selection " + Name() + " reason=" + reason + " count=" + std::to_string(window_.Preselection().size()) +

@@ -120,6 +120,7 @@ Microsoft::WRL::ComPtr<ITypeInfo> Server::TypeInfo(REFIID iid) {
 void Server::DumpReferences(const char* reason) {
     long external = 0;
     long raw = 0;
+    for (const ReportedObject* object : objects_) object->LogStateFirst(log, reason);
     for (ReportedObject* object : objects_) {
         const long objectExternal = object->ExternalConnections();
         const long objectRaw = object->OutstandingReferences();

@@ -66,6 +66,9 @@ public:
     [[nodiscard]] virtual IUnknown* Identity() = 0;
     // Lines of the object's own state that a dump adds (a table's cells); most objects have none.
     virtual void LogState(Log& /*log*/, const char* /*reason*/) const {}
+    // Lines of the object's own state that a dump writes before every refs line (the pre-selection),
+    // so that the block from the refs lines to refs-total holds what it always held.
+    virtual void LogStateFirst(Log& /*log*/, const char* /*reason*/) const {}
 
 private:
     std::string name_;
@@ -122,8 +125,8 @@ public:
     // The type information through which Invoke dispatches the interface.
     [[nodiscard]] Microsoft::WRL::ComPtr<ITypeInfo> TypeInfo(REFIID iid);
 
-    // Writes a refs line for every object, the objects' state lines (a table's cells), the undo line,
-    // refs-total and calls (reason: request or exit).
+    // Writes the pre-selection's line, a refs line for every object, the objects' state lines (a
+    // table's cells), the undo line, refs-total and calls (reason: request or exit).
     void DumpReferences(const char* reason);
 
     void Add(ReportedObject* object) { objects_.push_back(object); }
