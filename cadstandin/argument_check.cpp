@@ -130,6 +130,15 @@ HRESULT CheckArguments(ITypeInfo& info, DISPID id, WORD flags, const DISPPARAMS*
         .value_or(DISP_E_MEMBERNOTFOUND);
 }
 
+std::optional<INVOKEKIND> MemberKind(ITypeInfo& info, DISPID id, WORD flags) noexcept {
+    std::optional<INVOKEKIND> kind;
+    (void)WithFunction(info, id, flags, [&](ITypeInfo&, const FUNCDESC& function) -> std::optional<HRESULT> {
+        kind = function.invkind;
+        return S_OK;
+    });
+    return kind;
+}
+
 VARTYPE DeclaredAnswerType(ITypeInfo& info, DISPID id, WORD flags) noexcept {
     VARTYPE answer = VT_EMPTY;
     (void)WithFunction(info, id, flags, [&](ITypeInfo& owner, const FUNCDESC& function) -> std::optional<HRESULT> {

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include <optional>
+
 namespace cadstandin {
 
 // The checks the type library's own Invoke makes of a call's arguments before it reaches the
@@ -16,6 +18,10 @@ namespace cadstandin {
 // argumentError.
 [[nodiscard]] HRESULT CheckArguments(ITypeInfo& info, DISPID id, WORD flags, const DISPPARAMS* parameters,
                                      UINT* argumentError) noexcept;
+
+// What the member called this way is: a property read (INVOKE_PROPERTYGET), a method (INVOKE_FUNC)
+// or a property write; none where the interface has no such member for this kind of call.
+[[nodiscard]] std::optional<INVOKEKIND> MemberKind(ITypeInfo& info, DISPID id, WORD flags) noexcept;
 
 // The type the member called this way declares for its answer, as a VARIANT carries it (VT_INT for
 // an [out, retval] int*, VT_I4 for a long* or an enumeration, VT_DISPATCH for an object); VT_EMPTY

@@ -18,6 +18,12 @@ using Microsoft::WRL::ComPtr;
 
 constexpr HRESULT kPickFailed = DISP_E_EXCEPTION;  // 0x80020009: missed or cancelled pick
 constexpr HRESULT kKeyNotFound = static_cast<HRESULT>(0x80200014);  // the CAD application's "Key not found"
+// A write to an object on a locked layer. The CAD application's automation errors sit above
+// 0x80200000; the reference names no number for this one, so the stand-in takes ObjectARX's
+// eOnLockedLayer (87 in acadstrc.h, release 15's and later ones) on that base. (Its "Key not found",
+// 0x80200014, is 20 on the base, where acadstrc.h has eKeyNotFound 22: the base plus the status is
+// not the CAD application's own mapping, so this number is the stand-in's choice.)
+constexpr HRESULT kOnLockedLayer = static_cast<HRESULT>(0x80200000 + 87);
 
 std::u16string FromBstr(BSTR text) {
     return std::u16string(reinterpret_cast<const char16_t*>(text), SysStringLen(text));
@@ -136,15 +142,19 @@ public:
         return outcome;
     }
 
-    // The scenario's odd answer to this property read of an entity, if it has one.
+    // The scenario's odd answer to this property read ("TextString.get") or method ("Item"), if it
+    // has one.
     const OddAnswer* OddAnswerTo(DISPID id, WORD flags) const {
-        if (!isEntity_ || !(flags & DISPATCH_PROPERTYGET) || !typeInfo_) return nullptr;
+        if (!typeInfo_) return nullptr;
+        const std::optional<INVOKEKIND> kind = MemberKind(*typeInfo_.Get(), id, flags);
+        if (kind != INVOKE_PROPERTYGET && kind != INVOKE_FUNC) return nullptr;
         BSTR name = nullptr;
         UINT names = 0;
         if (FAILED(typeInfo_->GetNames(id, &name, 1, &names)) || names == 0) return nullptr;
-        const std::string operation = WideToUtf8(std::wstring_view(name, SysStringLen(name))) + ".get";
+        const std::string operation =
+            WideToUtf8(std::wstring_view(name, SysStringLen(name))) + (kind == INVOKE_PROPERTYGET ? ".get" : "");
         SysFreeString(name);
-        return Server::Get().OddAnswerFor(Name(), operation);
+        return Server::Get().OddAnswerFor(Name(), isEntity_, operation);
     }
 
     HRESULT GiveOddAnswer(const OddAnswer& answer, VARIANT* result) {
@@ -298,6 +308,32 @@ private:
     CADSTANDIN_PLACEHOLDER(d##6) CADSTANDIN_PLACEHOLDER(d##7) CADSTANDIN_PLACEHOLDER(d##8)                   \
     CADSTANDIN_PLACEHOLDER(d##9)
 
+// A collection's Item index: a name, or a number (any type that converts to VT_I4); none for
+// anything else.
+struct Index {
+    bool byName = false;
+    std::u16string name;
+    LONG number = 0;
+};
+
+std::optional<Index> IndexOf(const VARIANT& index) {
+    const VARIANT* value = &index;
+    if (V_VT(value) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(value) != nullptr) value = V_VARIANTREF(value);
+    if (V_VT(value) == VT_BSTR) return Index{true, FromBstr(V_BSTR(value)), 0};
+    if (V_VT(value) == (VT_BYREF | VT_BSTR) && V_BSTRREF(value) != nullptr) return Index{true, FromBstr(*V_BSTRREF(value)), 0};
+    VARIANT number;
+    VariantInit(&number);
+    // A VT_I4 holds nothing to free, so the converted copy needs no VariantClear.
+    if (FAILED(VariantChangeType(&number, const_cast<VARIANT*>(value), 0, VT_I4))) return std::nullopt;
+    return Index{false, {}, V_I4(&number)};
+}
+
+// Item's index for the log: index="NAME", index=<n>, or the type that is neither.
+std::string IndexField(const std::optional<Index>& at, const VARIANT& index) {
+    if (!at) return " index-type=" + std::to_string(V_VT(&index));
+    return at->byName ? " index=" + QuoteText(at->name) : " index=" + std::to_string(at->number);
+}
+
 // ---------------------------------------------------------------------------------------------------------
 // Extension dictionaries
 //
@@ -341,8 +377,7 @@ public:
         std::string arguments;
         try {
             at = IndexOf(index);
-            arguments = !at ? " index-type=" + std::to_string(V_VT(&index))
-                            : at->byName ? " index=" + QuoteText(at->name) : " index=" + std::to_string(at->number);
+            arguments = IndexField(at, index);
         } catch (...) {
             return E_OUTOFMEMORY;
         }
@@ -353,7 +388,7 @@ public:
             std::size_t position = entries_.size();
             if (at->byName) {
                 for (std::size_t i = 0; i < names_.size(); ++i) {
-                    if (SameName(names_[i], at->name)) position = i;
+                    if (SameNameIgnoringCase(names_[i], at->name)) position = i;
                 }
             } else if (at->number >= 0) {
                 position = static_cast<std::size_t>(at->number);
@@ -381,29 +416,6 @@ public:
     }
 
 private:
-    // Item's index: a name, or a number (any type that converts to VT_I4); none for anything else.
-    struct Index {
-        bool byName = false;
-        std::u16string name;
-        LONG number = 0;
-    };
-    static std::optional<Index> IndexOf(const VARIANT& index) {
-        const VARIANT* value = &index;
-        if (V_VT(value) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(value) != nullptr) value = V_VARIANTREF(value);
-        if (V_VT(value) == VT_BSTR) return Index{true, FromBstr(V_BSTR(value)), 0};
-        if (V_VT(value) == (VT_BYREF | VT_BSTR) && V_BSTRREF(value) != nullptr) return Index{true, FromBstr(*V_BSTRREF(value)), 0};
-        VARIANT number;
-        VariantInit(&number);
-        // A VT_I4 holds nothing to free, so the converted copy needs no VariantClear.
-        if (FAILED(VariantChangeType(&number, const_cast<VARIANT*>(value), 0, VT_I4))) return std::nullopt;
-        return Index{false, {}, V_I4(&number)};
-    }
-
-    static bool SameName(std::u16string_view a, std::u16string_view b) {
-        const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c; };
-        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char16_t x, char16_t y) { return lower(x) == lower(y); });
-    }
-
     std::vector<std::u16string> names_;
     std::vector<ComPtr<DictionaryEntry>> entries_;
 };
@@ -425,6 +437,14 @@ const char* ObjectNameOf(EntityKind kind) {
     case EntityKind::AttributeDefinition: return "AcDbAttributeDefinition";
     }
     return "AcDbEntity";
+}
+
+// What Update does for an entity: the text written last is what the window shows from now on (a
+// table's cells, a block's attributes too).
+void ShowWritten(EntityState& state) {
+    state.shown = state.definition.text;
+    state.definition.table.Update();
+    for (EntityState* attribute : state.attributes) attribute->shown = attribute->definition.text;
 }
 
 template <class Interface>
@@ -476,15 +496,27 @@ public:
     }
     STDMETHODIMP Update() noexcept override {
         return this->Call("Update", 0, "", [&](std::string&) {
-            state_.shown = state_.definition.text;
-            state_.definition.table.Update();
-            for (EntityState* attribute : state_.attributes) attribute->shown = attribute->definition.text;
+            ShowWritten(state_);
             if (window_ != nullptr) window_->Redraw(state_);
             return S_OK;
         });
     }
+    STDMETHODIMP get_Layer(BSTR* layer) noexcept override {
+        return this->Call("Layer.get", 0, "", [&](std::string& results) {
+            return this->TextResult(state_.definition.layer, layer, results);
+        });
+    }
 
 protected:
+    // Whether the entity is on a locked layer, where the CAD application refuses to change it: the
+    // write fails with kOnLockedLayer, logged refused=locked-layer, and changes nothing.
+    [[nodiscard]] bool RefusedOnLockedLayer(std::string& results) const {
+        const LayerDefinition* layer = FindLayer(Server::Get().scenario, state_.definition.layer);
+        if (layer == nullptr || !layer->locked) return false;
+        results += " refused=locked-layer";
+        return true;
+    }
+
     // The text member of text-like entities: TextString or TextOverride.
     HRESULT ReadText(const char* operation, BSTR* text) noexcept {
         return this->Call(operation, 0, "", [&](std::string& results) {
@@ -501,6 +533,7 @@ protected:
             return E_OUTOFMEMORY;
         }
         return this->Call(operation, 0, arguments, [&](std::string& results) {
+            if (RefusedOnLockedLayer(results)) return kOnLockedLayer;
             if (fields) {
                 const int count = SetFieldCode(state_.definition, FromBstr(text), Server::Get().scenario.fields);
                 if (count > 0) results += " fields=" + std::to_string(count);
@@ -708,6 +741,186 @@ public:
 DrawingWindow* g_window = nullptr;
 
 // ---------------------------------------------------------------------------------------------------------
+// The pre-selection and the layers
+
+// A selection set's Item index: an integer of any integer type (by value or by reference), as a
+// LONG. `integer` is false for a value of any other type (a text, a real number); `number` is empty
+// for an integer too large for a LONG.
+struct IntegerIndex {
+    bool integer = false;
+    std::optional<LONG> number;
+};
+
+IntegerIndex IntegerIndexOf(const VARIANT& index) {
+    const VARIANT* value = &index;
+    if (V_VT(value) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(value) != nullptr) value = V_VARIANTREF(value);
+    switch (V_VT(value) & ~VT_BYREF) {
+    case VT_I1: case VT_UI1: case VT_I2: case VT_UI2: case VT_I4: case VT_UI4:
+    case VT_I8: case VT_UI8: case VT_INT: case VT_UINT:
+        break;
+    default:
+        return {};
+    }
+    if ((V_VT(value) & VT_BYREF) && V_BYREF(value) == nullptr) return {};
+    VARIANT number;
+    VariantInit(&number);
+    // A VT_I4 holds nothing to free, so the converted copy needs no VariantClear.
+    if (FAILED(VariantChangeType(&number, const_cast<VARIANT*>(value), 0, VT_I4))) return {true, std::nullopt};
+    return {true, V_I4(&number)};
+}
+
+// The document's PickfirstSelectionSet, "pickfirst": the entities gripped before a command (the
+// scenario's preselect lines, or a selection rectangle in the window), in order. The window holds
+// them and shows them highlighted; the set reads and changes them there.
+class SelectionSet final : public DispatchObject<IStandinSelectionSet> {
+public:
+    SelectionSet(const Drawing& drawing, DrawingWindow& window)
+        : DispatchObject(std::string(kPreselectionObject), IID_IStandinSelectionSet, {IID_IStandinSelectionSet}, false),
+          window_(window) {
+        std::vector<EntityState*> entities;
+        for (const std::string& id : Server::Get().scenario.preselection) entities.push_back(drawing.Find(id));
+        window_.SetPreselection(std::move(entities));
+    }
+
+    STDMETHODIMP get_Count(LONG* count) noexcept override {
+        return Call("Count.get", 0, "", [&](std::string& results) {
+            if (count == nullptr) return E_POINTER;
+            *count = static_cast<LONG>(window_.Preselection().size());
+            results += " result=" + std::to_string(*count);
+            return S_OK;
+        });
+    }
+    // The reference: Index an integer from 0 to Count - 1. It is silent on what else fails: an index
+    // of no integer type fails with DISP_E_TYPEMISMATCH, an integer out of range with E_INVALIDARG.
+    STDMETHODIMP Item(VARIANT index, IDispatch** entity) noexcept override {
+        const IntegerIndex at = IntegerIndexOf(index);
+        std::string arguments;
+        try {
+            arguments = !at.integer ? " index-type=" + std::to_string(V_VT(&index))
+                        : at.number ? " index=" + std::to_string(*at.number)
+                                    : std::string(" index=too-large");
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+        return Call("Item", 0, arguments, [&](std::string& results) {
+            if (entity == nullptr) return E_POINTER;
+            *entity = nullptr;
+            if (!at.integer) return DISP_E_TYPEMISMATCH;
+            const std::vector<EntityState*>& set = window_.Preselection();
+            if (!at.number || *at.number < 0 || static_cast<std::size_t>(*at.number) >= set.size()) return E_INVALIDARG;
+            EntityState* chosen = set[static_cast<std::size_t>(*at.number)];
+            results += " result=" + chosen->definition.id;
+            return HandOut<IDispatch>(chosen->dispatch, IID_IDispatch, entity);
+        });
+    }
+    // Empties the set; the drawing's objects stay.
+    STDMETHODIMP Clear() noexcept override {
+        return Call("Clear", 0, "", [&](std::string& results) {
+            results += " removed=" + std::to_string(window_.Preselection().size());
+            window_.SetPreselection({});
+            return S_OK;
+        });
+    }
+    // Redraws the set's objects, as each one's Update does (each laid out and logged again).
+    STDMETHODIMP Update() noexcept override {
+        return Call("Update", 0, "", [&](std::string& results) {
+            std::vector<EntityState*> entities;
+            for (EntityState* entity : window_.Preselection()) {
+                if (std::find(entities.begin(), entities.end(), entity) != entities.end()) continue;
+                ShowWritten(*entity);
+                entities.push_back(entity);
+            }
+            results += " redrawn=" + std::to_string(entities.size());
+            window_.Redraw(entities);
+            return S_OK;
+        });
+    }
+
+    // The dump's line: what the set holds at that moment.
+    void LogStateFirst(Log& log, const char* reason) const override {
+        std::string ids;
+        for (const EntityState* entity : window_.Preselection()) ids += (ids.empty() ? "" : ",") + entity->definition.id;
+        log.Line("selection " + Name() + " reason=" + reason + " count=" + std::to_string(window_.Preselection().size()) +
+                 " ids=" + ids);
+    }
+
+private:
+    DrawingWindow& window_;
+};
+
+// One layer, "layer.<name>": its name and lock, as the scenario has them.
+class LayerObject final : public DispatchObject<IStandinLayer> {
+public:
+    explicit LayerObject(const LayerDefinition& layer)
+        : DispatchObject(LayerObjectName(layer.name), IID_IStandinLayer, {IID_IStandinLayer}, false), layer_(layer) {}
+
+    STDMETHODIMP get_Name(BSTR* name) noexcept override {
+        return Call("Name.get", 0, "", [&](std::string& results) { return TextResult(layer_.name, name, results); });
+    }
+    STDMETHODIMP get_Lock(VARIANT_BOOL* locked) noexcept override {
+        return Call("Lock.get", 0, "", [&](std::string& results) {
+            if (locked == nullptr) return E_POINTER;
+            *locked = layer_.locked ? VARIANT_TRUE : VARIANT_FALSE;
+            results += std::string(" result=") + (layer_.locked ? "-1" : "0");
+            return S_OK;
+        });
+    }
+
+private:
+    const LayerDefinition& layer_;  // the server's scenario's, which outlives every object
+};
+
+// The document's Layers, "layers": every layer of the drawing, "0" first. Item by name (compared
+// without regard to case; a name not there fails with the CAD application's "Key not found") or by
+// an index from 0 to Count - 1 (out of range: E_INVALIDARG, the reference names no error).
+class Layers final : public DispatchObject<IStandinLayers> {
+public:
+    Layers() : DispatchObject(std::string(kLayersObject), IID_IStandinLayers, {IID_IStandinLayers}, false) {
+        for (const LayerDefinition& layer : Server::Get().scenario.layers) layers_.emplace_back(new LayerObject(layer));
+    }
+
+    STDMETHODIMP get_Count(LONG* count) noexcept override {
+        return Call("Count.get", 0, "", [&](std::string& results) {
+            if (count == nullptr) return E_POINTER;
+            *count = static_cast<LONG>(layers_.size());
+            results += " result=" + std::to_string(*count);
+            return S_OK;
+        });
+    }
+    STDMETHODIMP Item(VARIANT index, IDispatch** layer) noexcept override {
+        std::optional<Index> at;
+        std::string arguments;
+        try {
+            at = IndexOf(index);
+            arguments = IndexField(at, index);
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
+        return Call("Item", 0, arguments, [&](std::string& results) {
+            if (layer == nullptr) return E_POINTER;
+            *layer = nullptr;
+            if (!at) return DISP_E_TYPEMISMATCH;
+            const std::vector<LayerDefinition>& layers = Server::Get().scenario.layers;
+            std::size_t position = layers_.size();
+            if (at->byName) {
+                for (std::size_t i = 0; i < layers.size(); ++i) {
+                    if (SameNameIgnoringCase(layers[i].name, at->name)) position = i;
+                }
+                if (position >= layers_.size()) return kKeyNotFound;
+            } else if (at->number >= 0) {
+                position = static_cast<std::size_t>(at->number);
+            }
+            if (position >= layers_.size()) return E_INVALIDARG;
+            results += " result=" + layers_[position]->Name();
+            return HandOut<IDispatch>(layers_[position].Get(), IID_IDispatch, layer);
+        });
+    }
+
+private:
+    std::vector<ComPtr<LayerObject>> layers_;
+};
+
+// ---------------------------------------------------------------------------------------------------------
 // Application, document, utility
 
 // The release served: its interfaces for the application, document and utility (a newer release's
@@ -850,6 +1063,8 @@ public:
     Document(Drawing& drawing, DrawingWindow& window, std::u16string name)
         : DispatchObject("doc", Served().DocumentIid(), {Served().DocumentIid()}, false),
           utility_(new Utility(drawing, window)),
+          pickfirst_(new SelectionSet(drawing, window)),
+          layers_(new Layers()),
           window_(window),
           name_(std::move(name)) {
         if (!Served().IsRelease15()) RefuseSlots();
@@ -887,9 +1102,24 @@ public:
             return S_OK;
         });
     }
+    // Every access hands out the same set, as the drawing has one pre-selection.
+    STDMETHODIMP get_PickfirstSelectionSet(IDispatch** set) noexcept override {
+        return Call("PickfirstSelectionSet.get", 63, "", [&](std::string& results) {
+            results += " result=" + pickfirst_->Name();
+            return HandOut<IDispatch>(pickfirst_.Get(), IID_IDispatch, set);
+        });
+    }
+    STDMETHODIMP get_Layers(IDispatch** layers) noexcept override {
+        return Call("Layers.get", 64, "", [&](std::string& results) {
+            results += " result=" + layers_->Name();
+            return HandOut<IDispatch>(layers_.Get(), IID_IDispatch, layers);
+        });
+    }
 
 private:
     ComPtr<Utility> utility_;
+    ComPtr<SelectionSet> pickfirst_;
+    ComPtr<Layers> layers_;
     DrawingWindow& window_;
     std::u16string name_;
 };

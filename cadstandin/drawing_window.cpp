@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 
 #include "cadstandin/mtext_drawing.h"
@@ -20,6 +21,13 @@ constexpr const wchar_t* kTextFace = L"Tahoma";
 constexpr int kHitMargin = 4;
 constexpr COLORREF kBackground = RGB(33, 40, 48);
 constexpr COLORREF kStripBackground = RGB(226, 226, 226);
+// The pre-selection's look, as the CAD application shows gripped objects: a dashed outline and
+// small filled grip squares; and the selection rectangle's outline while it is drawn.
+constexpr COLORREF kHighlight = RGB(120, 170, 255);
+constexpr COLORREF kGrip = RGB(40, 110, 255);
+constexpr COLORREF kGripBorder = RGB(230, 240, 255);
+constexpr int kGripSize = 7;
+constexpr COLORREF kSelectionRectangle = RGB(90, 150, 255);
 
 COLORREF ColorOf(EntityKind kind) {
     switch (kind) {
@@ -270,6 +278,83 @@ void DrawingWindow::Redraw(EntityState& entity) {
     UpdateWindow(hwnd_);
 }
 
+void DrawingWindow::Redraw(const std::vector<EntityState*>& entities) {
+    Layout();
+    for (const EntityState* entity : entities) LogLayout(*entity);
+    InvalidateRect(hwnd_, nullptr, FALSE);
+    UpdateWindow(hwnd_);
+}
+
+void DrawingWindow::SetPreselection(std::vector<EntityState*> entities) {
+    preselection_ = std::move(entities);
+    if (hwnd_ != nullptr) InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void DrawingWindow::BeginRectangle(POINT at) {
+    selecting_ = true;
+    rectangleDrawn_ = false;
+    rectangleStart_ = rectangleEnd_ = at;
+    SetCapture(hwnd_);
+}
+
+void DrawingWindow::MoveRectangle(POINT to) {
+    rectangleEnd_ = to;
+    // A press that moves no further than the system's drag distance is a click.
+    if (!rectangleDrawn_ && (std::abs(to.x - rectangleStart_.x) > GetSystemMetrics(SM_CXDRAG) ||
+                             std::abs(to.y - rectangleStart_.y) > GetSystemMetrics(SM_CYDRAG))) {
+        rectangleDrawn_ = true;
+    }
+    if (rectangleDrawn_) InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void DrawingWindow::EndRectangle(POINT at) {
+    MoveRectangle(at);
+    selecting_ = false;
+    ReleaseCapture();
+    if (!rectangleDrawn_) {
+        SetPreselection({});
+        LogPreselection("click", nullptr);
+        return;
+    }
+    // Window selection: the entities that lie wholly inside the rectangle, in drawing order.
+    const RECT area = RectangleArea();
+    std::vector<EntityState*> inside;
+    for (EntityState* entity : entities_) {
+        const RECT& bounds = entity->bounds;
+        if (bounds.left >= area.left && bounds.top >= area.top && bounds.right <= area.right && bounds.bottom <= area.bottom) {
+            inside.push_back(entity);
+        }
+    }
+    SetPreselection(std::move(inside));
+    LogPreselection("rectangle", &area);
+}
+
+void DrawingWindow::CancelRectangle() {
+    if (!selecting_) return;
+    selecting_ = false;
+    rectangleDrawn_ = false;
+    ReleaseCapture();
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+RECT DrawingWindow::RectangleArea() const {
+    return {std::min(rectangleStart_.x, rectangleEnd_.x), std::min(rectangleStart_.y, rectangleEnd_.y),
+            std::max(rectangleStart_.x, rectangleEnd_.x) + 1, std::max(rectangleStart_.y, rectangleEnd_.y) + 1};
+}
+
+void DrawingWindow::LogPreselection(const char* source, const RECT* area) const {
+    std::string line = std::string("preselection source=") + source;
+    if (area != nullptr) {
+        POINT topLeft{area->left, area->top};
+        ClientToScreen(hwnd_, &topLeft);
+        line += " screen=" + std::to_string(topLeft.x) + "," + std::to_string(topLeft.y) + "," +
+                std::to_string(area->right - area->left) + "," + std::to_string(area->bottom - area->top);
+    }
+    std::string ids;
+    for (const EntityState* entity : preselection_) ids += (ids.empty() ? "" : ",") + entity->definition.id;
+    Server::Get().log.Line(line + " count=" + std::to_string(preselection_.size()) + " ids=" + ids);
+}
+
 PickOutcome DrawingWindow::QueuedPick(EntityState& entity) const {
     PickOutcome outcome;
     outcome.kind = PickOutcome::Kind::Entity;
@@ -280,6 +365,8 @@ PickOutcome DrawingWindow::QueuedPick(EntityState& entity) const {
 }
 
 PickOutcome DrawingWindow::WaitForPick(std::u16string_view prompt, int timeoutSeconds) {
+    // A pick takes the mouse: a selection rectangle being drawn is dropped.
+    CancelRectangle();
     picking_ = true;
     prompt_ = prompt;
     outcome_ = PickOutcome{};
@@ -374,22 +461,44 @@ LRESULT DrawingWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         }
         break;
-    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDOWN: {
+        const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
         if (picking_) {
-            const POINT point{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
             PickOutcome outcome;
             outcome.entity = HitTest(point);
             outcome.kind = outcome.entity != nullptr ? PickOutcome::Kind::Entity : PickOutcome::Kind::Miss;
             outcome.x = point.x;
             outcome.y = DrawingAreaHeight() - point.y;
             EndPick(outcome);
+        } else if (!selecting_ && point.y < DrawingAreaHeight() && HitTest(point) == nullptr) {
+            // With no command running, a press on empty space begins a selection rectangle.
+            BeginRectangle(point);
         }
+        return 0;
+    }
+    case WM_MOUSEMOVE:
+        if (selecting_) MoveRectangle(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+        return 0;
+    case WM_LBUTTONUP:
+        if (selecting_) EndRectangle(POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+        return 0;
+    case WM_CAPTURECHANGED:
+        if (selecting_ && reinterpret_cast<HWND>(lParam) != hwnd_) CancelRectangle();
         return 0;
     case WM_RBUTTONDOWN:
         if (picking_) EndPick(PickOutcome{});
         return 0;
     case WM_KEYDOWN:
-        if (picking_ && wParam == VK_ESCAPE) EndPick(PickOutcome{});
+        if (wParam != VK_ESCAPE) return 0;
+        if (picking_) {
+            EndPick(PickOutcome{});
+        } else if (selecting_) {
+            CancelRectangle();
+        } else if (!preselection_.empty()) {
+            // Escape drops the grips, as in the CAD application.
+            SetPreselection({});
+            LogPreselection("escape", nullptr);
+        }
         return 0;
     case WM_CLOSE:
         if (picking_) {
@@ -593,6 +702,8 @@ void DrawingWindow::Paint(HDC dc) const {
         DeleteObject(pen);
     }
 
+    PaintPreselection(dc);
+
     RECT strip{0, client.bottom - kStripHeight, client.right, client.bottom};
     const HBRUSH stripBrush = CreateSolidBrush(kStripBackground);
     FillRect(dc, &strip, stripBrush);
@@ -603,6 +714,51 @@ void DrawingWindow::Paint(HDC dc) const {
     const std::wstring command = picking_ || lastWritten_.empty() ? L"Command: " + Displayable(prompt_) : lastWritten_;
     TextOutW(dc, 8, strip.top + 6, command.c_str(), static_cast<int>(command.size()));
     SelectObject(dc, textFont_);
+}
+
+void DrawingWindow::PaintPreselection(HDC dc) const {
+    const HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    const HPEN dashed = CreatePen(PS_DOT, 1, kHighlight);
+    const HBRUSH grip = CreateSolidBrush(kGrip);
+    const HBRUSH gripBorder = CreateSolidBrush(kGripBorder);
+    const HGDIOBJ oldPen = SelectObject(dc, dashed);
+    SetBkMode(dc, TRANSPARENT);
+    const auto drawGrip = [&](LONG x, LONG y) {
+        RECT square{x - kGripSize / 2 - 1, y - kGripSize / 2 - 1, x + kGripSize / 2 + 2, y + kGripSize / 2 + 2};
+        FillRect(dc, &square, gripBorder);
+        InflateRect(&square, -1, -1);
+        FillRect(dc, &square, grip);
+    };
+    for (const EntityState* entity : preselection_) {
+        const EntityDefinition& definition = entity->definition;
+        if (definition.kind == EntityKind::Line) {
+            // A line's grips: its ends and its middle.
+            drawGrip(definition.x1, definition.y1);
+            drawGrip(definition.x2, definition.y2);
+            drawGrip((definition.x1 + definition.x2) / 2, (definition.y1 + definition.y2) / 2);
+            continue;
+        }
+        RECT outline = entity->bounds;
+        InflateRect(&outline, 3, 3);
+        Rectangle(dc, outline.left, outline.top, outline.right, outline.bottom);
+        for (const POINT corner : {POINT{outline.left, outline.top}, POINT{outline.right - 1, outline.top},
+                                   POINT{outline.left, outline.bottom - 1}, POINT{outline.right - 1, outline.bottom - 1}}) {
+            drawGrip(corner.x, corner.y);
+        }
+    }
+    if (selecting_ && rectangleDrawn_) {
+        const HPEN solid = CreatePen(PS_SOLID, 1, kSelectionRectangle);
+        SelectObject(dc, solid);
+        const RECT area = RectangleArea();
+        Rectangle(dc, area.left, area.top, area.right, area.bottom);
+        SelectObject(dc, dashed);
+        DeleteObject(solid);
+    }
+    SelectObject(dc, oldPen);
+    SelectObject(dc, oldBrush);
+    DeleteObject(dashed);
+    DeleteObject(grip);
+    DeleteObject(gripBorder);
 }
 
 }  // namespace cadstandin

@@ -45,6 +45,13 @@ public:
     [[nodiscard]] bool Visible() const;
     // After Update: the entity is drawn with its new text, and its layout logged again.
     void Redraw(EntityState& entity);
+    // After a selection set's Update: each entity drawn anew, its layout logged again.
+    void Redraw(const std::vector<EntityState*>& entities);
+    // The pre-selection (the objects gripped before a command), in order, shown highlighted with
+    // grips. A selection rectangle drawn in the window replaces it, a click on empty space or Escape
+    // empties it (while no pick waits).
+    [[nodiscard]] const std::vector<EntityState*>& Preselection() const { return preselection_; }
+    void SetPreselection(std::vector<EntityState*> entities);
     // After a text was written: the command strip shows it raw, codes and all, until the next pick.
     void Written(const EntityState& entity);
     // After a table cell's text was written: likewise, naming the cell.
@@ -70,6 +77,16 @@ private:
     [[nodiscard]] int DrawingAreaHeight() const;
     [[nodiscard]] EntityState* HitTest(POINT point) const;
     void EndPick(PickOutcome outcome);
+    // The selection rectangle: begun by a press on empty space, drawn while the mouse moves, and on
+    // release the entities inside it become the pre-selection (a release without a drag empties it).
+    void BeginRectangle(POINT at);
+    void MoveRectangle(POINT to);
+    void EndRectangle(POINT at);
+    void CancelRectangle();
+    [[nodiscard]] RECT RectangleArea() const;
+    // Logs a change the user made to the pre-selection ("preselection source=...").
+    void LogPreselection(const char* source, const RECT* area) const;
+    void PaintPreselection(HDC dc) const;
 
     const Scenario& scenario_;
     std::vector<EntityState*> entities_;
@@ -84,6 +101,11 @@ private:
     std::u16string prompt_;
     std::wstring lastWritten_;
     PickOutcome outcome_;
+    std::vector<EntityState*> preselection_;
+    bool selecting_ = false;      // a press on empty space, held
+    bool rectangleDrawn_ = false;  // moved far enough to be a rectangle rather than a click
+    POINT rectangleStart_{};
+    POINT rectangleEnd_{};
 };
 
 }  // namespace cadstandin

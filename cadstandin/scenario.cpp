@@ -29,6 +29,21 @@ constexpr std::array kFailableOperations = {
     std::string_view{"GetExtensionDictionary"}, std::string_view{"Count.get"},
     std::string_view{"Item"},            std::string_view{"GetName"},
     std::string_view{"StartUndoMark"},   std::string_view{"EndUndoMark"},
+    // The pre-selection ("pickfirst": Count.get, Item, Update too), the layers ("layers": Count.get,
+    // Item; "layer.<name>": Name.get, Lock.get), an entity's layer, and the document's members
+    // that hand them out.
+    std::string_view{"Clear"},           std::string_view{"Layer.get"},
+    std::string_view{"Lock.get"},        std::string_view{"Name.get"},
+    std::string_view{"PickfirstSelectionSet.get"}, std::string_view{"Layers.get"},
+};
+
+// The reads a scenario can answer oddly (through Invoke): an entity's texts and names, a table's
+// counts and cells, a collection's count and items, a layer's lock.
+constexpr std::array kOddlyAnswerable = {
+    std::string_view{"TextString.get"}, std::string_view{"TextOverride.get"}, std::string_view{"ObjectName.get"},
+    std::string_view{"HasExtensionDictionary.get"}, std::string_view{"MTextAttributeContent.get"},
+    std::string_view{"Rows.get"},       std::string_view{"Columns.get"},    std::string_view{"Count.get"},
+    std::string_view{"Item"},           std::string_view{"Layer.get"},      std::string_view{"Lock.get"},
 };
 
 // The table's members that read one cell: a failure, hang or odd answer may name the cell.
@@ -398,12 +413,72 @@ bool ReadTimingStatement(Scenario& scenario, const std::string& keyword, Stateme
     return true;
 }
 
-// What ParseScenario knows besides the statements: the release, and what the scenario has set.
+// An entity's layer as a layer line gives it; applied once the drawing is known (the sample
+// drawing's entities too).
+struct LayerAssignment {
+    std::string entity;
+    std::u16string layer;
+    int line = 0;
+};
+
+// What ParseScenario knows besides the statements: the release, what the scenario has set, and the
+// entities' layers.
 struct ParseContext {
     int release = 15;
     bool titled = false;
     bool windowed = false;
+    std::vector<LayerAssignment> layered;
 };
+
+// The layer of this name, made (unlocked) where the drawing has none; its name as first spelt.
+LayerDefinition& LayerNamed(Scenario& scenario, std::u16string_view name) {
+    for (LayerDefinition& layer : scenario.layers) {
+        if (SameNameIgnoringCase(layer.name, name)) return layer;
+    }
+    return scenario.layers.emplace_back(LayerDefinition{std::u16string(name), false});
+}
+
+// A layer's name: one word of the scenario (UTF-8).
+std::u16string LayerNameWord(StatementReader& reader) {
+    const std::string word = reader.Word("layer name");
+    try {
+        return Utf8ToUtf16(word);
+    } catch (const ScenarioError& error) {
+        Fail(reader.Line(), error.what());
+    }
+}
+
+// The drawing's layers, their locks and the pre-selection: layer, lock, preselect. False for any
+// other statement.
+bool ReadLayerStatement(Scenario& scenario, const std::string& keyword, StatementReader& reader, ParseContext& context) {
+    if (keyword == "layer") {
+        LayerAssignment& assignment = context.layered.emplace_back();
+        assignment.entity = reader.Word("entity id");
+        assignment.layer = LayerNamed(scenario, LayerNameWord(reader)).name;
+        assignment.line = reader.Line();
+    } else if (keyword == "lock") {
+        LayerNamed(scenario, LayerNameWord(reader)).locked = true;
+    } else if (keyword == "preselect") {
+        do {
+            scenario.preselection.push_back(reader.Word("entity id"));
+        } while (reader.More());
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// Puts each entity a layer line names on its layer.
+void ApplyLayers(Scenario& scenario, const ParseContext& context) {
+    std::set<std::string> placed;
+    for (const LayerAssignment& assignment : context.layered) {
+        const auto entity = std::find_if(scenario.entities.begin(), scenario.entities.end(),
+                                         [&](const EntityDefinition& e) { return e.id == assignment.entity; });
+        if (entity == scenario.entities.end()) Fail(assignment.line, "no entity " + assignment.entity);
+        if (!placed.insert(assignment.entity).second) Fail(assignment.line, "the layer of " + assignment.entity + " is given twice");
+        entity->layer = assignment.layer;
+    }
+}
 
 // The table a cell or merge statement names: one defined before it.
 TableModel& TableNamed(Scenario& scenario, StatementReader& reader) {
@@ -593,13 +668,11 @@ void ReadStatement(Scenario& scenario, StatementReader& reader, ParseContext& co
         answer.object = reader.Word("object");
         answer.operation = reader.Word("operation");
         const bool cellRead = std::find(kCellReads.begin(), kCellReads.end(), answer.operation) != kCellReads.end();
-        if (answer.operation != "TextString.get" && answer.operation != "TextOverride.get" &&
-            answer.operation != "ObjectName.get" && answer.operation != "HasExtensionDictionary.get" &&
-            answer.operation != "MTextAttributeContent.get" && answer.operation != "Rows.get" && answer.operation != "Columns.get" &&
-            !cellRead) {
-            Fail(reader.Line(), "only TextString.get, TextOverride.get, ObjectName.get, HasExtensionDictionary.get and a table's Rows.get, Columns.get, "
-                                "GetText, GetCellType, GetFieldId, GetCellState, GetCellValue, IsMergedCell and an attribute's "
-                                "MTextAttributeContent.get can be answered oddly");
+        if (std::find(kOddlyAnswerable.begin(), kOddlyAnswerable.end(), answer.operation) == kOddlyAnswerable.end() && !cellRead) {
+            Fail(reader.Line(), "only TextString.get, TextOverride.get, ObjectName.get, HasExtensionDictionary.get, Layer.get, "
+                                "a table's Rows.get, Columns.get, GetText, GetCellType, GetFieldId, GetCellState, "
+                                "GetCellValue, IsMergedCell, an attribute's MTextAttributeContent.get, a collection's "
+                                "Count.get and Item and a layer's Lock.get can be answered oddly");
         }
         const std::string kind = reader.Word("answer");
         if (kind == "empty") {
@@ -627,7 +700,8 @@ void ReadStatement(Scenario& scenario, StatementReader& reader, ParseContext& co
             if (!cellRead || reader.Word("cell") != "cell") Fail(reader.Line(), "only a table's cell reads answer for one cell");
             answer.cell = ReadCell(reader);
         }
-    } else if (!ReadTimingStatement(scenario, keyword, reader) && !ReadTableStatement(scenario, keyword, reader, context)) {
+    } else if (!ReadTimingStatement(scenario, keyword, reader) && !ReadTableStatement(scenario, keyword, reader, context) &&
+               !ReadLayerStatement(scenario, keyword, reader, context)) {
         Fail(reader.Line(), "unknown statement " + keyword);
     }
     reader.End();
@@ -650,17 +724,23 @@ void CheckCell(const Scenario& scenario, const std::string& object, const std::s
     }
 }
 
-// app, doc, util, * (any entity), an entity's id, or its extension dictionary "<id>.xdict".
-bool KnownObject(const std::string& object, const std::set<std::string>& ids) {
+// app, doc, util, * (any entity), an entity's id, its extension dictionary "<id>.xdict", the
+// pre-selection, the layers, or one layer "layer.<name>" (spelt as the layer is).
+bool KnownObject(const std::string& object, const std::set<std::string>& ids, const Scenario& scenario) {
     constexpr std::string_view kDictionary = ".xdict";
     if (object.size() > kDictionary.size() && object.ends_with(kDictionary)) {
         return ids.contains(object.substr(0, object.size() - kDictionary.size()));
     }
-    return object == "app" || object == "doc" || object == "util" || object == "*" || ids.contains(object);
+    if (std::any_of(scenario.layers.begin(), scenario.layers.end(),
+                    [&](const LayerDefinition& layer) { return LayerObjectName(layer.name) == object; })) {
+        return true;
+    }
+    return object == "app" || object == "doc" || object == "util" || object == "*" || object == kPreselectionObject ||
+           object == kLayersObject || ids.contains(object);
 }
 
 void CheckTiming(const Scenario& scenario, const std::set<std::string>& ids) {
-    const auto known = [&](const std::string& object) { return KnownObject(object, ids); };
+    const auto known = [&](const std::string& object) { return KnownObject(object, ids, scenario); };
     for (const HangingCall& hang : scenario.hangs) {
         if (!known(hang.object)) throw ScenarioError("hang on unknown object " + hang.object);
         CheckCell(scenario, hang.object, hang.operation, hang.cell, "hang");
@@ -685,7 +765,8 @@ void Check(const Scenario& scenario) {
     for (const EntityDefinition& definition : scenario.entities) {
         if (definition.id == "app" || definition.id == "doc" || definition.id == "util" || definition.id == "*" ||
             definition.id == "miss" || definition.id == "cancel" || definition.id == "fail" || definition.id == "vanish" ||
-            definition.id == "click") {
+            definition.id == "click" || definition.id == kPreselectionObject || definition.id == kLayersObject ||
+            definition.id.starts_with("layer.")) {
             throw ScenarioError("entity id " + definition.id + " is reserved");
         }
         if (!ids.insert(definition.id).second) throw ScenarioError("entity id " + definition.id + " used twice");
@@ -697,16 +778,25 @@ void Check(const Scenario& scenario) {
     for (const PickOutcomeDefinition& pick : scenario.picks) {
         if (pick.kind == PickKind::Entity && !ids.contains(pick.id)) throw ScenarioError("pick of unknown entity " + pick.id);
     }
+    for (const std::string& id : scenario.preselection) {
+        const auto entity = std::find_if(scenario.entities.begin(), scenario.entities.end(),
+                                         [&](const EntityDefinition& e) { return e.id == id; });
+        if (entity == scenario.entities.end()) throw ScenarioError("preselect of unknown entity " + id);
+        // An attribute belongs to its block reference: selecting the block selects it.
+        if (entity->kind == EntityKind::Attribute) throw ScenarioError("preselect of attribute " + id + ": select its block");
+    }
     for (const InjectedFailure& failure : scenario.failures) {
         const std::string& object = failure.object;
-        if (!KnownObject(object, ids)) {
+        if (!KnownObject(object, ids, scenario)) {
             throw ScenarioError("fail on unknown object " + object);
         }
         CheckCell(scenario, object, failure.operation, failure.cell, "fail");
     }
     for (const OddAnswer& answer : scenario.oddAnswers) {
-        if (answer.object != "*" && !ids.contains(answer.object)) {
-            throw ScenarioError("answer on unknown entity " + answer.object);
+        // Only objects that answer through Invoke have odd answers (not the application, document or utility).
+        if (answer.object == "app" || answer.object == "doc" || answer.object == "util" ||
+            !KnownObject(answer.object, ids, scenario)) {
+            throw ScenarioError("answer on unknown object " + answer.object);
         }
         CheckCell(scenario, answer.object, answer.operation, answer.cell, "answer");
     }
@@ -720,6 +810,22 @@ void Check(const Scenario& scenario) {
 }
 
 }  // namespace
+
+bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b) {
+    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char16_t x, char16_t y) { return lower(x) == lower(y); });
+}
+
+const LayerDefinition* FindLayer(const Scenario& scenario, std::u16string_view name) {
+    for (const LayerDefinition& layer : scenario.layers) {
+        if (SameNameIgnoringCase(layer.name, name)) return &layer;
+    }
+    return nullptr;
+}
+
+std::string LayerObjectName(std::u16string_view layer) {
+    return "layer." + Utf16ToUtf8(layer);
+}
 
 bool IsFailableOperation(std::string_view operation) {
     return std::find(kFailableOperations.begin(), kFailableOperations.end(), operation) != kFailableOperations.end();
@@ -752,6 +858,7 @@ Scenario ParseScenario(std::string_view utf8, int release) {
             scenario.windowHeight = sample.windowHeight;
         }
     }
+    ApplyLayers(scenario, context);
     Check(scenario);
     if (release >= kFieldsFrom) {
         for (EntityDefinition& definition : scenario.entities) {

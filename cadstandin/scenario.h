@@ -29,6 +29,14 @@ struct EntityDefinition {
     std::u16string name;                  // a block's name, an attribute's tag, a multileader's block content
     std::string block;                    // an attribute's block reference
     TableModel table;                     // a table's cells (release 16 on)
+    std::u16string layer = u"0";          // the layer it is on, as the drawing's layers spell it
+};
+
+// A layer of the drawing. Layer "0" is always there; a layer a scenario names exists, unlocked
+// unless the scenario locks it.
+struct LayerDefinition {
+    std::u16string name;  // as first spelt
+    bool locked = false;
 };
 
 enum class PickKind { Entity, Miss, Cancel, Fail, Vanish, Click };
@@ -100,6 +108,9 @@ struct Scenario {
     std::vector<std::string> multilineAttributes;  // attributes that answer MTextAttribute true
     std::vector<OddAnswer> oddAnswers;
     std::vector<FieldDeclaration> fields;  // what the texts' field expressions show
+    std::vector<LayerDefinition> layers = {LayerDefinition{u"0", false}};  // "0" first, then as first named
+    // The pre-selection (the objects gripped before a command), in order; an id may repeat.
+    std::vector<std::string> preselection;
 };
 
 // A scenario statement that cannot be understood; what() names the line.
@@ -128,6 +139,19 @@ inline constexpr int kCellValuesFrom = 17;
 // Returns the number of fields; definition.text becomes the text shown, definition.fieldCode the code
 // (empty when there is no field).
 int SetFieldCode(EntityDefinition& definition, std::u16string_view code, const std::vector<FieldDeclaration>& fields);
+
+// Names the CAD application compares without regard to case (layers, dictionary entries): equal
+// when they differ only in the case of ASCII letters.
+[[nodiscard]] bool SameNameIgnoringCase(std::u16string_view a, std::u16string_view b);
+
+// The drawing's layer of that name (compared without regard to case); nullptr when there is none.
+[[nodiscard]] const LayerDefinition* FindLayer(const Scenario& scenario, std::u16string_view name);
+
+// The names of the objects beside the entities, as the log and the scenario's fail, hang and answer
+// lines call them: the pre-selection, the layers, and one layer ("layer.<name>", spelt as the layer).
+inline constexpr std::string_view kPreselectionObject = "pickfirst";
+inline constexpr std::string_view kLayersObject = "layers";
+[[nodiscard]] std::string LayerObjectName(std::u16string_view layer);
 
 // The operations that can be made to fail, as named in scenarios and in the log.
 [[nodiscard]] bool IsFailableOperation(std::string_view operation);

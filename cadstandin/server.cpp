@@ -87,9 +87,10 @@ std::optional<HRESULT> Server::TakeFailure(const std::string& object, bool isEnt
     return std::nullopt;
 }
 
-const OddAnswer* Server::OddAnswerFor(const std::string& object, std::string_view operation) const {
+const OddAnswer* Server::OddAnswerFor(const std::string& object, bool isEntity, std::string_view operation) const {
     for (const OddAnswer& answer : scenario.oddAnswers) {
-        if (answer.operation == operation && (answer.object == object || answer.object == "*")) return &answer;
+        if (!answer.cell.Any() || answer.kind == OddAnswerKind::Range) continue;
+        if (answer.operation == operation && (answer.object == object || (isEntity && answer.object == "*"))) return &answer;
     }
     return nullptr;
 }
@@ -119,6 +120,7 @@ Microsoft::WRL::ComPtr<ITypeInfo> Server::TypeInfo(REFIID iid) {
 void Server::DumpReferences(const char* reason) {
     long external = 0;
     long raw = 0;
+    for (const ReportedObject* object : objects_) object->LogStateFirst(log, reason);
     for (ReportedObject* object : objects_) {
         const long objectExternal = object->ExternalConnections();
         const long objectRaw = object->OutstandingReferences();
@@ -188,6 +190,9 @@ const KnownInterface kKnownInterfaces[] = {
     {IID_IStandinFieldText, "IStandinFieldText", false},
     {IID_IStandinDictionary, "IStandinDictionary", false},
     {IID_IStandinDictionaryEntry, "IStandinDictionaryEntry", false},
+    {IID_IStandinSelectionSet, "IStandinSelectionSet", false},
+    {IID_IStandinLayers, "IStandinLayers", false},
+    {IID_IStandinLayer, "IStandinLayer", false},
     {IID_IStandinReleaseApplication, "IStandinReleaseApplication", false},
     {IID_IStandinReleaseDocument, "IStandinReleaseDocument", false},
     {IID_IStandinReleaseUtility, "IStandinReleaseUtility", false},

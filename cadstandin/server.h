@@ -66,6 +66,9 @@ public:
     [[nodiscard]] virtual IUnknown* Identity() = 0;
     // Lines of the object's own state that a dump adds (a table's cells); most objects have none.
     virtual void LogState(Log& /*log*/, const char* /*reason*/) const {}
+    // Lines of the object's own state that a dump writes before every refs line (the pre-selection),
+    // so that the block from the refs lines to refs-total holds what it always held.
+    virtual void LogStateFirst(Log& /*log*/, const char* /*reason*/) const {}
 
 private:
     std::string name_;
@@ -115,13 +118,15 @@ public:
     // The injected failure for this call (of a table member: for this cell), if one is due (and uses it up).
     [[nodiscard]] std::optional<HRESULT> TakeFailure(const std::string& object, bool isEntity,
                                                      std::string_view operation, CellAddress cell = {});
-    // The odd answer this entity gives to a read of this member, if the scenario has one.
-    [[nodiscard]] const OddAnswer* OddAnswerFor(const std::string& object, std::string_view operation) const;
+    // The odd answer this object gives to a read of this member ("Count.get", "Item"), if the scenario
+    // has one ("*" answers for every entity). A table's answers for one cell, and its merged ranges,
+    // are the table's own.
+    [[nodiscard]] const OddAnswer* OddAnswerFor(const std::string& object, bool isEntity, std::string_view operation) const;
     // The type information through which Invoke dispatches the interface.
     [[nodiscard]] Microsoft::WRL::ComPtr<ITypeInfo> TypeInfo(REFIID iid);
 
-    // Writes a refs line for every object, the objects' state lines (a table's cells), the undo line,
-    // refs-total and calls (reason: request or exit).
+    // Writes the pre-selection's line, a refs line for every object, the objects' state lines (a
+    // table's cells), the undo line, refs-total and calls (reason: request or exit).
     void DumpReferences(const char* reason);
 
     void Add(ReportedObject* object) { objects_.push_back(object); }

@@ -16,6 +16,8 @@ _Static_assert(SLOT(IStandinApplicationVtbl, get_ActiveDocument) == 12, "applica
 _Static_assert(SLOT(IStandinDocumentVtbl, get_Utility) == 60, "document: utility");
 _Static_assert(SLOT(IStandinDocumentVtbl, StartUndoMark) == 61, "document: undo marks after the utility");
 _Static_assert(SLOT(IStandinDocumentVtbl, EndUndoMark) == 62, "document: undo marks after the utility");
+_Static_assert(SLOT(IStandinDocumentVtbl, get_PickfirstSelectionSet) == 63, "document: pre-selection after the undo marks");
+_Static_assert(SLOT(IStandinDocumentVtbl, get_Layers) == 64, "document: layers after the pre-selection");
 _Static_assert(SLOT(IStandinUtilityVtbl, GetEntity) == 26, "utility: pick one entity");
 
 /* A newer release's interfaces have release 15's layout, so that the same objects serve both. */
@@ -27,4 +29,5 @@ _Static_assert(sizeof(IStandinReleaseUtilityVtbl) == sizeof(IStandinUtilityVtbl)
 _Static_assert(SLOT(IStandinReleaseApplicationVtbl, get_ActiveDocument) == 12, "release application: active document");
 _Static_assert(SLOT(IStandinReleaseDocumentVtbl, get_Utility) == 60, "release document: utility");
 _Static_assert(SLOT(IStandinReleaseDocumentVtbl, EndUndoMark) == 62, "release document: undo marks after the utility");
+_Static_assert(SLOT(IStandinReleaseDocumentVtbl, get_Layers) == 64, "release document: layers last");
 _Static_assert(SLOT(IStandinReleaseUtilityVtbl, GetEntity) == 26, "release utility: pick one entity");

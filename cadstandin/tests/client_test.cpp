@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -1802,6 +1803,419 @@ TEST_F(KeptTest, UndoStepsCountMarksAndWrites) {
         EXPECT_TRUE(HasLine(server_->Log(), "call doc EndUndoMark slot=62 via=invoke hr=0x00000000 open=0 steps=2 group=2"));
         TearDown();
     }
+}
+
+// ------------------------------------------------------------------------------------------------------
+// The pre-selection and the layers, by name on release 15 and on a newer release
+
+class PreselectionTest : public KeptTest {
+protected:
+    // The document's PickfirstSelectionSet.
+    ComPtr<IDispatch> Pickfirst() {
+        ComPtr<IDispatch> set;
+        EXPECT_EQ(Hex(ObjectOf(document_.Get(), L"PickfirstSelectionSet", set)), Hex(S_OK));
+        return set;
+    }
+    // Item(index) of a collection, by name.
+    HRESULT ItemOf(IDispatch* collection, VARIANT index, ComPtr<IDispatch>& item) {
+        return ObjectOf(collection, L"Item", item, {index}, DISPATCH_METHOD);
+    }
+    // The handles of the set's entities, Item by Item up to its Count.
+    std::vector<std::u16string> Handles(IDispatch* set) {
+        std::vector<std::u16string> handles;
+        const long count = NumberOf(set, L"Count");
+        for (long i = 0; i < count; ++i) {
+            ComPtr<IDispatch> entity;
+            const HRESULT found = ItemOf(set, LongArgument(i), entity);
+            handles.push_back(SUCCEEDED(found) ? Read(entity.Get(), L"Handle") : u"<Item " + AsU16(Hex(exception_.Scode())) + u">");
+        }
+        return handles;
+    }
+    // Lets go of the application, document and utility, then waits until no object but the published
+    // application has a client.
+    void ExpectEveryReferenceBack() {
+        utility_.Reset();
+        document_.Reset();
+        application_.Reset();
+        const Waited settled = WaitUntil(
+            [&] {
+                if (!server_->Dump()) return false;
+                for (const auto& [name, line] : LastReferences(server_->Log(), "request")) {
+                    if (Number(line, "ext") != (Field(line, "rot") ? 1 : 0)) return false;
+                }
+                return true;
+            },
+            5000, "no references left after the client let go", 100);
+        EXPECT_TRUE(settled) << settled.Reason();
+    }
+    static VARIANT TextArgument(const Bstr& text) {
+        VARIANT argument;
+        VariantInit(&argument);
+        V_VT(&argument) = VT_BSTR;
+        V_BSTR(&argument) = text.Get();
+        return argument;
+    }
+};
+
+// Rule: the document hands out one pre-selection: Count and Item (in the scenario's order, an id
+// repeated answering the same entity twice); Update redraws each of its entities; Clear empties it and
+// the entities stay in the drawing; every reference the client took comes back. On release 15 too.
+TEST_F(PreselectionTest, SetAnswersCountItemClearAndUpdate) {
+    for (const int release : {15, 25}) {
+        SCOPED_TRACE("release " + std::to_string(release));
+        ASSERT_NO_FATAL_FAILURE(Start("text t1 40 60 \"first\"\ntext t2 40 100 \"second\"\nmtext m1 40 140 \"third\"\n"
+                                      "line l1 300 60 400 100\npreselect t2 t1 t2\npreselect m1\n",
+                                      release));
+        {
+            const ComPtr<IDispatch> set = Pickfirst();
+            ASSERT_TRUE(set);
+            Variant count;
+            ASSERT_EQ(Hex(CallByName(set.Get(), L"Count", {}, count.Out(), exception_, DISPATCH_PROPERTYGET)), Hex(S_OK));
+            EXPECT_EQ(V_VT(&count.Get()), VT_I4);
+            EXPECT_EQ(Handles(set.Get()), (std::vector<std::u16string>{u"t2", u"t1", u"t2", u"m1"}));
+            ComPtr<IUnknown> identity;
+            ComPtr<IUnknown> againIdentity;
+            const ComPtr<IDispatch> again = Pickfirst();
+            ASSERT_TRUE(again);
+            ASSERT_EQ(Hex(set.As(&identity)), Hex(S_OK));
+            ASSERT_EQ(Hex(again.As(&againIdentity)), Hex(S_OK));
+            EXPECT_EQ(identity.Get(), againIdentity.Get()) << "every access hands out the same set";
+
+            ComPtr<IDispatch> first;
+            ASSERT_EQ(Hex(ItemOf(set.Get(), LongArgument(0), first)), Hex(S_OK));
+            EXPECT_EQ(Hex(Write(first.Get(), u"SECOND")), Hex(S_OK));
+            const std::size_t laidOut = Lines(server_->Log(), "layout ").size();
+            EXPECT_EQ(Hex(CallByName(set.Get(), L"Update", {}, nullptr, exception_)), Hex(S_OK));
+            const auto layouts = Lines(server_->Log(), "layout ");
+            ASSERT_EQ(layouts.size(), laidOut + 3) << "t2, t1 and m1 laid out again, t2 once";
+            EXPECT_TRUE(StartsWith(layouts[laidOut], "layout t2 "));
+
+            EXPECT_EQ(Hex(CallByName(set.Get(), L"Clear", {}, nullptr, exception_)), Hex(S_OK));
+            EXPECT_EQ(NumberOf(again.Get(), L"Count"), 0) << "the one set is empty";
+            ComPtr<IDispatch> none;
+            EXPECT_EQ(Hex(ItemOf(set.Get(), LongArgument(0), none)), Hex(DISP_E_EXCEPTION));
+            EXPECT_EQ(Hex(exception_.Scode()), Hex(E_INVALIDARG));
+            EXPECT_EQ(Read(first.Get(), L"TextString"), u"SECOND") << "the entity stays in the drawing";
+            ASSERT_TRUE(server_->Dump());
+            const auto dumped = server_->Log();
+            const auto selection = std::find_if(dumped.rbegin(), dumped.rend(), [](const std::string& line) {
+                return StartsWith(line, "selection pickfirst reason=request");
+            });
+            ASSERT_NE(selection, dumped.rend());
+            EXPECT_EQ(*selection, "selection pickfirst reason=request count=0 ids=");
+            ASSERT_NE(selection, dumped.rbegin());
+            EXPECT_TRUE(StartsWith(*std::prev(selection), "refs ")) << "the dump's first line, before its refs lines";
+        }
+        const auto log = server_->Log();
+        EXPECT_TRUE(HasLine(log, "call doc PickfirstSelectionSet.get slot=63 via=invoke hr=0x00000000 result=pickfirst"));
+        EXPECT_TRUE(HasLine(log, "call pickfirst Count.get via=invoke hr=0x00000000 result=4"));
+        EXPECT_TRUE(HasLine(log, "call pickfirst Item via=invoke index=2 hr=0x00000000 result=t2"));
+        EXPECT_TRUE(HasLine(log, "call pickfirst Update via=invoke hr=0x00000000 redrawn=3"));
+        EXPECT_TRUE(HasLine(log, "call pickfirst Clear via=invoke hr=0x00000000 removed=4"));
+        EXPECT_TRUE(HasLine(log, "refs pickfirst reason=request"));
+        ExpectEveryReferenceBack();
+        TearDown();
+    }
+}
+
+// Rule: Item takes an integer of any integer type (by value or by reference) from 0 to Count - 1;
+// an integer out of range fails with E_INVALIDARG, an index of no integer type (a text, a real
+// number, nothing) with DISP_E_TYPEMISMATCH.
+struct IndexCase {
+    const char* name;
+    VARTYPE type;  // VT_BYREF | VT_I4 points at the number; VT_BYREF | VT_VARIANT at a VT_I4 holding it
+    LONGLONG number;
+    std::u16string answer;  // the entity's handle, or the failure's scode
+};
+
+TEST_F(PreselectionTest, ItemTakesIntegersInRange) {
+    const IndexCase cases[] = {
+        {"Long", VT_I4, 0, u"t1"},
+        {"Integer", VT_I2, 1, u"t2"},
+        {"Byte", VT_UI1, 2, u"m1"},
+        {"LongLong", VT_I8, 2, u"m1"},
+        {"LongByReference", VT_BYREF | VT_I4, 1, u"t2"},
+        {"VariantByReference", VT_BYREF | VT_VARIANT, 0, u"t1"},
+        {"PastTheEnd", VT_I4, 3, u"0x80070057"},
+        {"Negative", VT_I4, -1, u"0x80070057"},
+        {"TooLargeForALong", VT_I8, 1LL << 33, u"0x80070057"},
+        {"Text", VT_BSTR, 0, u"0x80020005"},
+        {"RealNumber", VT_R8, 1, u"0x80020005"},
+        {"Nothing", VT_EMPTY, 0, u"0x80020005"},
+    };
+    ASSERT_NO_FATAL_FAILURE(Start("text t1 40 60 \"a\"\ntext t2 40 100 \"b\"\nmtext m1 40 140 \"c\"\npreselect t1 t2 m1\n"));
+    const ComPtr<IDispatch> set = Pickfirst();
+    ASSERT_TRUE(set);
+    const Bstr zero(u"0");
+    for (const IndexCase& index : cases) {
+        SCOPED_TRACE(index.name);
+        LONG byReference = static_cast<LONG>(index.number);
+        VARIANT inner = LongArgument(static_cast<LONG>(index.number));
+        VARIANT argument;
+        VariantInit(&argument);
+        V_VT(&argument) = index.type;
+        switch (index.type) {
+        case VT_I4: V_I4(&argument) = static_cast<LONG>(index.number); break;
+        case VT_I2: V_I2(&argument) = static_cast<SHORT>(index.number); break;
+        case VT_UI1: V_UI1(&argument) = static_cast<BYTE>(index.number); break;
+        case VT_I8: V_I8(&argument) = index.number; break;
+        case VT_BYREF | VT_I4: V_I4REF(&argument) = &byReference; break;
+        case VT_BYREF | VT_VARIANT: V_VARIANTREF(&argument) = &inner; break;
+        case VT_BSTR: V_BSTR(&argument) = zero.Get(); break;
+        case VT_R8: V_R8(&argument) = static_cast<double>(index.number); break;
+        default: break;
+        }
+        ComPtr<IDispatch> entity;
+        const HRESULT found = ItemOf(set.Get(), argument, entity);
+        if (SUCCEEDED(found)) {
+            EXPECT_EQ(Read(entity.Get(), L"Handle"), index.answer);
+        } else {
+            EXPECT_EQ(Hex(found), Hex(DISP_E_EXCEPTION));
+            EXPECT_EQ(AsU16(Hex(exception_.Scode())), index.answer);
+        }
+    }
+    const auto log = server_->Log();
+    EXPECT_TRUE(HasLine(log, "call pickfirst Item via=invoke index=too-large hr=0x80070057"));
+    EXPECT_TRUE(HasLine(log, "call pickfirst Item via=invoke index-type=8 hr=0x80020005"));
+}
+
+// Rule: the pre-selection fails, hangs and answers oddly as the scenario says, as the other objects
+// do: the document's PickfirstSelectionSet once, an Item and a Clear (which then changes nothing), a
+// Count answered -1, an Update that hangs before it runs, an Item answered with no object.
+TEST_F(PreselectionTest, FailuresHangsAndOddAnswersOnPickfirst) {
+    ASSERT_NO_FATAL_FAILURE(Start("text t1 40 60 \"a\"\ntext t2 40 100 \"b\"\npreselect t1 t2\n"
+                                  "fail doc PickfirstSelectionSet.get 0x80004005\n"
+                                  "fail pickfirst Item 0x80004005\nfail pickfirst Clear 0x8007000E\n"
+                                  "hang pickfirst Update 1\nanswer pickfirst Count.get number -1\n"));
+    ComPtr<IDispatch> set;
+    EXPECT_EQ(Hex(ObjectOf(document_.Get(), L"PickfirstSelectionSet", set)), Hex(DISP_E_EXCEPTION));
+    EXPECT_EQ(Hex(exception_.Scode()), Hex(E_FAIL));
+    set = Pickfirst();
+    ASSERT_TRUE(set);
+    Variant count;
+    ASSERT_EQ(Hex(CallByName(set.Get(), L"Count", {}, count.Out(), exception_, DISPATCH_PROPERTYGET)), Hex(S_OK));
+    EXPECT_EQ(V_VT(&count.Get()), VT_I4);
+    EXPECT_EQ(V_I4(&count.Get()), -1);
+    ComPtr<IDispatch> entity;
+    EXPECT_EQ(Hex(ItemOf(set.Get(), LongArgument(0), entity)), Hex(DISP_E_EXCEPTION));
+    EXPECT_EQ(Hex(exception_.Scode()), Hex(E_FAIL));
+    EXPECT_EQ(Hex(CallByName(set.Get(), L"Clear", {}, nullptr, exception_)), Hex(DISP_E_EXCEPTION));
+    EXPECT_EQ(Hex(exception_.Scode()), Hex(E_OUTOFMEMORY));
+    ASSERT_EQ(Hex(ItemOf(set.Get(), LongArgument(1), entity)), Hex(S_OK)) << "the failed Clear changed nothing";
+    EXPECT_EQ(Read(entity.Get(), L"Handle"), u"t2");
+    EXPECT_EQ(Hex(CallByName(set.Get(), L"Update", {}, nullptr, exception_)), Hex(S_OK));
+    auto log = server_->Log();
+    EXPECT_TRUE(HasLine(log, "call pickfirst Item via=invoke index=0 hr=0x80004005 injected=yes"));
+    EXPECT_TRUE(HasLine(log, "call pickfirst Clear via=invoke hr=0x8007000E injected=yes"));
+    EXPECT_TRUE(HasLine(log, "hang pickfirst Update milliseconds=1000"));
+    EXPECT_TRUE(HasLine(log, "dispatch pickfirst Invoke dispid=1 flags=get hr=0x00000000 answer=odd"));
+    EXPECT_FALSE(HasLine(log, "call pickfirst Count.get")) << "answered instead of the member";
+    entity.Reset();
+    set.Reset();
+    TearDown();
+
+    ASSERT_NO_FATAL_FAILURE(Start("text t1 40 60 \"a\"\npreselect t1\nanswer pickfirst Item null\n"));
+    set = Pickfirst();
+    ASSERT_TRUE(set);
+    Variant odd;
+    ASSERT_EQ(Hex(CallByName(set.Get(), L"Item", {LongArgument(0)}, odd.Out(), exception_)), Hex(S_OK));
+    EXPECT_EQ(V_VT(&odd.Get()), VT_NULL) << "an item that is no object";
+    EXPECT_TRUE(HasLine(server_->Log(), "dispatch pickfirst Invoke dispid=0 flags=method hr=0x00000000 answer=odd"));
+}
+
+// Rule: every entity answers Layer ("0" unless the scenario places it; an attribute its own, not its
+// block's); the document's Layers answers Count and Item by name in any case (a name not there: the
+// CAD application's "Key not found") or by index, each layer its Name and Lock. On release 15 too.
+TEST_F(PreselectionTest, LayersAnswerByNameAndIndex) {
+    for (const int release : {15, 25}) {
+        SCOPED_TRACE("release " + std::to_string(release));
+        ASSERT_NO_FATAL_FAILURE(Start("text t1 40 60 \"on zero\"\ntext t2 40 100 \"on walls\"\n"
+                                      "block b1 300 60 \"DOOR\"\nattribute a1 b1 \"MAKER\" \"acme\"\n"
+                                      "layer t2 Walls\nlock WALLS\nlayer b1 Walls\nlayer a1 Notes\n"
+                                      "pick t1\npick t2\npick b1\npick a1\n",
+                                      release));
+        {
+            for (const char16_t* expected : {u"0", u"Walls", u"Walls", u"Notes"}) {
+                const ComPtr<IDispatch> entity = PickNext();
+                ASSERT_TRUE(entity);
+                EXPECT_EQ(Read(entity.Get(), L"Layer"), expected) << Narrow(Read(entity.Get(), L"Handle"));
+            }
+            ComPtr<IDispatch> layers;
+            ASSERT_EQ(Hex(ObjectOf(document_.Get(), L"Layers", layers)), Hex(S_OK));
+            EXPECT_EQ(NumberOf(layers.Get(), L"Count"), 3);
+            struct Asked {
+                std::u16string name;  // empty: by index
+                LONG index;
+                std::u16string answer;  // the layer's name and lock ("Walls -1"), or the failure's scode
+            };
+            const Asked asked[] = {
+                {u"walls", 0, u"Walls -1"}, {u"NOTES", 0, u"Notes 0"}, {u"", 0, u"0 0"},
+                {u"Nowhere", 0, u"0x80200014"}, {u"", 3, u"0x80070057"},
+            };
+            for (const Asked& ask : asked) {
+                SCOPED_TRACE(Narrow(ask.name) + " " + std::to_string(ask.index));
+                const Bstr name(ask.name);
+                ComPtr<IDispatch> layer;
+                const HRESULT found = ItemOf(layers.Get(), ask.name.empty() ? LongArgument(ask.index) : TextArgument(name), layer);
+                if (FAILED(found)) {
+                    EXPECT_EQ(AsU16(Hex(exception_.Scode())), ask.answer);
+                    continue;
+                }
+                Variant locked;
+                ASSERT_EQ(Hex(CallByName(layer.Get(), L"Lock", {}, locked.Out(), exception_, DISPATCH_PROPERTYGET)), Hex(S_OK));
+                ASSERT_EQ(V_VT(&locked.Get()), VT_BOOL);
+                EXPECT_EQ(Read(layer.Get(), L"Name") + u" " + AsU16(std::to_string(V_BOOL(&locked.Get()))), ask.answer);
+            }
+        }
+        const auto log = server_->Log();
+        EXPECT_TRUE(HasLine(log, "call doc Layers.get slot=64 via=invoke hr=0x00000000 result=layers"));
+        EXPECT_TRUE(HasLine(log, "call layers Item via=invoke index=\"walls\" hr=0x00000000 result=layer.Walls"));
+        EXPECT_TRUE(HasLine(log, "call layers Item via=invoke index=\"Nowhere\" hr=0x80200014"));
+        EXPECT_TRUE(HasLine(log, "call layer.Walls Lock.get via=invoke hr=0x00000000 result=-1"));
+        EXPECT_TRUE(HasLine(log, "call a1 Layer.get via=invoke hr=0x00000000 result=\"Notes\""));
+        ExpectEveryReferenceBack();
+        TearDown();
+    }
+}
+
+// Rule: a write to an entity on a locked layer is refused as the CAD application refuses it (TextString,
+// TextOverride, MTextAttributeContent and a table's SetText), logged refused=locked-layer, and changes
+// nothing and adds no undo step; the same writes on an unlocked layer go through, an attribute's
+// following its own layer, not its block's.
+TEST_F(PreselectionTest, WritesRefusedOnALockedLayer) {
+    ASSERT_NO_FATAL_FAILURE(Start("text t1 40 60 \"free\"\ntext t2 40 100 \"held\"\n"
+                                  "dimension d1 40 200 300 200 \"\"\n"
+                                  "block b1 400 60 \"DOOR\"\nattribute a1 b1 \"MAKER\" \"acme\"\n"
+                                  "attribute a2 b1 \"NOTE\" \"{\\C1;note}\"\nmultiline a2\n"
+                                  "table s1 40 300 2 2\ncell s1 0 0 text \"door\"\n"
+                                  "layer t2 FIXED\nlayer d1 FIXED\nlayer b1 FIXED\nlayer a2 FIXED\nlayer s1 FIXED\nlock FIXED\n"
+                                  "pick t1\npick t2\npick d1\npick a1\npick a2\npick s1\n"));
+    struct Write {
+        const wchar_t* member;
+        std::u16string was;
+        bool refused;
+    };
+    const Write writes[] = {
+        {L"TextString", u"free", false},         // t1, on layer 0
+        {L"TextString", u"held", true},          // t2
+        {L"TextOverride", u"", true},            // d1
+        {L"TextString", u"acme", false},         // a1: its block is on the locked layer, it is not
+        {L"MTextAttributeContent", u"{\\C1;note}", true},  // a2
+    };
+    for (const Write& write : writes) {
+        const ComPtr<IDispatch> entity = PickNext();
+        ASSERT_TRUE(entity);
+        const std::u16string id = Read(entity.Get(), L"Handle");
+        SCOPED_TRACE(Narrow(id));
+        const HRESULT written = PutText(entity.Get(), write.member, u"NEW", exception_);
+        if (write.refused) {
+            EXPECT_EQ(Hex(written), Hex(DISP_E_EXCEPTION));
+            EXPECT_EQ(Hex(exception_.Scode()), "0x80200057");
+            EXPECT_EQ(Read(entity.Get(), write.member), write.was) << "nothing changed";
+        } else {
+            EXPECT_EQ(Hex(written), Hex(S_OK));
+            EXPECT_EQ(Read(entity.Get(), write.member), u"NEW");
+        }
+    }
+    const ComPtr<IDispatch> table = PickNext();
+    ASSERT_TRUE(table);
+    const Bstr text(u"DOOR");
+    EXPECT_EQ(Hex(CallByName(table.Get(), L"SetText", {LongArgument(0), LongArgument(0), TextArgument(text)}, nullptr, exception_)),
+              Hex(DISP_E_EXCEPTION));
+    EXPECT_EQ(Hex(exception_.Scode()), "0x80200057");
+    Variant cell;
+    ASSERT_EQ(Hex(CallByName(table.Get(), L"GetText", {LongArgument(0), LongArgument(0)}, cell.Out(), exception_)), Hex(S_OK));
+    EXPECT_EQ(cell.Text(), u"door");
+
+    ASSERT_TRUE(server_->Dump());
+    const auto log = server_->Log();
+    EXPECT_EQ(Lines(log, "undo reason=request").back(), "undo reason=request steps=2 open=0") << "t1 and a1 written";
+    EXPECT_TRUE(HasLine(log, "call t2 TextString.put via=invoke value=\"NEW\" hr=0x80200057 refused=locked-layer"));
+    EXPECT_TRUE(HasLine(log, "call a2 MTextAttributeContent.put via=invoke value=\"NEW\" hr=0x80200057 refused=locked-layer"));
+    EXPECT_TRUE(HasLine(log, "call s1 SetText via=invoke row=0 col=0 value=\"DOOR\" hr=0x80200057 refused=locked-layer"));
+    EXPECT_TRUE(HasLine(log, "call a1 TextString.put via=invoke value=\"NEW\" hr=0x00000000"));
+}
+
+// Rule: in the window, a drag that starts on empty space draws a selection rectangle, and on release
+// the entities wholly inside it become the pre-selection (in drawing order); a drag that starts on an
+// entity selects nothing; a click on empty space empties it; while a pick waits, a click picks as
+// before and the pre-selection stays as it was.
+class RectangleTest : public ClickTest {
+protected:
+    // The left button pressed at one screen point, moved and released at another, by real input.
+    // Each event carries its own position: under Wine the pointer moves SetCursorPos makes reach
+    // the window late and would place a later press where an earlier move went.
+    static void Drag(POINT from, POINT to) {
+        const INPUT inputs[] = {At(from, MOUSEEVENTF_LEFTDOWN), At(POINT{(from.x + to.x) / 2, (from.y + to.y) / 2}, 0),
+                                At(to, 0), At(to, MOUSEEVENTF_LEFTUP)};
+        SendInput(4, const_cast<INPUT*>(inputs), sizeof(INPUT));
+    }
+    static void ClickAt(POINT at) { Drag(at, at); }
+    static INPUT At(POINT at, DWORD button) {
+        const LONG width = GetSystemMetrics(SM_CXSCREEN);
+        const LONG height = GetSystemMetrics(SM_CYSCREEN);
+        INPUT input{};
+        input.type = INPUT_MOUSE;
+        input.mi.dx = (at.x * 65536 + width - 1) / width;
+        input.mi.dy = (at.y * 65536 + height - 1) / height;
+        input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | button;
+        return input;
+    }
+    RECT ScreenRectOf(const std::string& id) {
+        const std::string screen = *Field(Lines(server_->Log(), "layout " + id + " ").back(), "screen");
+        long x = 0, y = 0, width = 0, height = 0;
+        std::sscanf(screen.c_str(), "%ld,%ld,%ld,%ld", &x, &y, &width, &height);
+        return RECT{x, y, x + width, y + height};
+    }
+    // Waits for the window's next pre-selection line after the first `seen` ones, and returns it.
+    std::string NextPreselection(std::size_t seen) {
+        const Waited came = WaitUntil([&] { return Lines(server_->Log(), "preselection ").size() > seen; }, 10000);
+        EXPECT_TRUE(came) << "no preselection line";
+        const auto lines = Lines(server_->Log(), "preselection ");
+        return lines.size() > seen ? lines[seen] : "";
+    }
+    long PreselectedCount() {
+        ComPtr<IDispatch> document;
+        if (FAILED(document_.As(&document))) return -1000;
+        ExceptionInfo exception;
+        Variant set;
+        if (FAILED(InvokeByName(document.Get(), L"PickfirstSelectionSet", DISPATCH_PROPERTYGET, nullptr, set.Out(), exception))) return -1000;
+        Variant count;
+        if (FAILED(InvokeByName(V_DISPATCH(&set.Get()), L"Count", DISPATCH_PROPERTYGET, nullptr, count.Out(), exception))) return -1000;
+        return V_I4(&count.Get());
+    }
+};
+
+TEST_F(RectangleTest, DragSelectsWhatLiesInsideAndAClickClears) {
+    Start("text t1 40 60 \"one\"\ntext t2 40 110 \"two\"\ntext t3 300 300 \"far away\"\npick-timeout 20\n");
+    const RECT one = ScreenRectOf("t1");
+    const RECT two = ScreenRectOf("t2");
+    const RECT distant = ScreenRectOf("t3");
+    Drag(POINT{one.left - 12, one.top - 12}, POINT{std::max(one.right, two.right) + 12, two.bottom + 12});
+    const std::string selected = NextPreselection(0);
+    EXPECT_TRUE(StartsWith(selected, "preselection source=rectangle screen=")) << selected;
+    EXPECT_NE(selected.find(" count=2 ids=t1,t2"), std::string::npos) << selected;
+    EXPECT_EQ(PreselectedCount(), 2);
+
+    // Reaching over t3's middle only: t3 is not wholly inside.
+    Drag(POINT{distant.left - 12, distant.top - 12}, POINT{(distant.left + distant.right) / 2, distant.bottom + 12});
+    EXPECT_NE(NextPreselection(1).find(" count=0 ids="), std::string::npos);
+
+    Drag(POINT{distant.left - 12, distant.top - 12}, POINT{distant.right + 12, distant.bottom + 12});
+    EXPECT_NE(NextPreselection(2).find(" count=1 ids=t3"), std::string::npos);
+    // A drag from an entity is no selection rectangle; the click after it shows it changed nothing.
+    Drag(CenterOf("t1"), POINT{distant.right + 12, distant.bottom + 12});
+    ClickAt(POINT{distant.right + 40, distant.top - 40});
+    EXPECT_EQ(NextPreselection(3), "preselection source=click count=0 ids=") << "the drag from t1 logged nothing";
+    EXPECT_EQ(PreselectedCount(), 0);
+
+    Drag(POINT{distant.left - 12, distant.top - 12}, POINT{distant.right + 12, distant.bottom + 12});
+    EXPECT_NE(NextPreselection(4).find(" ids=t3"), std::string::npos);
+    ComPtr<IDispatch> entity;
+    EXPECT_EQ(PickWhile(entity, [&] { ClickAt(CenterOf("t1")); }), S_OK);
+    EXPECT_TRUE(HasLine(server_->Log(), "pick-end n=1 outcome=entity id=t1 hr=0x00000000"));
+    EXPECT_EQ(PreselectedCount(), 1) << "the pick left the pre-selection alone";
+    EXPECT_EQ(Lines(server_->Log(), "preselection ").size(), 5u);
 }
 
 }  // namespace
