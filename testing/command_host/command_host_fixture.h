@@ -68,6 +68,18 @@ inline std::vector<std::u16string> Written(const StandIn& standIn, const std::st
     return values;
 }
 
+// The writes to a member of any object that went through.
+inline std::size_t WritesOf(const StandIn& standIn, const std::string& member) {
+    std::size_t writes = 0;
+    for (const std::string& line : standIn.Log()) {
+        if (line.starts_with("call ") && line.find(" " + member + ".put ") != std::string::npos &&
+            LogField(line, "hr") == u"0x00000000") {
+            ++writes;
+        }
+    }
+    return writes;
+}
+
 inline std::size_t Updates(const StandIn& standIn, const std::string& object) {
     return standIn.LogLines("call " + object + " Update ").size();
 }

@@ -62,18 +62,19 @@ TEST_F(CommandHostTest, RoadOfOnePick) {
     ExpectReferences(standIn, "t1");
 }
 
-// The cost of one successful pick of a plain text: at most 12 calls reach the CAD application's
-// objects (QueryInterface, slot calls, GetIDsOfNames, Invoke). The first run after the application
-// started also pays for COM building its stub for the application interface; later runs do not.
+// The cost of one successful pick of a plain text: at most 14 calls reach the CAD application's
+// objects (QueryInterface, slot calls, GetIDsOfNames, Invoke), asking for the pre-selection (its set
+// and its Count) among them. The first run after the application started also pays for COM building
+// its stub for the application interface and for looking up the pre-selection's names; later runs do not.
 TEST_F(CommandHostTest, CostOfAPick) {
     StandIn standIn("cost", "text t1 40 60 \"note\"\npick t1\npick t1\n");
     ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
-    for (const char* run : {"first", "second"}) {
+    for (const auto& [run, most] : {std::pair{"first", 16}, std::pair{"second", 14}}) {
         const std::optional<CallTotals> cost = CostOfARun(standIn, [&] { RunCommand(); });
         ASSERT_TRUE(cost) << standIn.LogText();
         std::cout << "cost of the " << run << " pick: " << Describe(*cost) << "\n";
         RecordProperty(std::string(run) + "_pick_calls", cost->total);
-        EXPECT_LE(cost->total, 12) << standIn.LogText();
+        EXPECT_LE(cost->total, most) << standIn.LogText();
     }
     EXPECT_THAT(Written(standIn, "t1"), ElementsAre(u"NOTE", u"NOTE"));
     EXPECT_THAT(dialog_.Messages(), IsEmpty());

@@ -89,7 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // Rule: release 15 has no fields: the command never asks for FieldCode (not even its name) nor for an
-// extension dictionary, not for a plain text, which still costs 10 calls once COM has built its stubs,
+// extension dictionary, not for a plain text, which costs 12 calls once COM has built its stubs (2 of
+// them asking for the pre-selection),
 // nor for one with an expression, which is text there and written back unchanged all the same.
 TEST_F(CommandHostTest, Release15AsksNoFieldCode) {
     StandIn standIn("kept_release15_cost",
@@ -101,7 +102,7 @@ TEST_F(CommandHostTest, Release15AsksNoFieldCode) {
         std::cout << "release 15, cost of the " << run << " pick of a plain text: " << Describe(*cost) << "\n";
         RecordProperty(std::string("release15_") + run + "_pick_calls", cost->total);
         if (std::string_view(run) == "second") {
-            EXPECT_LE(cost->total, 10) << standIn.LogText();
+            EXPECT_LE(cost->total, 12) << standIn.LogText();
         }
     }
     dialog_.PickedEntity().reset();

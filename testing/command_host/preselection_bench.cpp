@@ -49,7 +49,7 @@ TEST_F(CommandHostTest, PreselectionCost) {
         ASSERT_TRUE(cost);
         std::cout << run.name << ": " << Describe(*cost) << ", " << static_cast<double>(cost->total) / run.texts
                   << " calls per text, " << took << " s (" << 1000.0 * took / run.texts << " ms per text); "
-                  << standIn.LogLines("TextString.put ").size() << " texts written, messages "
+                  << WritesOf(standIn, "TextString") << " texts written, messages "
                   << dialog_.Messages().size() << "\n";
     }
 }

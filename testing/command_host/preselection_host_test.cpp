@@ -143,11 +143,11 @@ TEST_F(CommandHostTest, CostOfAPreselection) {
         const std::optional<CallTotals> cost = CostOfARun(standIn, [&] { RunCommand(); });
         const auto took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         ASSERT_TRUE(cost);
-        std::cout << c.texts << " " << c.name << "' texts in one press: " << Describe(*cost) << ", "
+        std::cout << c.texts << " texts of " << c.name << " in one press: " << Describe(*cost) << ", "
                   << static_cast<double>(cost->total) / c.texts << " calls per text, " << took << " s\n";
         RecordProperty(std::string("preselection_") + c.name + "_calls", cost->total);
         EXPECT_THAT(dialog_.Messages(), IsEmpty());
-        EXPECT_THAT(standIn.LogLines("TextString.put "), SizeIs(c.texts));
+        EXPECT_EQ(WritesOf(standIn, "TextString"), static_cast<std::size_t>(c.texts));
         EXPECT_LE(cost->total, 8 * c.texts);
         EXPECT_LE(cost->getIdsOfNames, 30) << "names looked up once per kind";
     }

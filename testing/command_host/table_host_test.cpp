@@ -258,7 +258,7 @@ TEST_F(CommandHostTest, CostOfATable) {
         EXPECT_THAT(dialog_.Messages(), IsEmpty());
         EXPECT_EQ(CellsWritten(standIn, "s1").size(), static_cast<std::size_t>(cells));
         EXPECT_LE(cost->total, 7 * cells + 40);
-        EXPECT_LE(cost->getIdsOfNames, 22);
+        EXPECT_LE(cost->getIdsOfNames, 24);
         EXPECT_THAT(standIn.LogLines("regenerate s1 "), ElementsAre("regenerate s1 n=1 after=RegenerateTableSuppressed.put"));
         dialog_.PickedEntity().reset();
     }
