@@ -178,6 +178,25 @@ TEST_F(PreselectionTest, CountOutOfRangeAsksForNoEntity) {
     EXPECT_FALSE(Called("Selection.Item(0)"));
 }
 
+// A pre-selection of 100,000 objects is walked holding only what has text to write: each object
+// without text is let go before the next is asked for.
+TEST_F(PreselectionTest, AHugeSelectionHoldsOnlyWhatItWrites) {
+    FakeEntity& line = cad.Entity({.name = "L1", .objectName = u"AcDbLine"});
+    FakeEntity& text = Text("T1", u"a");
+    std::vector<FakeEntity*> entities(100'000, &line);
+    entities.back() = &text;
+    cad.Preselect({.entities = std::move(entities)});
+    int mostHeld = 0;
+    log.Observe([&](std::string_view call) {
+        if (call.starts_with("Selection.Item")) mostHeld = std::max(mostHeld, cad.LiveHandles());
+    });
+    Run();
+    log.Observe(nullptr);
+    EXPECT_EQ(text.textString, u"A");
+    EXPECT_LE(mostHeld, 4) << "the application, the document, the set and one entity at a time";
+    EXPECT_EQ(LeftoverHandles(), 0);
+}
+
 // An Item that answers no object is a failure, not the end of the set.
 TEST_F(PreselectionTest, ItemWithoutObject) {
     FakeEntity& text = Text("T1", u"a");
