@@ -357,17 +357,18 @@ public:
     }
 };
 
-class ExtensionDictionary final : public DispatchObject<IStandinDictionary> {
+// A collection whose members go by name, compared without regard to case (a name not there fails
+// with the CAD application's "Key not found"), or by an index from 0 to Count - 1 (out of range:
+// E_INVALIDARG, the reference names no error): Count and Item.
+template <class Interface, class Member>
+class NamedCollection : public DispatchObject<Interface> {
 public:
-    ExtensionDictionary(const std::string& owner, const std::vector<std::u16string>& names)
-        : DispatchObject(owner + ".xdict", IID_IStandinDictionary, {IID_IStandinDictionary}, false), names_(names) {
-        for (std::size_t i = 0; i < names_.size(); ++i) entries_.emplace_back(new DictionaryEntry(Name() + "." + std::to_string(i)));
-    }
+    using DispatchObject<Interface>::DispatchObject;
 
     STDMETHODIMP get_Count(LONG* count) noexcept override {
-        return Call("Count.get", 0, "", [&](std::string& results) {
+        return this->Call("Count.get", 0, "", [&](std::string& results) {
             if (count == nullptr) return E_POINTER;
-            *count = static_cast<LONG>(entries_.size());
+            *count = static_cast<LONG>(members_.size());
             results += " result=" + std::to_string(*count);
             return S_OK;
         });
@@ -381,43 +382,58 @@ public:
         } catch (...) {
             return E_OUTOFMEMORY;
         }
-        return Call("Item", 0, arguments, [&](std::string& results) {
+        return this->Call("Item", 0, arguments, [&](std::string& results) {
             if (item == nullptr) return E_POINTER;
             *item = nullptr;
             if (!at) return DISP_E_TYPEMISMATCH;
-            std::size_t position = entries_.size();
+            std::size_t position = members_.size();
             if (at->byName) {
                 for (std::size_t i = 0; i < names_.size(); ++i) {
                     if (SameNameIgnoringCase(names_[i], at->name)) position = i;
                 }
+                if (position >= members_.size()) return kKeyNotFound;
             } else if (at->number >= 0) {
                 position = static_cast<std::size_t>(at->number);
             }
-            // A name it does not hold: the CAD application's "Key not found".
-            if (at->byName && position >= entries_.size()) return kKeyNotFound;
-            if (position >= entries_.size()) return E_INVALIDARG;
-            results += " result=" + entries_[position]->Name();
-            return HandOut<IDispatch>(entries_[position].Get(), IID_IDispatch, item);
+            if (position >= members_.size()) return E_INVALIDARG;
+            results += " result=" + members_[position]->Name();
+            return this->template HandOut<IDispatch>(members_[position].Get(), IID_IDispatch, item);
         });
     }
+
+protected:
+    void Add(std::u16string name, ComPtr<Member> member) {
+        names_.push_back(std::move(name));
+        members_.push_back(std::move(member));
+    }
+
+    std::vector<std::u16string> names_;
+    std::vector<ComPtr<Member>> members_;
+};
+
+class ExtensionDictionary final : public NamedCollection<IStandinDictionary, DictionaryEntry> {
+public:
+    ExtensionDictionary(const std::string& owner, const std::vector<std::u16string>& names)
+        : NamedCollection(owner + ".xdict", IID_IStandinDictionary, {IID_IStandinDictionary}, false) {
+        for (const std::u16string& name : names) {
+            Add(name, ComPtr<DictionaryEntry>(new DictionaryEntry(Name() + "." + std::to_string(members_.size()))));
+        }
+    }
+
     STDMETHODIMP GetName(IDispatch* object, BSTR* name) noexcept override {
         return Call("GetName", 0, "", [&](std::string& results) {
             if (object == nullptr) return E_INVALIDARG;
             ComPtr<IUnknown> identity;
             if (FAILED(object->QueryInterface(IID_PPV_ARGS(&identity)))) return E_INVALIDARG;
-            for (std::size_t i = 0; i < entries_.size(); ++i) {
-                if (entries_[i]->Identity() == identity.Get()) {
-                    results += " object=" + entries_[i]->Name();
+            for (std::size_t i = 0; i < members_.size(); ++i) {
+                if (members_[i]->Identity() == identity.Get()) {
+                    results += " object=" + members_[i]->Name();
                     return TextResult(names_[i], name, results);
                 }
             }
             return E_INVALIDARG;
         });
     }
-
-private:
-    std::vector<std::u16string> names_;
-    std::vector<ComPtr<DictionaryEntry>> entries_;
 };
 
 // ---------------------------------------------------------------------------------------------------------
@@ -873,51 +889,13 @@ private:
 // The document's Layers, "layers": every layer of the drawing, "0" first. Item by name (compared
 // without regard to case; a name not there fails with the CAD application's "Key not found") or by
 // an index from 0 to Count - 1 (out of range: E_INVALIDARG, the reference names no error).
-class Layers final : public DispatchObject<IStandinLayers> {
+class Layers final : public NamedCollection<IStandinLayers, LayerObject> {
 public:
-    Layers() : DispatchObject(std::string(kLayersObject), IID_IStandinLayers, {IID_IStandinLayers}, false) {
-        for (const LayerDefinition& layer : Server::Get().scenario.layers) layers_.emplace_back(new LayerObject(layer));
-    }
-
-    STDMETHODIMP get_Count(LONG* count) noexcept override {
-        return Call("Count.get", 0, "", [&](std::string& results) {
-            if (count == nullptr) return E_POINTER;
-            *count = static_cast<LONG>(layers_.size());
-            results += " result=" + std::to_string(*count);
-            return S_OK;
-        });
-    }
-    STDMETHODIMP Item(VARIANT index, IDispatch** layer) noexcept override {
-        std::optional<Index> at;
-        std::string arguments;
-        try {
-            at = IndexOf(index);
-            arguments = IndexField(at, index);
-        } catch (...) {
-            return E_OUTOFMEMORY;
+    Layers() : NamedCollection(std::string(kLayersObject), IID_IStandinLayers, {IID_IStandinLayers}, false) {
+        for (const LayerDefinition& layer : Server::Get().scenario.layers) {
+            Add(layer.name, ComPtr<LayerObject>(new LayerObject(layer)));
         }
-        return Call("Item", 0, arguments, [&](std::string& results) {
-            if (layer == nullptr) return E_POINTER;
-            *layer = nullptr;
-            if (!at) return DISP_E_TYPEMISMATCH;
-            const std::vector<LayerDefinition>& layers = Server::Get().scenario.layers;
-            std::size_t position = layers_.size();
-            if (at->byName) {
-                for (std::size_t i = 0; i < layers.size(); ++i) {
-                    if (SameNameIgnoringCase(layers[i].name, at->name)) position = i;
-                }
-                if (position >= layers_.size()) return kKeyNotFound;
-            } else if (at->number >= 0) {
-                position = static_cast<std::size_t>(at->number);
-            }
-            if (position >= layers_.size()) return E_INVALIDARG;
-            results += " result=" + layers_[position]->Name();
-            return HandOut<IDispatch>(layers_[position].Get(), IID_IDispatch, layer);
-        });
     }
-
-private:
-    std::vector<ComPtr<LayerObject>> layers_;
 };
 
 // ---------------------------------------------------------------------------------------------------------

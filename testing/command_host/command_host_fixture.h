@@ -68,6 +68,28 @@ inline std::vector<std::u16string> Written(const StandIn& standIn, const std::st
     return values;
 }
 
+// A scenario of n single-line texts t1..tn, or of n blocks b1..bn of four attributes each, all
+// pre-selected.
+inline std::string PreselectedScenario(int n, bool blocks) {
+    std::string scenario;
+    std::string selected = "preselect";
+    for (int i = 1; i <= n; ++i) {
+        const std::string id = (blocks ? "b" : "t") + std::to_string(i);
+        const std::string y = std::to_string(20 + i % 600);
+        if (blocks) {
+            scenario += "block " + id + " 420 " + y + " \"DOOR\"\n";
+            for (int a = 1; a <= 4; ++a) {
+                scenario += "attribute " + id + "a" + std::to_string(a) + " " + id + " \"T" + std::to_string(a) +
+                            "\" \"value " + std::to_string(a) + "\"\n";
+            }
+        } else {
+            scenario += "text " + id + " 40 " + y + " \"note " + std::to_string(i) + "\"\n";
+        }
+        selected += " " + id;
+    }
+    return scenario + selected + "\n";
+}
+
 // The writes to a member of any object that went through.
 inline std::size_t WritesOf(const StandIn& standIn, const std::string& member) {
     std::size_t writes = 0;

@@ -12,26 +12,6 @@
 namespace morvane::testing_host {
 namespace {
 
-std::string Preselected(int n, bool blocks) {
-    std::string scenario;
-    std::string selected = "preselect";
-    for (int i = 1; i <= n; ++i) {
-        const std::string id = (blocks ? "b" : "t") + std::to_string(i);
-        const std::string y = std::to_string(20 + i % 600);
-        if (blocks) {
-            scenario += "block " + id + " 420 " + y + " \"DOOR\"\n";
-            for (int a = 1; a <= 4; ++a) {
-                scenario += "attribute " + id + "a" + std::to_string(a) + " " + id + " \"T" + std::to_string(a) +
-                            "\" \"value " + std::to_string(a) + "\"\n";
-            }
-        } else {
-            scenario += "text " + id + " 40 " + y + " \"note " + std::to_string(i) + "\"\n";
-        }
-        selected += " " + id;
-    }
-    return scenario + selected + "\n";
-}
-
 TEST_F(CommandHostTest, PreselectionCost) {
     struct Run {
         const char* name;
@@ -40,7 +20,7 @@ TEST_F(CommandHostTest, PreselectionCost) {
         int texts;
     };
     for (const Run& run : {Run{"500 texts", 500, false, 500}, Run{"50 blocks of 4 attributes", 50, true, 200}}) {
-        StandIn standIn(std::string("bench_") + (run.blocks ? "blocks" : "texts"), Preselected(run.objects, run.blocks),
+        StandIn standIn(std::string("bench_") + (run.blocks ? "blocks" : "texts"), PreselectedScenario(run.objects, run.blocks),
                         kRelease25);
         ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
         const auto start = std::chrono::steady_clock::now();

@@ -97,46 +97,17 @@ TEST_F(CommandHostTest, WithoutAPreselectionThePressPicks) {
     ExpectReferences(standIn, "t1");
 }
 
-// A scenario of n single-line texts t1..tn, or of n blocks b1..bn of four attributes each, all
-// pre-selected.
-std::string Texts(int n) {
-    std::string scenario;
-    std::string selected = "preselect";
-    for (int i = 1; i <= n; ++i) {
-        const std::string id = "t" + std::to_string(i);
-        scenario += "text " + id + " 40 " + std::to_string(20 + i % 600) + " \"note " + std::to_string(i) + "\"\n";
-        selected += " " + id;
-    }
-    return scenario + selected + "\n";
-}
-
-std::string Blocks(int n) {
-    std::string scenario;
-    std::string selected = "preselect";
-    for (int i = 1; i <= n; ++i) {
-        const std::string block = "b" + std::to_string(i);
-        scenario += "block " + block + " 420 " + std::to_string(20 + i % 600) + " \"DOOR\"\n";
-        for (int a = 1; a <= 4; ++a) {
-            scenario += "attribute " + block + "a" + std::to_string(a) + " " + block + " \"T" + std::to_string(a) +
-                        "\" \"value " + std::to_string(a) + "\"\n";
-        }
-        selected += " " + block;
-    }
-    return scenario + selected + "\n";
-}
-
 struct CostCase {
     const char* name;
     std::string scenario;
     int texts;
-    const char* written;  // a written object's id, to count the writes by
 };
 
 // What a pre-selection costs on a newer release: the names are looked up once per kind of object,
 // and each text costs at most 8 calls (the set's Item, its kind, its text, its field code or
 // dictionary, its layer, the write...), a block's attributes at most 8 each.
 TEST_F(CommandHostTest, CostOfAPreselection) {
-    for (const CostCase& c : {CostCase{"texts", Texts(60), 60, "t"}, CostCase{"blocks", Blocks(15), 60, "b"}}) {
+    for (const CostCase& c : {CostCase{"texts", PreselectedScenario(60, false), 60}, CostCase{"blocks", PreselectedScenario(15, true), 60}}) {
         StandIn standIn(std::string("preselection_cost_") + c.name, c.scenario, kRelease25);
         ASSERT_TRUE(standIn.Ready()) << standIn.Problem();
         const auto start = std::chrono::steady_clock::now();
