@@ -96,9 +96,9 @@ std::u16string Decimal(std::int32_t number) {
 
 // Converts the objects selected in the drawing before the press, in the case chosen at the press,
 // with no click asked for. False when there are none (a document that does not answer has none).
-bool ConvertPreselection(Run& run) {
+bool ConvertPreselection(Run& run, CadDocument& document) {
     const std::optional<std::unique_ptr<CadSelection>> found =
-        IfAnswered(AnswerRule::MemberUnknown, [&] { return Require(run.document).PickfirstSelection(); });
+        IfAnswered(AnswerRule::MemberUnknown, [&] { return document.PickfirstSelection(); });
     if (!found) return false;
     CadSelection& selection = Require(*found);
     const std::int32_t count = selection.Count();
@@ -107,7 +107,6 @@ bool ConvertPreselection(Run& run) {
     run.mode = run.dialog.SelectedCase();
     run.dialog.EnterPhase(CommandPhase::Writing);
     if (!run.mode) return true;
-    WatchedDocument document(*run.document, run.undoStepOpen);
     const PreselectionResult result = ChangePreselection(run.dialog, document, selection, count, *run.mode, run.kinds);
     if (result.leftOnLockedLayers > 0) {
         std::u16string message = Decimal(result.leftOnLockedLayers) + u" of " + Decimal(result.objects);
@@ -122,9 +121,9 @@ void SelectAndConvert(Run& run) {
     StepForward(run);
     // The underline flag lives in each text's split, so every run starts without it.
     run.dialog.Hide();
-    if (!ConvertPreselection(run)) {
+    WatchedDocument document(Require(run.document), run.undoStepOpen);
+    if (!ConvertPreselection(run, document)) {
         CadEntity& entity = Pick(run);
-        WatchedDocument document(*run.document, run.undoStepOpen);
         ChangePickedText(run.dialog, document, entity, run.mode, run.kinds);
     }
     run.dialog.Show();

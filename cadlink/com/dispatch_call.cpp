@@ -153,15 +153,6 @@ Variant ByName::Call(const wchar_t* name, std::span<VARIANT> arguments, Repeatab
 }
 
 Variant ByName::Invoke(const wchar_t* name, WORD kind, std::span<VARIANT> arguments, Repeatable repeatable) {
-    Variant result;
-    ExcepInfo exception;
-    const HRESULT hr = InvokeFor(name, kind, arguments, repeatable, result, exception);
-    ThrowIfInvokeFailed(hr, *exception);
-    return result;
-}
-
-HRESULT ByName::InvokeFor(const wchar_t* name, WORD kind, std::span<VARIANT> arguments, Repeatable repeatable,
-                          Variant& result, ExcepInfo& exception) {
     const DISPID id = names_->Id(*object_.Get(), name, *calls_);
     DISPID putId = DISPID_PROPERTYPUT;
     DISPPARAMS parameters{};
@@ -172,7 +163,9 @@ HRESULT ByName::InvokeFor(const wchar_t* name, WORD kind, std::span<VARIANT> arg
         parameters.rgdispidNamedArgs = &putId;
         parameters.cNamedArgs = 1;
     }
-    return calls_->Call(
+    Variant result;
+    ExcepInfo exception;
+    const HRESULT hr = calls_->Call(
         [&] {
             result.Clear();
             exception.Clear();
@@ -182,6 +175,8 @@ HRESULT ByName::InvokeFor(const wchar_t* name, WORD kind, std::span<VARIANT> arg
                                    &badArgument);
         },
         exception.Get(), repeatable);
+    ThrowIfInvokeFailed(hr, *exception);
+    return result;
 }
 
 }  // namespace morvane::com

@@ -21,8 +21,6 @@
 
 namespace morvane::com {
 
-class ExcepInfo;
-
 // What the CAD application hands back is checked, never coerced: a coercion would turn an empty
 // answer into "" or another object into its default member's text, and that would be written over
 // the user's text. Each throws morvane::Failure(kTypeMismatch) for an answer of another type.
@@ -91,9 +89,6 @@ public:
 
 private:
     Variant Invoke(const wchar_t* name, WORD kind, std::span<VARIANT> arguments, Repeatable repeatable);
-    // Invoke's own result, its failure not yet thrown.
-    HRESULT InvokeFor(const wchar_t* name, WORD kind, std::span<VARIANT> arguments, Repeatable repeatable,
-                      Variant& result, ExcepInfo& exception);
 
     Microsoft::WRL::ComPtr<IDispatch> object_;
     std::shared_ptr<DispatchNames> names_;

@@ -1526,6 +1526,24 @@ protected:
         server_.reset();
     }
 
+    // Lets go of the application, document and utility, then waits until no object but the published
+    // application has a client.
+    void ExpectEveryReferenceBack() {
+        utility_.Reset();
+        document_.Reset();
+        application_.Reset();
+        const Waited settled = WaitUntil(
+            [&] {
+                if (!server_->Dump()) return false;
+                for (const auto& [name, line] : LastReferences(server_->Log(), "request")) {
+                    if (Number(line, "ext") != (Field(line, "rot") ? 1 : 0)) return false;
+                }
+                return true;
+            },
+            5000, "no references left after the client let go", 100);
+        EXPECT_TRUE(settled) << settled.Reason();
+    }
+
     // A property or method answering an object, by name.
     HRESULT ObjectOf(IDispatch* object, const wchar_t* name, ComPtr<IDispatch>& out, std::vector<VARIANT> arguments = {},
                      WORD flags = DISPATCH_PROPERTYGET | DISPATCH_METHOD) {
@@ -1725,19 +1743,7 @@ TEST_F(KeptTest, GetExtensionDictionaryMakesOneWhereThereIsNone) {
         }
         EXPECT_TRUE(HasLine(server_->Log(), "call t1 GetExtensionDictionary via=invoke hr=0x00000000 created=yes result=t1.xdict"));
         EXPECT_FALSE(HasLine(server_->Log(), "call t2 GetExtensionDictionary", "created=yes"));
-        utility_.Reset();
-        document_.Reset();
-        application_.Reset();
-        const Waited settled = WaitUntil(
-            [&] {
-                if (!server_->Dump()) return false;
-                for (const auto& [name, line] : LastReferences(server_->Log(), "request")) {
-                    if (Number(line, "ext") != (Field(line, "rot") ? 1 : 0)) return false;
-                }
-                return true;
-            },
-            5000, "no references left after the client let go", 100);
-        EXPECT_TRUE(settled) << settled.Reason();
+        ExpectEveryReferenceBack();
         TearDown();
     }
 }
@@ -1830,23 +1836,6 @@ protected:
             handles.push_back(SUCCEEDED(found) ? Read(entity.Get(), L"Handle") : u"<Item " + AsU16(Hex(exception_.Scode())) + u">");
         }
         return handles;
-    }
-    // Lets go of the application, document and utility, then waits until no object but the published
-    // application has a client.
-    void ExpectEveryReferenceBack() {
-        utility_.Reset();
-        document_.Reset();
-        application_.Reset();
-        const Waited settled = WaitUntil(
-            [&] {
-                if (!server_->Dump()) return false;
-                for (const auto& [name, line] : LastReferences(server_->Log(), "request")) {
-                    if (Number(line, "ext") != (Field(line, "rot") ? 1 : 0)) return false;
-                }
-                return true;
-            },
-            5000, "no references left after the client let go", 100);
-        EXPECT_TRUE(settled) << settled.Reason();
     }
     static VARIANT TextArgument(const Bstr& text) {
         VARIANT argument;
